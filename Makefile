@@ -1,0 +1,54 @@
+# make run   installs what is missing, builds, starts the program
+# make test  installs what is missing, builds with sanitizers, runs every test
+# make bench / make fuzz / make format / make format-check
+
+JOBS        ?= $(shell nproc)
+BUILD_RUN   ?= build/release
+BUILD_TEST  ?= build/test
+BUILD_FUZZ  ?= build/fuzz
+FUZZ_SECONDS ?= 60
+CMAKE_GEN   := -G Ninja
+
+.PHONY: setup run test bench fuzz format format-check clean
+
+setup:
+	@tools/setup.sh
+
+$(BUILD_RUN)/build.ninja:
+	cmake -S . -B $(BUILD_RUN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DORVANE_TESTS=OFF
+
+run: setup $(BUILD_RUN)/build.ninja
+	cmake --build $(BUILD_RUN) -j $(JOBS)
+	$(BUILD_RUN)/tools/kernelinfo
+
+$(BUILD_TEST)/build.ninja:
+	cmake -S . -B $(BUILD_TEST) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=ON
+
+test: setup $(BUILD_TEST)/build.ninja
+	cmake --build $(BUILD_TEST) -j $(JOBS)
+	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD_TEST) --output-on-failure -j $(JOBS)
+
+bench: setup
+	cmake -S . -B build/bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DORVANE_TESTS=OFF -DORVANE_BENCH=ON
+	cmake --build build/bench -j $(JOBS)
+	@for b in build/bench/bench/*_bench; do [ -x "$$b" ] && "$$b" || true; done
+
+fuzz:
+	@tools/setup.sh fuzz
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug \
+	    -DORVANE_TESTS=OFF -DORVANE_FUZZ=ON
+	cmake --build $(BUILD_FUZZ) -j $(JOBS)
+	@for f in $(BUILD_FUZZ)/fuzz/fuzz_*; do \
+	    mkdir -p $(BUILD_FUZZ)/corpus/$$(basename $$f); \
+	    echo "== $$f ($(FUZZ_SECONDS) s)"; \
+	    $$f -max_total_time=$(FUZZ_SECONDS) $(BUILD_FUZZ)/corpus/$$(basename $$f) || exit 1; \
+	done
+
+format:
+	git ls-files '*.h' '*.cpp' | xargs clang-format-14 -i
+
+format-check:
+	git ls-files '*.h' '*.cpp' | xargs clang-format-14 --dry-run --Werror
+
+clean:
+	rm -rf build

@@ -1,0 +1,69 @@
+# Helpers shared by every target of the tree. Settings go on targets, never directory-wide.
+
+set(ORVANE_VERSION_MAJOR ${PROJECT_VERSION_MAJOR})
+set(ORVANE_VERSION_MINOR ${PROJECT_VERSION_MINOR})
+set(ORVANE_VERSION_BUILD ${PROJECT_VERSION_PATCH})
+set(ORVANE_VERSION_REVISION ${PROJECT_VERSION_TWEAK})
+
+# Language level, warnings, hidden symbols and (optionally) sanitizers.
+function(orvane_target_defaults target)
+    target_compile_features(${target} PUBLIC cxx_std_20)
+    set_target_properties(${target} PROPERTIES
+        CXX_EXTENSIONS OFF
+        CXX_VISIBILITY_PRESET hidden
+        C_VISIBILITY_PRESET hidden
+        VISIBILITY_INLINES_HIDDEN ON
+        POSITION_INDEPENDENT_CODE ON)
+    target_compile_options(${target} PRIVATE -Wall -Wextra)
+    if(ORVANE_SANITIZE)
+        target_compile_options(${target} PRIVATE -fsanitize=address,undefined
+                               -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+        target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+    endif()
+endfunction()
+
+# A library of the tree with its namespaced alias (Orvane::<name>).
+function(orvane_add_library name kind)
+    add_library(${name} ${kind} ${ARGN})
+    add_library(Orvane::${name} ALIAS ${name})
+    orvane_target_defaults(${name})
+endfunction()
+
+# An executable that carries the product's version resource, so that the kernel's
+# version query answers for it.
+function(orvane_add_executable name)
+    add_executable(${name} ${ARGN})
+    orvane_target_defaults(${name})
+    orvane_add_version_resource(${name})
+endfunction()
+
+function(orvane_add_version_resource target)
+    set(out ${CMAKE_CURRENT_BINARY_DIR}/${target}_version_resource.cpp)
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/version_resource.cpp.in ${out} @ONLY)
+    target_sources(${target} PRIVATE ${out})
+    target_link_libraries(${target} PRIVATE Orvane::platform)
+    # The resource is looked up by name in the running executable.
+    target_link_options(${target} PRIVATE -Wl,--export-dynamic-symbol=orvane_version_resource)
+endfunction()
+
+# One test executable, registered with CTest test by test. ORVANE_TEST_DATA names the
+# folder of shipped test data; generated data goes to the test's temporary folder.
+function(orvane_add_test name)
+    cmake_parse_arguments(T "" "" "SOURCES;LIBS;ENV" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    orvane_target_defaults(${name})
+    orvane_add_version_resource(${name})
+    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)
+    if(NOT "GTest::gtest_main" IN_LIST T_LIBS AND NOT "GTest::gmock_main" IN_LIST T_LIBS)
+        target_link_libraries(${name} PRIVATE GTest::gtest_main)
+    endif()
+    target_compile_definitions(${name} PRIVATE
+        ORVANE_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
+    set(env "ORVANE_REGISTRY_ROOT=${CMAKE_CURRENT_BINARY_DIR}/${name}.registry" ${T_ENV})
+    if(ORVANE_SANITIZE)
+        list(APPEND env "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0"
+             "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+    endif()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+                         PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+endfunction()

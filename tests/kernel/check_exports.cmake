@@ -1,0 +1,23 @@
+# Compares the defined dynamic symbols of LIBRARY with the sorted list in EXPECTED.
+execute_process(COMMAND nm -D --defined-only -C --format=posix ${LIBRARY}
+                OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "nm failed on ${LIBRARY}")
+endif()
+string(REPLACE "\n" ";" lines "${out}")
+set(symbols)
+foreach(line IN LISTS lines)
+    # posix format: "<name> <type> <value> [<size>]"; names may hold blanks when demangled.
+    if(line MATCHES "^(.+) [A-Za-z] [0-9a-f]+( [0-9a-f]+)?$")
+        list(APPEND symbols "${CMAKE_MATCH_1}")
+    endif()
+endforeach()
+list(SORT symbols)
+file(STRINGS ${EXPECTED} expected)
+list(SORT expected)
+if(NOT symbols STREQUAL expected)
+    string(REPLACE ";" "\n  " got "${symbols}")
+    string(REPLACE ";" "\n  " want "${expected}")
+    message(FATAL_ERROR "exports differ\nexported:\n  ${got}\nexpected:\n  ${want}")
+endif()
+message(STATUS "exports match")

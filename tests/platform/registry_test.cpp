@@ -1,0 +1,130 @@
+#include "platform/registry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+using namespace platform;
+
+namespace {
+
+class Registry : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_root = std::filesystem::temp_directory_path() /
+                 ("orvane-registry-" +
+                  std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        std::filesystem::remove_all(m_root);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_root); }
+    std::filesystem::path m_root;
+};
+
+constexpr auto HKCU = RegistryHive::CurrentUser;
+constexpr auto HKLM = RegistryHive::LocalMachine;
+
+} // namespace
+
+TEST_F(Registry, MissingStoreReadsAsAbsent) {
+    RegistryStore store(m_root);
+    EXPECT_FALSE(store.readString(HKCU, "Software\\Talvor", "DecimalSeparator"));
+    EXPECT_FALSE(store.keyExists(HKCU, "Software"));
+    EXPECT_TRUE(store.subkeys(HKCU, "Software").empty());
+}
+
+TEST_F(Registry, ValuesSurviveANewStoreAndNamesIgnoreCase) {
+    {
+        RegistryStore store(m_root);
+        ASSERT_TRUE(store.writeString(HKCU, "Software\\Talvor", "DecimalSeparator", ","));
+        ASSERT_TRUE(store.writeDword(HKCU, "Software\\Talvor\\Orvane", "Count", 0x10));
+        ASSERT_TRUE(store.writeString(HKLM, "Software\\Microsoft\\Internet Explorer", "Version",
+                                      "6.0.2900.2180"));
+    }
+    RegistryStore store(m_root);
+    EXPECT_EQ(store.readString(HKCU, "SOFTWARE\\talvor", "decimalseparator"), ",");
+    EXPECT_EQ(store.readString(HKCU, "Software\\Talvor\\", "DecimalSeparator"), ",");
+    EXPECT_EQ(store.readDword(HKCU, "Software\\Talvor\\Orvane", "COUNT"), 0x10u);
+    // A value of the other type does not read as this one.
+    EXPECT_FALSE(store.readString(HKCU, "Software\\Talvor\\Orvane", "Count"));
+    EXPECT_FALSE(store.readDword(HKCU, "Software\\Talvor", "DecimalSeparator"));
+    // Hives are separate.
+    EXPECT_FALSE(store.readString(HKCU, "Software\\Microsoft\\Internet Explorer", "Version"));
+    EXPECT_EQ(store.readString(HKLM, "Software\\Microsoft\\Internet Explorer", "Version"),
+              "6.0.2900.2180");
+    // Parents exist as keys of their own.
+    EXPECT_TRUE(store.keyExists(HKCU, "Software"));
+    EXPECT_EQ(store.subkeys(HKCU, "Software\\Talvor"), std::vector<std::string>{"Orvane"});
+}
+
+TEST_F(Registry, OverwriteKeepsOneValueAndTextRoundTripsExactly) {
+    RegistryStore store(m_root);
+    const std::string tricky = "C:\\Program Files\\\"Orvane\"\nline two";
+    ASSERT_TRUE(store.writeString(HKCU, "K", "", "first"));
+    ASSERT_TRUE(store.writeString(HKCU, "k", "", tricky));
+    EXPECT_EQ(store.readString(HKCU, "K", ""), tricky);
+    ASSERT_TRUE(store.writeString(HKCU, "K", "Empty", ""));
+    EXPECT_EQ(store.readString(HKCU, "K", "Empty"), "");
+}
+
+TEST_F(Registry, DeletesValuesAndWholeSubtrees) {
+    RegistryStore store(m_root);
+    ASSERT_TRUE(store.writeString(RegistryHive::ClassesRoot, "CLSID\\{X}\\InprocServer32", "",
+                                  "/usr/lib/libquivex.so"));
+    ASSERT_TRUE(store.writeString(RegistryHive::ClassesRoot, "CLSID\\{X}", "", "Quivex"));
+    ASSERT_TRUE(store.writeString(RegistryHive::ClassesRoot, "CLSID\\{Y}", "", "Other"));
+    EXPECT_TRUE(store.deleteValue(RegistryHive::ClassesRoot, "CLSID\\{Y}", ""));
+    EXPECT_FALSE(store.deleteValue(RegistryHive::ClassesRoot, "CLSID\\{Y}", ""));
+    EXPECT_TRUE(store.keyExists(RegistryHive::ClassesRoot, "CLSID\\{Y}"));
+
+    EXPECT_TRUE(store.deleteKey(RegistryHive::ClassesRoot, "clsid\\{x}"));
+    EXPECT_FALSE(store.keyExists(RegistryHive::ClassesRoot, "CLSID\\{X}\\InprocServer32"));
+    EXPECT_TRUE(store.keyExists(RegistryHive::ClassesRoot, "CLSID\\{Y}"));
+    EXPECT_FALSE(store.deleteKey(RegistryHive::ClassesRoot, "CLSID\\{X}"));
+    // A key whose name merely starts like the deleted one stays.
+    ASSERT_TRUE(store.writeString(HKCU, "Ab", "v", "1"));
+    ASSERT_TRUE(store.writeString(HKCU, "Abc", "v", "2"));
+    EXPECT_TRUE(store.deleteKey(HKCU, "Ab"));
+    EXPECT_EQ(store.readString(HKCU, "Abc", "v"), "2");
+}
+
+TEST_F(Registry, DamagedLinesAreSkippedAndTheRestStillReads) {
+    std::filesystem::create_directories(m_root);
+    {
+        std::ofstream out(RegistryStore(m_root).hiveFile(HKCU));
+        out << "garbage before any key\n"
+            << "[Software\\Talvor]\n"
+            << "\"Broken\n"
+            << "\"Number\"=dword:zz\n"
+            << "\"Big\"=dword:1ffffffff\n"
+            << "\"DecimalSeparator\"=\",\"\n"
+            << "\"decimalseparator\"=\";\"\n"
+            << "[]\n"
+            << "\"Orphan\"=\"x\"\n";
+    }
+    RegistryStore store(m_root);
+    EXPECT_EQ(store.readString(HKCU, "Software\\Talvor", "DecimalSeparator"), ",");
+    EXPECT_FALSE(store.readDword(HKCU, "Software\\Talvor", "Number"));
+    EXPECT_FALSE(store.readDword(HKCU, "Software\\Talvor", "Big"));
+    EXPECT_FALSE(store.readString(HKCU, "Software\\Talvor", "Orphan"));
+}
+
+TEST_F(Registry, UnwritableRootReportsFailure) {
+    std::filesystem::create_directories(m_root.parent_path());
+    { std::ofstream(m_root.string()) << "a file where the folder should be"; }
+    RegistryStore store(m_root);
+    EXPECT_FALSE(store.writeString(HKCU, "Software\\Talvor", "DecimalSeparator", ","));
+    std::filesystem::remove(m_root);
+}
+
+TEST(RegistryRoot, EnvironmentRedirectsTheDefaultRoot) {
+    const char *old = std::getenv("ORVANE_REGISTRY_ROOT");
+    const std::string saved = old ? old : "";
+    ::setenv("ORVANE_REGISTRY_ROOT", "/tmp/orvane-elsewhere", 1);
+    EXPECT_EQ(RegistryStore::defaultRoot(), "/tmp/orvane-elsewhere");
+    ::unsetenv("ORVANE_REGISTRY_ROOT");
+    ::setenv("XDG_CONFIG_HOME", "/tmp/xdg", 1);
+    EXPECT_EQ(RegistryStore::defaultRoot(), "/tmp/xdg/orvane/registry");
+    if (old)
+        ::setenv("ORVANE_REGISTRY_ROOT", saved.c_str(), 1);
+}
