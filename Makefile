@@ -31,13 +31,14 @@ test: setup $(BUILD_TEST)/build.ninja
 bench: setup
 	cmake -S . -B build/bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DORVANE_TESTS=OFF -DORVANE_BENCH=ON
 	cmake --build build/bench -j $(JOBS)
-	@for b in build/bench/bench/*_bench; do [ -x "$$b" ] && "$$b" || true; done
+	@find build/bench/bench -name '*_bench' -type f -executable | sort | while read -r b; do \
+	    echo "== $$b"; "$$b" || exit 1; done
 
 fuzz:
 	@tools/setup.sh fuzz
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug \
 	    -DORVANE_TESTS=OFF -DORVANE_FUZZ=ON
-	cmake --build $(BUILD_FUZZ) -j $(JOBS)
+	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target fuzz_locstrg fuzz_sload
 	@for f in $(BUILD_FUZZ)/fuzz/fuzz_*; do \
 	    mkdir -p $(BUILD_FUZZ)/corpus/$$(basename $$f); \
 	    echo "== $$f ($(FUZZ_SECONDS) s)"; \

@@ -20,6 +20,11 @@ function(orvane_target_defaults target)
                                -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
         target_link_options(${target} PRIVATE -fsanitize=address,undefined)
     endif()
+    if(ORVANE_FUZZ)
+        # Coverage for the fuzzer in every library it reaches; the fuzz targets add the driver.
+        target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link,address,undefined)
+        target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+    endif()
 endfunction()
 
 # A library of the tree with its namespaced alias (Orvane::<name>).

@@ -32,8 +32,8 @@ char decimalSeparator() {
         char c = sep.empty() ? '.' : sep.front();
         // The per-user override, read with up to 10 bytes as the registry value allows.
         const platform::RegistryStore store;
-        if (auto value = store.readString(platform::RegistryHive::CurrentUser,
-                                          "Software\\Talvor", "DecimalSeparator")) {
+        if (auto value = store.readString(platform::RegistryHive::CurrentUser, "Software\\Talvor",
+                                          "DecimalSeparator")) {
             // An empty value would turn the text's end marker into the separator.
             if (!value->empty() && value->front() != '\0')
                 c = value->front();

@@ -21,9 +21,15 @@ LONG readInto(IStream *stream, void *dest, ULONG size) {
 } // namespace
 
 // The long and float overloads share the 4-byte copy.
-LONG S_Load(IStream *stream, LONG *value) { return readInto(stream, value, 4); }
-LONG S_Load(IStream *stream, float *value) { return readInto(stream, value, 4); }
-LONG S_Load(IStream *stream, double *value) { return readInto(stream, value, 8); }
+LONG S_Load(IStream *stream, LONG *value) {
+    return readInto(stream, value, 4);
+}
+LONG S_Load(IStream *stream, float *value) {
+    return readInto(stream, value, 4);
+}
+LONG S_Load(IStream *stream, double *value) {
+    return readInto(stream, value, 8);
+}
 
 LONG S_Load(IStream *stream, char *text) {
     if (!stream || !text)

@@ -56,8 +56,8 @@ HRESULT createInstance(const Guid &clsid, const Guid &iid, void **object) {
     void *handle = libraryProbe().open(*path);
     if (!handle)
         return REGDB_E_CLASSNOTREG;
-    auto get = reinterpret_cast<DllGetClassObjectFn>(
-        libraryProbe().symbol(handle, "DllGetClassObject"));
+    auto get =
+        reinterpret_cast<DllGetClassObjectFn>(libraryProbe().symbol(handle, "DllGetClassObject"));
     if (!get)
         return REGDB_E_CLASSNOTREG;
     return get(&clsid, &iid, object);

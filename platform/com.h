@@ -63,7 +63,8 @@ constexpr std::optional<Guid> Guid::parse(std::string_view text) {
         ++nibble;
     }
     Guid g;
-    g.data1 = static_cast<std::uint32_t>(bytes[0]) << 24 | static_cast<std::uint32_t>(bytes[1]) << 16 |
+    g.data1 = static_cast<std::uint32_t>(bytes[0]) << 24 |
+              static_cast<std::uint32_t>(bytes[1]) << 16 |
               static_cast<std::uint32_t>(bytes[2]) << 8 | bytes[3];
     g.data2 = static_cast<std::uint16_t>(bytes[4] << 8 | bytes[5]);
     g.data3 = static_cast<std::uint16_t>(bytes[6] << 8 | bytes[7]);

@@ -50,8 +50,7 @@ public:
         std::size_t argCount; // including the put value
     };
 
-    void add(DISPID id, DispatchKind kind, std::string name, std::size_t argCount,
-             Handler handler);
+    void add(DISPID id, DispatchKind kind, std::string name, std::size_t argCount, Handler handler);
     HRESULT invoke(DISPID id, DispatchKind kind, std::span<Variant> args, Variant *result) const;
     bool has(DISPID id, DispatchKind kind) const;
     std::vector<Member> members() const;

@@ -85,13 +85,17 @@ LibraryProbe &libraryProbe() {
     return p ? *p : systemProbe();
 }
 
-void setLibraryProbe(LibraryProbe *probe) { g_probe.store(probe); }
+void setLibraryProbe(LibraryProbe *probe) {
+    g_probe.store(probe);
+}
 
 LoadedLibrary::LoadedLibrary(std::string_view name) : m_probe(&libraryProbe()) {
     m_handle = m_probe->open(name);
 }
 
-LoadedLibrary::~LoadedLibrary() { unload(); }
+LoadedLibrary::~LoadedLibrary() {
+    unload();
+}
 
 void *LoadedLibrary::symbol(const char *name) const {
     return m_handle ? m_probe->symbol(m_handle, name) : nullptr;

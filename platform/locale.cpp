@@ -27,9 +27,9 @@ constexpr std::array<LocaleEntry, 44> kLocales = {{
     {"en", 1033, '.'},    {"pt_BR", 1046, ','}, {"pt_PT", 1046, ','}, {"pt", 1046, ','},
     {"fr_FR", 1036, ','}, {"fr_BE", 2060, ','}, {"fr_CA", 3084, ','}, {"fr_CH", 4108, '.'},
     {"fr", 1036, ','},    {"es_ES", 3082, ','}, {"es_MX", 2058, '.'}, {"es", 3082, ','},
-    {"it_IT", 1040, ','}, {"it_CH", 2064, '.'}, {"it", 1040, ','},   {"nl_NL", 1043, ','},
-    {"nl_BE", 2067, ','}, {"nl", 1043, ','},    {"sv", 1053, ','},   {"da", 1030, ','},
-    {"nb", 1044, ','},    {"fi", 1035, ','},    {"pl", 1045, ','},   {"cs", 1029, ','},
+    {"it_IT", 1040, ','}, {"it_CH", 2064, '.'}, {"it", 1040, ','},    {"nl_NL", 1043, ','},
+    {"nl_BE", 2067, ','}, {"nl", 1043, ','},    {"sv", 1053, ','},    {"da", 1030, ','},
+    {"nb", 1044, ','},    {"fi", 1035, ','},    {"pl", 1045, ','},    {"cs", 1029, ','},
     {"ru", 1049, ','},    {"ja", 1041, '.'},    {"zh_CN", 2052, '.'}, {"zh_TW", 1028, '.'},
 }};
 
@@ -71,7 +71,9 @@ LCID lcidFromLocaleName(std::string_view name) {
     return e ? e->lcid : 1033;
 }
 
-LCID userDefaultLcid() { return lcidFromLocaleName(userLocaleName()); }
+LCID userDefaultLcid() {
+    return lcidFromLocaleName(userLocaleName());
+}
 
 std::string decimalSeparatorOf(std::string_view localeName) {
     const std::string name(localeName);
@@ -86,6 +88,8 @@ std::string decimalSeparatorOf(std::string_view localeName) {
     return std::string(1, e ? e->decimal : '.');
 }
 
-std::string userDecimalSeparator() { return decimalSeparatorOf(userLocaleName()); }
+std::string userDecimalSeparator() {
+    return decimalSeparatorOf(userLocaleName());
+}
 
 } // namespace platform

@@ -6,7 +6,9 @@
 
 namespace platform {
 
-int bytesPerPixel(PixelFormat format) { return format == PixelFormat::Gray8 ? 1 : 4; }
+int bytesPerPixel(PixelFormat format) {
+    return format == PixelFormat::Gray8 ? 1 : 4;
+}
 
 LONG himetricToPixels(LONG himetric, int dpi) {
     return static_cast<LONG>(static_cast<double>(dpi) * himetric / 2540.0 + 0.5);
@@ -54,14 +56,16 @@ public:
             // BT.601 weights in fixed point, the same luma a decoder would have produced
             // for full-range material.
             const int stride = alignedStride(m_image.width, PixelFormat::Gray8);
-            m_lumaBuffer.assign(static_cast<std::size_t>(stride) *
-                                    static_cast<std::size_t>(m_image.height > 0 ? m_image.height : 0),
-                                0);
+            m_lumaBuffer.assign(
+                static_cast<std::size_t>(stride) *
+                    static_cast<std::size_t>(m_image.height > 0 ? m_image.height : 0),
+                0);
             for (int y = 0; y < m_image.height; ++y) {
                 const std::uint8_t *src = m_image.row(y);
                 std::uint8_t *dst = m_lumaBuffer.data() + static_cast<std::ptrdiff_t>(y) * stride;
                 for (int x = 0; x < m_image.width; ++x, src += 4)
-                    dst[x] = static_cast<std::uint8_t>((src[2] * 77 + src[1] * 150 + src[0] * 29 + 128) >> 8);
+                    dst[x] = static_cast<std::uint8_t>(
+                        (src[2] * 77 + src[1] * 150 + src[0] * 29 + 128) >> 8);
             }
             m_luma = ImageView{m_lumaBuffer.data(), m_image.width, m_image.height, stride,
                                PixelFormat::Gray8};
@@ -99,8 +103,8 @@ ComPtr<IPicture> createPicture(int width, int height, PixelFormat format) {
         return {};
     ImageView view{buffer.get(), width, height, stride, format};
     std::uint8_t *writable = buffer.get();
-    return ComPtr<IPicture>::attach(
-        new Picture(view, std::shared_ptr<const void>(buffer, buffer.get()), std::nullopt, writable));
+    return ComPtr<IPicture>::attach(new Picture(
+        view, std::shared_ptr<const void>(buffer, buffer.get()), std::nullopt, writable));
 }
 
 ComPtr<IPicture> wrapPicture(ImageView image, std::shared_ptr<const void> owner,

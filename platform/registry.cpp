@@ -247,8 +247,7 @@ const Entry *findValue(const Key &key, std::string_view name) {
     return nullptr;
 }
 
-template <class Change>
-bool modify(const RegistryStore &store, RegistryHive which, Change change) {
+template <class Change> bool modify(const RegistryStore &store, RegistryHive which, Change change) {
     std::lock_guard lock(storeMutex());
     const auto file = store.hiveFile(which);
     Hive hive = loadHive(file);
@@ -397,9 +396,8 @@ bool RegistryStore::deleteKey(RegistryHive hive, std::string_view key) {
         return false;
     return modify(*this, hive, [&](Hive &h) {
         const auto before = h.keys.size();
-        std::erase_if(h.keys, [&](const Key &k) {
-            return sameName(k.path, path) || isBelow(k.path, path);
-        });
+        std::erase_if(
+            h.keys, [&](const Key &k) { return sameName(k.path, path) || isBelow(k.path, path); });
         return h.keys.size() != before;
     });
 }

@@ -227,8 +227,7 @@ std::vector<std::byte> memoryStreamBytes(IStream *stream) {
     return {};
 }
 
-ComPtr<IStream> openFileStream(const std::filesystem::path &path, FileMode mode,
-                               HRESULT *status) {
+ComPtr<IStream> openFileStream(const std::filesystem::path &path, FileMode mode, HRESULT *status) {
     int flags = O_CLOEXEC;
     switch (mode) {
     case FileMode::Read:

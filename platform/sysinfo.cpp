@@ -35,7 +35,8 @@ std::optional<VersionResource> programVersion() {
     void *self = ::dlopen(nullptr, RTLD_NOW);
     if (!self)
         return std::nullopt;
-    const auto *res = static_cast<const VersionResource *>(::dlsym(self, "orvane_version_resource"));
+    const auto *res =
+        static_cast<const VersionResource *>(::dlsym(self, "orvane_version_resource"));
     ::dlclose(self);
     if (!res)
         return std::nullopt;

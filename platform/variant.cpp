@@ -180,6 +180,8 @@ ComPtr<IUnknown> Variant::toUnknown() const {
     return {};
 }
 
-ComPtr<IDispatch> Variant::toDispatch() const { return toUnknown().query<IDispatch>(); }
+ComPtr<IDispatch> Variant::toDispatch() const {
+    return toUnknown().query<IDispatch>();
+}
 
 } // namespace platform

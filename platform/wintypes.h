@@ -38,8 +38,12 @@ inline constexpr HRESULT STG_E_ACCESSDENIED = static_cast<HRESULT>(0x80030005u);
 inline constexpr HRESULT STG_E_READFAULT = static_cast<HRESULT>(0x8003001Eu);
 inline constexpr HRESULT STG_E_WRITEFAULT = static_cast<HRESULT>(0x8003001Du);
 
-constexpr bool succeeded(HRESULT hr) { return hr >= 0; }
-constexpr bool failed(HRESULT hr) { return hr < 0; }
+constexpr bool succeeded(HRESULT hr) {
+    return hr >= 0;
+}
+constexpr bool failed(HRESULT hr) {
+    return hr < 0;
+}
 
 struct POINT {
     LONG x;

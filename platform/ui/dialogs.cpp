@@ -17,8 +17,7 @@ namespace {
 
 class QtDialogs final : public Dialogs {
 public:
-    int messageBox(QWidget *parent, const QString &text, const QString &title,
-                   int style) override {
+    int messageBox(QWidget *parent, const QString &text, const QString &title, int style) override {
         QMessageBox box(parent);
         box.setWindowTitle(title.isEmpty() ? QApplication::applicationDisplayName() : title);
         box.setText(QString(text).replace(QChar('\r'), QChar('\n')));
@@ -114,7 +113,9 @@ Dialogs &dialogs() {
     return s ? *s : qtDialogs();
 }
 
-void setDialogs(Dialogs *seam) { g_seam.store(seam); }
+void setDialogs(Dialogs *seam) {
+    g_seam.store(seam);
+}
 
 QString qtFileFilter(const QString &barSeparated) {
     const QStringList parts = barSeparated.split(QChar('|'), Qt::SkipEmptyParts);

@@ -28,7 +28,15 @@ enum MessageBoxStyle : int {
 };
 
 // The button the user chose.
-enum MessageBoxResult : int { Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
+enum MessageBoxResult : int {
+    Ok = 1,
+    Cancel = 2,
+    Abort = 3,
+    Retry = 4,
+    Ignore = 5,
+    Yes = 6,
+    No = 7
+};
 
 struct FileDialogRequest {
     QString title;
