@@ -34,8 +34,12 @@ struct FakeProbe : LibraryProbe {
 };
 
 std::string g_dtVersion;
-void fakeOlDaGetVersion(char *buffer) { std::strcpy(buffer, g_dtVersion.c_str()); }
-void fakeOlDaGetVersionUnterminated(char *buffer) { std::memset(buffer, 'V', 99); }
+void fakeOlDaGetVersion(char *buffer) {
+    std::strcpy(buffer, g_dtVersion.c_str());
+}
+void fakeOlDaGetVersionUnterminated(char *buffer) {
+    std::memset(buffer, 'V', 99);
+}
 
 ULONG g_niVersion = 0;
 SHORT fakeGetNiDaqVersion(ULONG *v) {

@@ -61,8 +61,8 @@ TEST(LocStrgToFloat, TextsWithoutDigitsGiveZeroAndSucceed) {
 }
 
 TEST(LocStrgToFloat, RejectsAndLeavesZero) {
-    for (const char *bad : {"+12.5", "1 000", "12,5,0", "", "   ", "-", " - ", "12a", "1e5x",
-                            "--1", "1.2.3", "1e5.0", "0x10"}) {
+    for (const char *bad : {"+12.5", "1 000", "12,5,0", "", "   ", "-", " - ", "12a", "1e5x", "--1",
+                            "1.2.3", "1e5.0", "0x10"}) {
         const Parsed p = parse(bad);
         EXPECT_EQ(p.ok, 0) << bad;
         EXPECT_EQ(p.value, 0.0f) << bad;
@@ -86,10 +86,10 @@ TEST(FloatToLocStrg, AutomaticPrecisionTrimsZerosButKeepsTheWidth) {
     EXPECT_EQ(format(0.0f, -1), "0");
     EXPECT_EQ(format(1234.5f, -1), "1234.5");
     EXPECT_EQ(format(-2.25f, -1), "-2.25");
-    EXPECT_EQ(format(0.5f, -1), "0.5");      // 4 decimals: 0.5000
-    EXPECT_EQ(format(0.005f, -1), "0.005");  // 5 decimals
+    EXPECT_EQ(format(0.5f, -1), "0.5");         // 4 decimals: 0.5000
+    EXPECT_EQ(format(0.005f, -1), "0.005");     // 5 decimals
     EXPECT_EQ(format(0.00005f, -1), "0.00005"); // 6 decimals
-    EXPECT_EQ(format(100.0f, -1), "100"); // 100.000 already fills the width
+    EXPECT_EQ(format(100.0f, -1), "100");       // 100.000 already fills the width
     EXPECT_EQ(format(1.5f, -1), " 1.5");
 }
 

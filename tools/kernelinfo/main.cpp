@@ -19,8 +19,7 @@ int main() {
         {50, "Data Translation data-acquisition library", true},
         {51, "National Instruments data-acquisition driver", true},
     };
-    std::printf("%-8s %-46s %-7s %-8s %s\n", "selector", "question", "status", "result",
-                "text");
+    std::printf("%-8s %-46s %-7s %-8s %s\n", "selector", "question", "status", "result", "text");
     for (const auto &q : kQuestions) {
         platform::LONG result = -1;
         char text[128] = "";
