@@ -1,0 +1,73 @@
+#include "components/datalib/datalib.h"
+#include "components/datalib/calibration2d.h"
+#include "components/datalib/datachannel.h"
+#include "components/datalib/dataset.h"
+#include "components/datalib/graphicitems.h"
+
+#include "platform/classes.h"
+
+namespace datalib {
+
+using platform::ComPtr;
+using platform::E_INVALIDARG;
+using platform::E_POINTER;
+
+namespace {
+
+class DataFactory final : public ComObject<TalvorDataFactory> {
+public:
+    HRESULT CreateDatas(LONG kind, TalvorDatas **datas) override {
+        if (!datas)
+            return E_POINTER;
+        *datas = nullptr;
+        if (kind != -1)
+            return E_INVALIDARG;
+        *datas = new DataSet;
+        return platform::S_OK;
+    }
+    HRESULT CreateChannel(LONG kind, LONG options, TalvorChannel **channel) override {
+        if (!channel)
+            return E_POINTER;
+        *channel = nullptr;
+        if (kind != 0 || options != 0)
+            return E_INVALIDARG;
+        *channel = new DataChannel;
+        return platform::S_OK;
+    }
+};
+
+class CalFactory final : public ComObject<TalvorCalFactory> {
+public:
+    HRESULT CreateCal2D(TalvorCal2D **calibration) override {
+        if (!calibration)
+            return E_POINTER;
+        *calibration = new Calibration2D;
+        return platform::S_OK;
+    }
+};
+
+template <class T> ComPtr<platform::IUnknown> asUnknown(T *created) {
+    return ComPtr<platform::IUnknown>::attach(created);
+}
+
+} // namespace
+
+ComPtr<TalvorDataFactory> createDataFactory() {
+    return ComPtr<TalvorDataFactory>::attach(new DataFactory);
+}
+
+ComPtr<TalvorGraphicItems> createGraphicItems() {
+    return ComPtr<TalvorGraphicItems>::attach(new GraphicItems);
+}
+
+ComPtr<TalvorCalFactory> createCalFactory() {
+    return ComPtr<TalvorCalFactory>::attach(new CalFactory);
+}
+
+void registerClasses() {
+    platform::registerClass(CLSID_DataFactory, [] { return asUnknown(new DataFactory); });
+    platform::registerClass(CLSID_GraphicItems, [] { return asUnknown(new GraphicItems); });
+    platform::registerClass(CLSID_CalFactory, [] { return asUnknown(new CalFactory); });
+}
+
+} // namespace datalib

@@ -1,0 +1,72 @@
+#include "components/datalib/pointlayout.h"
+
+#include <algorithm>
+
+namespace datalib {
+
+using platform::E_INVALIDARG;
+using platform::E_POINTER;
+using platform::S_OK;
+
+void PointLayout::addPoint(LONG id) {
+    if (std::find(m_points.begin(), m_points.end(), id) == m_points.end())
+        m_points.push_back(id);
+}
+
+void PointLayout::addConnection(LONG first, LONG second, COLORREF color) {
+    m_connections.push_back({first, second, color});
+}
+
+HRESULT PointLayout::GetPointCount(LONG *count) {
+    if (!count)
+        return E_POINTER;
+    *count = static_cast<LONG>(m_points.size());
+    return S_OK;
+}
+
+HRESULT PointLayout::GetPointId(LONG index, LONG *id) {
+    if (!id)
+        return E_POINTER;
+    if (index < 0 || index >= static_cast<LONG>(m_points.size())) {
+        *id = 0;
+        return E_INVALIDARG;
+    }
+    *id = m_points[static_cast<std::size_t>(index)];
+    return S_OK;
+}
+
+HRESULT PointLayout::GetPointIndex(LONG id, LONG *index) {
+    if (!index)
+        return E_POINTER;
+    const auto it = std::find(m_points.begin(), m_points.end(), id);
+    if (it == m_points.end()) {
+        *index = -1;
+        return E_INVALIDARG;
+    }
+    *index = static_cast<LONG>(it - m_points.begin());
+    return S_OK;
+}
+
+HRESULT PointLayout::GetConnectionCount(LONG *count) {
+    if (!count)
+        return E_POINTER;
+    *count = static_cast<LONG>(m_connections.size());
+    return S_OK;
+}
+
+HRESULT PointLayout::GetConnection(LONG index, LONG *first, LONG *second, COLORREF *color) {
+    if (!first || !second || !color)
+        return E_POINTER;
+    if (index < 0 || index >= static_cast<LONG>(m_connections.size())) {
+        *first = *second = 0;
+        *color = 0;
+        return E_INVALIDARG;
+    }
+    const Connection &c = m_connections[static_cast<std::size_t>(index)];
+    *first = c.first;
+    *second = c.second;
+    *color = c.color;
+    return S_OK;
+}
+
+} // namespace datalib

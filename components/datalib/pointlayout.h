@@ -1,0 +1,35 @@
+// A fixed list of point identifiers and the connections between them, for the control to
+// walk when it draws points and lines of a data or calibration object.
+#pragma once
+
+#include "components/datalib/comobject.h"
+#include "components/datalib/interfaces.h"
+
+#include <vector>
+
+namespace datalib {
+
+class PointLayout final : public ComObject<TalvorSpec> {
+public:
+    // Identifiers are unique: adding a known one again does nothing.
+    void addPoint(LONG id);
+    // second is a point identifier, or a negative circle radius around first.
+    void addConnection(LONG first, LONG second, COLORREF color);
+
+    HRESULT GetPointCount(LONG *count) override;
+    HRESULT GetPointId(LONG index, LONG *id) override;
+    HRESULT GetPointIndex(LONG id, LONG *index) override;
+    HRESULT GetConnectionCount(LONG *count) override;
+    HRESULT GetConnection(LONG index, LONG *first, LONG *second, COLORREF *color) override;
+
+private:
+    struct Connection {
+        LONG first;
+        LONG second;
+        COLORREF color;
+    };
+    std::vector<LONG> m_points;
+    std::vector<Connection> m_connections;
+};
+
+} // namespace datalib

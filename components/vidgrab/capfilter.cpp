@@ -1,0 +1,36 @@
+#include "components/vidgrab/capfilter.h"
+
+namespace vidgrab {
+
+CCapFilter::CCapFilter() = default;
+CCapFilter::~CCapFilter() = default;
+CCapFilter::CCapFilter(const CCapFilter &other) = default;
+CCapFilter &CCapFilter::operator=(const CCapFilter &other) = default;
+
+void CCapFilter::AllowBCAM(int allow) {
+    m_allowBcam = allow != 0;
+}
+
+platform::HRESULT CCapFilter::Enum(const platform::Guid &) {
+    // No capture backend: the category is listed as empty, whatever it is.
+    m_devices.clear();
+    return m_devices.empty() ? platform::S_FALSE : platform::S_OK;
+}
+
+int CCapFilter::Count() const {
+    return static_cast<int>(m_devices.size());
+}
+
+std::string CCapFilter::FriendlyName(int index) const {
+    if (index < 0 || index >= Count())
+        return {};
+    return m_devices[static_cast<std::size_t>(index)].friendlyName;
+}
+
+std::string CCapFilter::DisplayName(int index) const {
+    if (index < 0 || index >= Count())
+        return {};
+    return m_devices[static_cast<std::size_t>(index)].displayName;
+}
+
+} // namespace vidgrab
