@@ -1,0 +1,798 @@
+#include "control/cvviewctrl.h"
+
+#include "components/aviplayer/aviplayerobject.h"
+#include "components/datalib/interfaces.h"
+#include "components/lingmod/lingmod.h"
+#include "control/viewgeometry.h"
+#include "kernel/vexcore.h"
+#include "platform/stream.h"
+#include "platform/ui/dialogs.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCursor>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QToolTip>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace quivex {
+
+using platform::Variant;
+
+namespace {
+
+// Pictures beyond this many pixels are refused rather than allocated (a zoom of 1999 %
+// on a large frame would ask for gigabytes).
+constexpr long long kMaxPicturePixels = 1ll << 27;
+
+QColor fromColorRef(platform::COLORREF c) {
+    return QColor(static_cast<int>(c & 0xFF), static_cast<int>(c >> 8 & 0xFF),
+                  static_cast<int>(c >> 16 & 0xFF));
+}
+
+bool endsWithFrm(const std::string &name) {
+    if (name.size() < 3)
+        return false;
+    std::string tail = name.substr(name.size() - 3);
+    std::transform(tail.begin(), tail.end(), tail.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return tail == "FRM";
+}
+
+} // namespace
+
+CVViewCtrl::CVViewCtrl(QWidget *parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent); // every pixel comes from the composed image
+    setMouseTracking(true);
+    setToolTip(QStringLiteral("ToolTip"));
+    static std::once_flag registered;
+    std::call_once(registered, [] { aviplayer::registerClasses(); });
+    m_player = aviplayer::CTalvorAVI::create();
+    m_mixer = aviplayer::CTalvorAVI::create();
+    // The language of messages and the property page is German whatever LCID a container
+    // stores; the handle lives as long as the control.
+    m_language =
+        lingmod::talvorSetLanguage(-1, QStringLiteral("Quivex"), 1031, QStringLiteral("COM_"));
+    buildDispatchTable();
+}
+
+CVViewCtrl::~CVViewCtrl() {
+    SetLiveVideo(0);
+    AVIClose();
+    m_vidgrab.release(m_captureDevice);
+    lingmod::talvorFreeLanguage(m_language);
+}
+
+QColor CVViewCtrl::translateColor(OLE_COLOR color) const {
+    if ((color & 0xFF000000u) == 0x80000000u) {
+        // System colours by their index, answered from the widget's palette.
+        const QPalette &p = palette();
+        switch (color & 0xFF) {
+        case 5: // window
+            return p.color(QPalette::Base);
+        case 8: // window text
+            return p.color(QPalette::Text);
+        case 13: // highlight
+            return p.color(QPalette::Highlight);
+        case 14: // highlight text
+            return p.color(QPalette::HighlightedText);
+        case 18: // button text
+            return p.color(QPalette::ButtonText);
+        default: // 15 button face and the rest
+            return p.color(QPalette::Button);
+        }
+    }
+    return fromColorRef(color & 0x00FFFFFFu);
+}
+
+// --- Image size --------------------------------------------------------------------------
+
+LONG CVViewCtrl::imageWidth() const {
+    if (m_overlayFlags & TALVOROVL_ONLY)
+        return m_overlayPicture ? m_overlayPictureWidth : 640;
+    return m_videoOpen ? m_videoWidth : 1;
+}
+
+LONG CVViewCtrl::imageHeight() const {
+    if (m_overlayFlags & TALVOROVL_ONLY)
+        return m_overlayPicture ? m_overlayPictureHeight : 480;
+    return m_videoOpen ? m_videoHeight : 1;
+}
+
+LONG CVViewCtrl::AVIWidth() const {
+    return imageWidth();
+}
+LONG CVViewCtrl::AVIHeight() const {
+    return imageHeight();
+}
+
+// --- Simple properties ---------------------------------------------------------------------
+
+void CVViewCtrl::SetZoom(LONG zoom) {
+    if (zoom < 6 || zoom > 1999)
+        return;
+    if (m_rectangleActive) {
+        // The tracked rectangle keeps its image position: back to image pixels with the old
+        // scale, forward with the new one.
+        const float newScale = zoom * 0.01f;
+        auto convert = [&](int v) {
+            return static_cast<int>(v / m_rectangleScale * newScale + 0.5f);
+        };
+        m_rectangle = QRect(
+            QPoint(convert(m_rectangle.left()), convert(m_rectangle.top())),
+            QPoint(convert(m_rectangle.right() + 1) - 1, convert(m_rectangle.bottom() + 1) - 1));
+        m_rectangleScale = newScale;
+    }
+    m_zoom = zoom;
+    m_modified = true;
+    emit ZoomChange(zoom);
+    update();
+}
+
+void CVViewCtrl::SetPenWidth(LONG width) {
+    if (width < 0 || width > 9)
+        return;
+    m_penWidth = width;
+    m_modified = true;
+    QuickRefresh();
+}
+
+void CVViewCtrl::SetPointsVisible(BOOL visible) {
+    m_pointsVisible = visible;
+    m_modified = true;
+    QuickRefresh();
+}
+
+void CVViewCtrl::SetConnectionsVisible(BOOL visible) {
+    m_connectionsVisible = visible;
+    m_modified = true;
+    QuickRefresh();
+}
+
+void CVViewCtrl::SetHorizontalOffset(LONG offset) {
+    if (offset < -1000 || offset > 4000)
+        return;
+    m_hOffset = offset;
+    m_modified = true;
+    update();
+}
+
+void CVViewCtrl::SetVerticalOffset(LONG offset) {
+    if (offset < -1000 || offset > 4000)
+        return;
+    m_vOffset = offset;
+    m_modified = true;
+    update();
+}
+
+void CVViewCtrl::SetFireStatusEnabled(BOOL enabled) {
+    m_fireStatusEnabled = enabled;
+    m_modified = true;
+}
+
+void CVViewCtrl::SetCaptureFilename(const std::string &name) {
+    m_captureFilename = name;
+    m_modified = true;
+}
+
+void CVViewCtrl::SetAVIFrameOffset(float seconds) {
+    m_frameOffset = seconds;
+    m_modified = true;
+    update();
+}
+
+void CVViewCtrl::SetToolTipText(const std::string &text) {
+    m_toolTipText = text;
+    m_modified = true;
+    setToolTip(QString::fromStdString(text));
+}
+
+void CVViewCtrl::SetOverlayFlags(LONG flags) {
+    m_overlayFlags = flags;
+    m_modified = true;
+    QuickRefresh();
+}
+
+void CVViewCtrl::SetOverlayTransparentColor(OLE_COLOR color) {
+    m_overlayTransparentColor = color;
+    m_modified = true;
+    QuickRefresh();
+}
+
+void CVViewCtrl::SetUpdateFrame(BOOL update) {
+    const bool switchedOn = update && !m_updateFrame;
+    m_updateFrame = update;
+    if (switchedOn)
+        m_frozenFrame = m_frame;
+    m_modified = true;
+}
+
+void CVViewCtrl::SetLCID(LONG lcid) {
+    m_lcid = lcid; // the language itself is not reloaded
+    m_modified = true;
+}
+
+void CVViewCtrl::SetBackColor(OLE_COLOR color) {
+    m_backColor = color;
+    m_modified = true;
+    update();
+}
+
+void CVViewCtrl::SetAppearance(platform::SHORT appearance) {
+    m_appearance = appearance;
+    m_modified = true;
+    update();
+}
+
+float CVViewCtrl::FrameRateForced() const {
+    return m_player.frameRateForced();
+}
+
+void CVViewCtrl::SetFrameRateForced(float rate) {
+    m_player.setFrameRateForced(rate);
+    m_modified = true;
+}
+
+ComPtr<platform::IDispatch> CVViewCtrl::AVI() const {
+    return ComPtr<platform::IDispatch>::share(m_player.dispatch());
+}
+
+// --- Data objects ---------------------------------------------------------------------------
+
+ComPtr<IUnknown> CVViewCtrl::queryOrNone(const ComPtr<IUnknown> &object,
+                                         const platform::Guid &iid) const {
+    if (!object)
+        return {};
+    void *raw = nullptr;
+    if (platform::failed(object->QueryInterface(iid, &raw)) || !raw)
+        return {};
+    return ComPtr<IUnknown>::attach(static_cast<IUnknown *>(raw));
+}
+
+void CVViewCtrl::SetRawDatas(ComPtr<IUnknown> object) {
+    m_rawDatas = queryOrNone(object, datalib::TalvorDatas::IID);
+    m_modified = true;
+}
+
+void CVViewCtrl::SetSpecification(ComPtr<IUnknown> object) {
+    if (!object)
+        return;
+    m_specification = queryOrNone(object, datalib::TalvorSpec::IID);
+    m_modified = true;
+}
+
+void CVViewCtrl::SetAngles(ComPtr<IUnknown> object) {
+    static constexpr platform::Guid kAngles =
+        platform::guidOf("{F6F3A991-B55E-11D0-AA98-0000E81C19AF}");
+    m_angles = queryOrNone(object, kAngles);
+    m_modified = true;
+    update();
+}
+
+void CVViewCtrl::SetDistances(ComPtr<IUnknown> object) {
+    static constexpr platform::Guid kDistances =
+        platform::guidOf("{7DFCDE02-0273-11D1-AB80-0000E81C19AF}");
+    m_distances = queryOrNone(object, kDistances);
+    m_modified = true;
+    update();
+}
+
+void CVViewCtrl::SetGraphicItems(ComPtr<IUnknown> object) {
+    m_graphicItems = queryOrNone(object, datalib::TalvorGraphicItems::IID);
+    m_modified = true;
+    update();
+}
+
+void CVViewCtrl::SetCal3D(ComPtr<IUnknown> object) {
+    static constexpr platform::Guid kCal3D =
+        platform::guidOf("{DF5B3462-9BD5-11D1-AD33-0000E81C19AF}");
+    m_cal3D = queryOrNone(object, kCal3D);
+    m_modified = true;
+}
+
+void CVViewCtrl::SetCal2D(ComPtr<IUnknown> object) {
+    m_cal2D = queryOrNone(object, datalib::TalvorCal2D::IID);
+    m_modified = true;
+}
+
+ComPtr<IUnknown> CVViewCtrl::Datas3D() const {
+    std::lock_guard lock(m_dataLock);
+    return m_datas3D;
+}
+
+void CVViewCtrl::SetDatas3D(ComPtr<IUnknown> object) {
+    {
+        std::lock_guard lock(m_dataLock);
+        m_datas3D = queryOrNone(object, datalib::TalvorDatas::IID);
+    }
+    m_modified = true;
+    if (!m_liveVideo)
+        update();
+}
+
+void CVViewCtrl::SetOverlayPicture(ComPtr<IUnknown> picture) {
+    if (!picture) {
+        // Clearing does not mark the control modified.
+        m_overlayPicture.reset();
+        m_overlayPictureWidth = m_overlayPictureHeight = 1;
+        update();
+        return;
+    }
+    m_overlayPicture = picture.query<platform::IPicture>();
+    if (m_overlayPicture) {
+        LONG w = 0, h = 0;
+        m_overlayPicture->sizeHimetric(&w, &h);
+        const int dpiX = logicalDpiX() > 0 ? logicalDpiX() : 96;
+        const int dpiY = logicalDpiY() > 0 ? logicalDpiY() : 96;
+        m_overlayPictureWidth = platform::himetricToPixels(w, dpiX);
+        m_overlayPictureHeight = platform::himetricToPixels(h, dpiY);
+    }
+    m_modified = true;
+    update();
+}
+
+// --- Opening, closing, frames ----------------------------------------------------------------
+
+LONG CVViewCtrl::AVIOpen(const std::string &bsFilename, LONG nAVIMode) {
+    m_fileName = bsFilename;
+    m_openMode = nAVIMode;
+    m_overlayPicture.reset();
+    m_overlayPictureWidth = m_overlayPictureHeight = 1;
+    m_mixing = false;
+
+    LONG result = 0;
+    if (!endsWithFrm(bsFilename)) {
+        const QColor back = translateColor(m_backColor);
+        m_player.setBackColor(
+            static_cast<platform::COLORREF>(back.red() | back.green() << 8 | back.blue() << 16));
+        result = m_player.open(bsFilename, nAVIMode);
+        m_frame = -1; // no frame is shown (nor overlays drawn) until the host sets one
+        m_videoWidth = m_player.width();
+        m_videoHeight = m_player.height();
+        m_sourceKind = 1;
+        m_videoOpen = m_player.isOpen();
+    } else {
+        switch (m_frameFile.open(bsFilename)) {
+        case RawFrameFile::OpenResult::NotRawFrameFile:
+            showMessage(11);
+            return -1;
+        case RawFrameFile::OpenResult::VersionUnsupported:
+            showMessage(12);
+            return -2;
+        case RawFrameFile::OpenResult::Ok:
+            break;
+        }
+        m_sourceKind = 2;
+        m_videoOpen = true;
+        m_videoWidth = m_frameFile.width();
+        m_videoHeight = m_frameFile.height();
+        m_frameImage = QImage(); // nothing is read before the first frame put
+        result = 0;
+    }
+    m_modified = true;
+    update();
+    return result;
+}
+
+LONG CVViewCtrl::AVIClose() {
+    if (m_videoOpen) {
+        if (m_sourceKind == 1) {
+            m_player.close();
+        } else {
+            m_frameImage = QImage();
+            m_frameFile.close();
+            m_sourceKind = 1;
+        }
+        m_videoOpen = false;
+        m_fileName.clear();
+        m_frame = 0;
+    }
+    m_overlayPicture.reset();
+    m_overlayPictureWidth = m_overlayPictureHeight = 1;
+    return 0;
+}
+
+LONG CVViewCtrl::AVINumberOfFrames() const {
+    if (!m_videoOpen)
+        return 0;
+    return m_sourceKind == 2 ? m_frameFile.frameCount() : m_player.numberOfFrames();
+}
+
+float CVViewCtrl::AVIFrameRate() const {
+    if (!m_videoOpen)
+        return 0.0f;
+    return m_sourceKind == 2 ? m_frameFile.frameRate() : m_player.frameRate();
+}
+
+void CVViewCtrl::loadFrameFile(LONG k) {
+    std::vector<std::uint8_t> grey;
+    if (!m_frameFile.readFrame(k, grey)) {
+        m_frameImage = QImage(); // outside the file: the back colour shows
+        return;
+    }
+    QImage image(m_frameFile.width(), m_frameFile.height(), QImage::Format_Grayscale8);
+    for (int y = 0; y < image.height(); ++y)
+        std::memcpy(image.scanLine(y), grey.data() + static_cast<std::size_t>(y) * image.width(),
+                    static_cast<std::size_t>(image.width()));
+    m_frameImage = std::move(image);
+}
+
+void CVViewCtrl::SetAVIFrame(LONG n) {
+    if (!m_videoOpen)
+        return;
+    if (m_sourceKind == 1) {
+        if (!m_player.isOpen() || n < 0 || n >= m_player.numberOfFrames())
+            return;
+        m_frame = n;
+    } else {
+        loadFrameFile(m_updateFrame ? n : m_frozenFrame);
+        m_frame = n;
+    }
+    m_modified = true;
+    QuickRefresh();
+}
+
+// --- Composition -----------------------------------------------------------------------------
+
+void CVViewCtrl::paintFrameLayer(QPainter &painter) {
+    if (!m_videoOpen)
+        return;
+    const LONG w = m_videoWidth, h = m_videoHeight;
+    const auto g = frameLayerGeometry(m_zoom, w, h, m_hOffset, m_vOffset);
+    if (m_mixing && m_sourceKind == 1) {
+        // The mixed picture replaces the frame: the shown frame and the second video's frame
+        // at the sync offset, blended by the mix player over the background.
+        auto first = m_player.picturePart(shownFrame(), 100, 0, 0, 0, 0);
+        auto second = m_mixer.picturePart(shownFrame() + m_mixSyncFrame, 100, 0, 0, 0, 0);
+        auto mixed = m_mixer.mixPicture(m_mixPicture.get(), first.get(), second.get(), m_mixFlags,
+                                        m_mixThreshold, m_mixColor);
+        if (auto pic = mixed) {
+            const auto v = pic->image();
+            if (!v.empty() && v.format == platform::PixelFormat::Bgra32) {
+                const QImage img(v.data, v.width, v.height, v.stride, QImage::Format_RGB32);
+                painter.drawImage(
+                    QRect(-g.column, -g.row, zoomedSize(w, m_zoom), zoomedSize(h, m_zoom)), img);
+            }
+        }
+        return;
+    }
+    if (m_sourceKind == 1) {
+        m_player.drawFrame(&painter, shownFrame(), m_zoom, g.column, g.row, w, h, -g.dx, -g.dy);
+    } else if (!m_frameImage.isNull()) {
+        painter.drawImage(QRect(-m_hOffset, -m_vOffset, g.scaledWidth, g.scaledHeight),
+                          m_frameImage, QRect(0, 0, w, h));
+    }
+}
+
+void CVViewCtrl::paintOverlayOnlyLayer(QPainter &painter) {
+    if (!m_overlayPicture)
+        return;
+    const auto v = m_overlayPicture->image();
+    if (v.empty())
+        return;
+    const QImage img(v.data, v.width, v.height, v.stride,
+                     v.format == platform::PixelFormat::Gray8 ? QImage::Format_Grayscale8
+                                                              : QImage::Format_RGB32);
+    if (m_zoom == 100)
+        painter.drawImage(QPoint(-m_hOffset, -m_vOffset), img);
+    else
+        painter.drawImage(QRect(-m_hOffset, -m_vOffset, zoomedSize(v.width, m_zoom),
+                                zoomedSize(v.height, m_zoom)),
+                          img);
+}
+
+void CVViewCtrl::paintOverlays(QPainter &painter, QSize size) {
+    if (m_frame < 0)
+        return; // after AVIOpen and before the first frame put nothing is laid over
+    const LONG f = dataFrame(m_frame, AVIFrameRate(), m_frameOffset);
+    // Layer slots in painting order: raw 2-D data, 3-D data, points of the 3-D calibration,
+    // points through the 2-D calibration, angles, distances (drawn by the overlay layer
+    // code), then the graphic items.
+    if (auto items = m_graphicItems.query<datalib::TalvorGraphicItems>()) {
+        painter.save();
+        items->Draw(f, &painter, QRect(QPoint(0, 0), size), m_zoom * 0.01f,
+                    static_cast<float>(m_hOffset), static_cast<float>(m_vOffset), m_videoWidth,
+                    m_videoHeight);
+        painter.restore();
+    }
+}
+
+void CVViewCtrl::paintView(QPainter &painter, QSize size) {
+    painter.fillRect(QRect(QPoint(0, 0), size), translateColor(m_backColor));
+    if (m_overlayFlags & TALVOROVL_ONLY)
+        paintOverlayOnlyLayer(painter);
+    else
+        paintFrameLayer(painter);
+    paintOverlays(painter, size);
+}
+
+QImage CVViewCtrl::composeView(QSize size) {
+    QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+    QPainter painter(&image);
+    paintView(painter, size);
+    painter.end();
+    return image;
+}
+
+void CVViewCtrl::paintEvent(QPaintEvent *) {
+    // QuickRefresh composes ahead of the repaint; a paint the window system asks for
+    // composes now. Either way the window receives one finished image.
+    if (!m_backBufferFresh || m_backBuffer.size() != size())
+        m_backBuffer = composeView(size());
+    m_backBufferFresh = false;
+    QPainter painter(this);
+    painter.drawImage(0, 0, m_backBuffer);
+}
+
+void CVViewCtrl::QuickRefresh() {
+    if (m_liveVideo)
+        return; // the capture preview owns the window
+    m_backBuffer = composeView(size());
+    m_backBufferFresh = true;
+    if (isVisible())
+        repaint();
+}
+
+void CVViewCtrl::Refresh() {
+    m_backBufferFresh = false;
+    if (isVisible())
+        repaint();
+}
+
+// --- Pictures, copy, draw ---------------------------------------------------------------------
+
+ComPtr<platform::IPicture> CVViewCtrl::Picture(LONG nFrame, LONG nZoom, BOOL bLines,
+                                               BOOL bOverlay) {
+    const bool overlayOnly = (m_overlayFlags & TALVOROVL_ONLY) != 0;
+    const LONG baseW = overlayOnly ? imageWidth() : m_videoWidth;
+    const LONG baseH = overlayOnly ? imageHeight() : m_videoHeight;
+    const LONG w = zoomedSize(baseW, nZoom), h = zoomedSize(baseH, nZoom);
+    if (nZoom <= 0 || w <= 0 || h <= 0 || static_cast<long long>(w) * h > kMaxPicturePixels)
+        return {};
+
+    const LONG savedFrame = m_frame, savedZoom = m_zoom, savedH = m_hOffset, savedV = m_vOffset;
+    m_frame = nFrame;
+    m_zoom = nZoom;
+    m_hOffset = m_vOffset = 0;
+
+    auto picture = platform::createPicture(w, h, platform::PixelFormat::Bgra32);
+    if (picture) {
+        const auto v = picture->image();
+        QImage target(picture->mutableData(), v.width, v.height, v.stride, QImage::Format_RGB32);
+        QPainter painter(&target);
+        painter.fillRect(target.rect(), translateColor(m_backColor));
+        if (overlayOnly)
+            paintOverlayOnlyLayer(painter);
+        else
+            paintFrameLayer(painter);
+        if (bLines)
+            paintOverlays(painter, QSize(w, h));
+        (void)bOverlay; // the overlay picture layer is drawn over the video only with bit 1
+    }
+
+    m_frame = savedFrame;
+    m_zoom = savedZoom;
+    m_hOffset = savedH;
+    m_vOffset = savedV;
+    return picture;
+}
+
+ComPtr<IUnknown> CVViewCtrl::PicturePart(LONG nFrame, LONG nZoom, LONG nLeft, LONG nTop,
+                                         LONG nWidth, LONG nHeight, BOOL, BOOL) {
+    if (!m_videoOpen)
+        return {};
+    auto picture = m_player.picturePart(nFrame, nZoom, nLeft, nTop, nWidth, nHeight);
+    return picture ? ComPtr<IUnknown>::share(picture.get()) : ComPtr<IUnknown>();
+}
+
+BOOL CVViewCtrl::Copy() {
+    if (!m_videoOpen)
+        return 0;
+    const LONG w = zoomedSize(m_videoWidth, m_zoom), h = zoomedSize(m_videoHeight, m_zoom);
+    if (w <= 0 || h <= 0 || static_cast<long long>(w) * h > kMaxPicturePixels)
+        return 0;
+    const QImage image = composeView(QSize(w, h));
+    QApplication::clipboard()->setImage(image);
+    return 1;
+}
+
+LONG CVViewCtrl::Draw(QPainter *target, LONG left, LONG top, LONG right, LONG bottom) {
+    if (m_liveVideo || !target)
+        return 0;
+    const LONG saved = m_zoom;
+    m_zoom = fitZoom(right - left, bottom - top, imageWidth(), imageHeight());
+    if (m_zoom > 0) {
+        const QSize size(right - left, bottom - top);
+        if (size.width() > 0 && size.height() > 0)
+            target->drawImage(0, 0, composeView(size));
+    }
+    m_zoom = saved;
+    return 0;
+}
+
+LONG CVViewCtrl::MovePointer(double fx, double fy) {
+    const LONG oldH = m_hOffset, oldV = m_vOffset;
+    const auto m = movePointer(fx, fy, m_zoom, m_hOffset, m_vOffset, width(), height());
+    if (m_hOffset != oldH || m_vOffset != oldV)
+        update();
+    QCursor::setPos(mapToGlobal(QPoint(m.x, m.y)));
+    return 0;
+}
+
+// --- Mouse -------------------------------------------------------------------------------------
+
+LONG CVViewCtrl::keyState(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) const {
+    LONG state = 0;
+    if (buttons & Qt::LeftButton)
+        state |= MK_LBUTTON;
+    if (buttons & Qt::RightButton)
+        state |= MK_RBUTTON;
+    if (modifiers & Qt::ShiftModifier)
+        state |= MK_SHIFT;
+    if (modifiers & Qt::ControlModifier)
+        state |= MK_CONTROL;
+    if (buttons & Qt::MiddleButton)
+        state |= MK_MBUTTON;
+    return state;
+}
+
+void CVViewCtrl::mouseMoveEvent(QMouseEvent *event) {
+    const QPoint p = event->position().toPoint();
+    if (!m_toolTipText.empty())
+        QToolTip::showText(event->globalPosition().toPoint(), QString::fromStdString(m_toolTipText),
+                           this, QRect(p, QSize(1, 1)));
+    const auto image = windowToImage(p.x(), p.y(), m_zoom, m_hOffset, m_vOffset);
+    emit SpecialMouseMove(keyState(event->buttons(), event->modifiers()), p.x(), p.y(), image.x,
+                          image.y);
+}
+
+void CVViewCtrl::mousePressEvent(QMouseEvent *event) {
+    const QPoint p = event->position().toPoint();
+    const auto image = windowToImage(p.x(), p.y(), m_zoom, m_hOffset, m_vOffset);
+    LONG flags = keyState(event->buttons(), event->modifiers());
+    if (event->button() == Qt::LeftButton) {
+        if (m_rectangleActive)
+            return; // the tracker takes the press
+        emit SpecialMouseDown(flags | MK_LBUTTON, p.x(), p.y(), image.x, image.y);
+    } else if (event->button() == Qt::RightButton) {
+        emit SpecialMouseDown(flags | MK_RBUTTON, p.x(), p.y(), image.x, image.y);
+    }
+}
+
+void CVViewCtrl::mouseReleaseEvent(QMouseEvent *event) {
+    const QPoint p = event->position().toPoint();
+    const auto image = windowToImage(p.x(), p.y(), m_zoom, m_hOffset, m_vOffset);
+    const LONG flags = keyState(event->buttons(), event->modifiers());
+    if (event->button() == Qt::LeftButton)
+        emit SpecialMouseUp(flags | MK_LBUTTON, p.x(), p.y(), image.x, image.y);
+    else if (event->button() == Qt::RightButton)
+        emit SpecialMouseUp(flags | MK_RBUTTON, p.x(), p.y(), image.x, image.y);
+}
+
+// --- Persistence -------------------------------------------------------------------------------
+
+LONG CVViewCtrl::Save(ComPtr<IUnknown> punkStream) {
+    if (!punkStream)
+        return -1;
+    if (!punkStream.query<platform::IStream>())
+        return -2;
+    return 0; // nothing is written
+}
+
+LONG CVViewCtrl::Load(ComPtr<IUnknown> punkStream) {
+    if (!punkStream)
+        return -1;
+    auto stream = punkStream.query<platform::IStream>();
+    if (!stream)
+        return -2;
+    // The loaders are bound by ordinal, as the kernel library exports them.
+    const auto loadLong = reinterpret_cast<vexcore::SLoadLong>(VexcoreProcByOrdinal(71));
+    const auto loadFloat = reinterpret_cast<vexcore::SLoadFloat>(VexcoreProcByOrdinal(72));
+    const auto loadString = reinterpret_cast<vexcore::SLoadString>(VexcoreProcByOrdinal(74));
+    auto readLong = [&] {
+        LONG v = 0;
+        loadLong(stream.get(), &v);
+        return v;
+    };
+
+    if (readLong() == 123) {
+        SetBackColor(static_cast<OLE_COLOR>(readLong()));
+        SetAppearance(static_cast<platform::SHORT>(readLong()));
+        // One byte more than the loader's buffer, zeroed, so the name always ends.
+        char name[vexcore::kStringLoadCapacity + 1] = {};
+        loadString(stream.get(), name);
+        m_frame = readLong();
+        m_zoom = readLong();
+        m_penWidth = readLong();
+        m_hOffset = readLong();
+        m_vOffset = readLong();
+        m_pointsVisible = readLong();
+        m_connectionsVisible = readLong();
+        m_captureFrameRate = readLong();
+        m_fireStatusEnabled = readLong();
+        float offset = 0.0f;
+        loadFloat(stream.get(), &offset);
+        m_frameOffset = offset;
+        m_overlayFlags = readLong();
+        m_overlayTransparentColor = static_cast<OLE_COLOR>(readLong());
+        const LONG mode = readLong();
+        m_updateFrame = readLong();
+        m_frozenFrame = readLong();
+        AVIOpen(name, mode);
+    }
+    update();
+    return 0;
+}
+
+void CVViewCtrl::showMessage(LONG textNumber) {
+    constexpr LONG kSection = 30004;
+    platform::ui::dialogs().messageBox(
+        this, lingmod::talvorGetNLSString(m_language, kSection, textNumber),
+        lingmod::talvorGetNLSString(m_language, kSection, 10), platform::ui::Critical);
+}
+
+// --- Rectangle tracking and mixing ------------------------------------------------------------
+
+LONG CVViewCtrl::ActivateRectangle(BOOL bActivate, LONG nFlags, float fLeft, float fTop,
+                                   float fRight, float fBottom) {
+    m_rectangleActive = bActivate != 0;
+    if (m_rectangleActive) {
+        m_rectangleStyle = nFlags;
+        m_rectangleScale = m_zoom * 0.01f;
+        auto scaled = [&](float v) {
+            return static_cast<int>(v * m_rectangleScale + 0.5f);
+        };
+        m_rectangle = QRect(QPoint(scaled(fLeft), scaled(fTop)),
+                            QPoint(scaled(fRight) - 1, scaled(fBottom) - 1));
+    }
+    update();
+    return 0;
+}
+
+LONG CVViewCtrl::DoMixPicture(ComPtr<IUnknown> punkPicBackground, const std::string &bsFilename,
+                              LONG nAVIMode, LONG nSyncFrame, LONG nFlags, float fThreshold,
+                              OLE_COLOR cColor) {
+    m_mixPicture.reset();
+    m_mixing = false;
+    if (bsFilename.empty())
+        return 0;
+    const QColor back = translateColor(m_backColor);
+    m_mixer.setBackColor(
+        static_cast<platform::COLORREF>(back.red() | back.green() << 8 | back.blue() << 16));
+    m_mixer.open(bsFilename, nAVIMode);
+    if (!m_mixer.isOpen())
+        return -1;
+    if (!punkPicBackground) {
+        const LONG count = m_player.numberOfFrames();
+        auto at = [&](double share) {
+            return m_player.picturePart(static_cast<LONG>(count * share), 100, 0, 0, 0, 0);
+        };
+        const auto a = at(0.05), b = at(0.5), c = at(0.95);
+        m_mixPicture = m_player.mixBackground(a.get(), b.get(), c.get(), 0, fThreshold);
+    } else {
+        m_mixPicture = punkPicBackground.query<platform::IPicture>();
+        if (!m_mixPicture) {
+            m_mixer.close();
+            return -1;
+        }
+    }
+    m_mixFlags = nFlags;
+    m_mixSyncFrame = nSyncFrame;
+    m_mixThreshold = fThreshold;
+    m_mixColor = cColor;
+    m_mixing = true;
+    update();
+    return 0;
+}
+
+void CVViewCtrl::EditProperties(QWidget *) {
+    // The property page arrives with the persistence work; until then there is nothing
+    // to show and the call has no effect.
+}
+
+} // namespace quivex

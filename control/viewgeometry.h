@@ -1,0 +1,69 @@
+// The view's arithmetic: zoom and scroll offsets, window <-> image mapping, where the frame
+// layer starts, and the pointer and fit computations. Pure functions, so every formula can
+// be checked without a display. Zoom is an integer percentage, offsets are screen pixels,
+// image coordinates are pixels of the unzoomed frame.
+#pragma once
+
+#include "platform/wintypes.h"
+
+namespace quivex {
+
+using platform::LONG;
+
+struct ImagePoint {
+    double x;
+    double y;
+};
+
+// Window pixel -> image pixel, in extended precision:
+// (x + offset) * 100 / zoom, less 0.5 when zoomed in beyond 100 %.
+ImagePoint windowToImage(LONG x, LONG y, LONG zoom, LONG hOffset, LONG vOffset);
+
+// Fraction of the image size -> window pixel (before the drawing's +0.5 and truncation):
+// u * zoom * size * 0.01 + trunc(zoom * 0.005) - offset; t is the centre of an image pixel.
+double fractionToWindow(double fraction, LONG zoom, LONG imageSize, LONG offset);
+// The same while live video runs: the capture size scales directly.
+double fractionToLiveWindow(double fraction, LONG captureSize);
+// Drawing adds 0.5 and truncates.
+LONG toDrawPixel(double windowCoordinate);
+
+// Values at or below -1e9 mark missing data and are never drawn.
+constexpr bool isMissing(double v) {
+    return v <= -1.0e9;
+}
+
+// The source rectangle of the frame layer for a zoom and scroll position.
+struct FrameLayerGeometry {
+    LONG scaledWidth;  // trunc(zoom * W * 0.01 + 0.5)
+    LONG scaledHeight; // trunc(zoom * H * 0.01 + 0.5)
+    LONG column;       // first shown source column, trunc(hOffset * 100 / zoom)
+    LONG row;          // first shown source row
+    LONG dx;           // sub-pixel remainder in screen pixels, trunc(zoom * frac * 0.01)
+    LONG dy;
+};
+FrameLayerGeometry frameLayerGeometry(LONG zoom, LONG width, LONG height, LONG hOffset,
+                                      LONG vOffset);
+
+// MovePointer: where an image point lands in the client area, scrolling when it falls
+// outside. The offsets are updated in place (never below 0); `scrolled` tells whether they
+// changed.
+struct PointerMove {
+    LONG x;
+    LONG y;
+    bool scrolled;
+};
+PointerMove movePointer(double fx, double fy, LONG zoom, LONG &hOffset, LONG &vOffset,
+                        LONG clientWidth, LONG clientHeight);
+
+// Draw: the zoom that fits a W x H image into a target of the given size.
+LONG fitZoom(LONG targetWidth, LONG targetHeight, LONG imageWidth, LONG imageHeight);
+
+// Zoomed size with integer arithmetic, as Copy and Picture size their bitmaps.
+constexpr LONG zoomedSize(LONG size, LONG zoom) {
+    return static_cast<LONG>(static_cast<long long>(size) * zoom / 100);
+}
+
+// Frame number for the overlay data: frame + round(rate * offset), halves away from zero.
+LONG dataFrame(LONG frame, float frameRate, float frameOffsetSeconds);
+
+} // namespace quivex
