@@ -28,7 +28,8 @@ test: setup $(BUILD_TEST)/build.ninja
 	cmake --build $(BUILD_TEST) -j $(JOBS)
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD_TEST) --output-on-failure -j $(JOBS)
 
-bench: setup
+bench:
+	@tools/setup.sh bench
 	cmake -S . -B build/bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DORVANE_TESTS=OFF -DORVANE_BENCH=ON
 	cmake --build build/bench -j $(JOBS)
 	@find build/bench/bench -name '*_bench' -type f -executable | sort | while read -r b; do \

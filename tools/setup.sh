@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian 12 package the project needs. Idempotent and silent when all is
-# present. `tools/setup.sh fuzz` adds the clang toolchain for the fuzz targets.
+# present. `tools/setup.sh fuzz` adds the clang toolchain for the fuzz targets;
+# `tools/setup.sh bench` adds OpenCV's tracking module, which only the benchmarks compare with.
 set -euo pipefail
 
 packages=(
@@ -11,9 +12,10 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth clang-format
 )
-if [[ "${1:-}" == fuzz ]]; then
-    packages+=(clang libclang-rt-14-dev)
-fi
+case "${1:-}" in
+fuzz) packages+=(clang libclang-rt-14-dev) ;;
+bench) packages+=(libopencv-contrib-dev) ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

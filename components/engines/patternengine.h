@@ -1,0 +1,12 @@
+// The pattern matcher's object: marker contexts by marker number over one set of user
+// default settings.
+#pragma once
+
+#include "components/engines/engines.h"
+
+namespace engines {
+
+// A new pattern matcher with the user's saved defaults, one reference for the caller.
+platform::ComPtr<IPatternMatcher> createPatternMatcher();
+
+} // namespace engines
