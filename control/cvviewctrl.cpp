@@ -3,6 +3,7 @@
 #include "components/aviplayer/aviplayerobject.h"
 #include "components/datalib/interfaces.h"
 #include "components/lingmod/lingmod.h"
+#include "control/cvviewproppage.h"
 #include "control/viewgeometry.h"
 #include "kernel/vexcore.h"
 #include "platform/stream.h"
@@ -790,9 +791,9 @@ LONG CVViewCtrl::DoMixPicture(ComPtr<IUnknown> punkPicBackground, const std::str
     return 0;
 }
 
-void CVViewCtrl::EditProperties(QWidget *) {
-    // The property page arrives with the persistence work; until then there is nothing
-    // to show and the call has no effect.
+void CVViewCtrl::EditProperties(QWidget *owner) {
+    CVViewPropPage page(*this, owner ? owner : this);
+    platform::ui::dialogs().exec(page);
 }
 
 } // namespace quivex

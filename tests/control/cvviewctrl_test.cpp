@@ -1,15 +1,18 @@
 #include "components/datalib/datalib.h"
 #include "components/datalib/interfaces.h"
 #include "control/cvviewctrl.h"
+#include "control/cvviewproppage.h"
 #include "frmwriter.h"
 #include "platform/classes.h"
 #include "platform/stream.h"
 #include "recordingdialogs.h"
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -443,4 +446,44 @@ TEST_F(Control, CaptureMembersWithoutADevice) {
         ctrl.CaptureInitStartMultiple(platform::Variant(LONG{1}), platform::Variant(), nullptr, 0),
         platform::E_INVALIDARG);
     EXPECT_EQ(ctrl.CaptureFilename(), "c:\\capture.avi");
+}
+
+TEST_F(Control, PropertyPageBindsZoomAndUpdateFrameInTheControlsLanguage) {
+    // The page's own seam answer: accept with new values typed in.
+    struct Answering : RecordingDialogs {
+        int exec(QDialog &dialog) override {
+            auto &page = static_cast<CVViewPropPage &>(dialog);
+            seenZoom = page.zoomBox()->value();
+            seenMaximum = page.zoomBox()->maximum();
+            title = page.findChild<QWidget *>(QStringLiteral("updateFrame_209"))
+                        ->property("text")
+                        .toString();
+            page.zoomBox()->setValue(250);
+            page.updateFrameBox()->setChecked(false);
+            page.accept();
+            return page.result();
+        }
+        int seenZoom = 0;
+        int seenMaximum = 0;
+        QString title;
+    } answering;
+    QSignalSpy help(&ctrl, &CVViewCtrl::HelpInfo);
+    ctrl.SetZoom(120);
+    ctrl.SetLCID(1033);
+    ctrl.EditProperties(nullptr);
+    EXPECT_EQ(answering.seenZoom, 120);
+    EXPECT_EQ(answering.seenMaximum, 400);
+    EXPECT_EQ(answering.title, QStringLiteral("&Update picture continuously"));
+    EXPECT_EQ(ctrl.Zoom(), 250);
+    EXPECT_EQ(ctrl.UpdateFrame(), 0);
+
+    // A zoom outside 10..400 is refused by the page.
+    CVViewPropPage page(ctrl, nullptr);
+    page.zoomBox()->setRange(0, 1000);
+    page.zoomBox()->setValue(401);
+    EXPECT_FALSE(page.applyToControl());
+    EXPECT_EQ(ctrl.Zoom(), 250);
+    QEvent whatsThis(QEvent::WhatsThis);
+    QCoreApplication::sendEvent(&page, &whatsThis);
+    EXPECT_EQ(help.count(), 1);
 }
