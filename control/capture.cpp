@@ -168,45 +168,26 @@ LONG CVViewCtrl::CaptureInit() {
     return m_vidgrab.captureInit(m_captureDevice);
 }
 
-namespace {
-template <class Start> LONG startCapture(bool live, VidgrabCalls &v, LONG device, Start start) {
-    if (!live || v.captureReady(device) != 0)
+// CaptureSequence and CaptureStart: only with live video and a ready device; a started
+// capture reads the capture size and ticks the statistics every 50 ms.
+LONG CVViewCtrl::startCapture(LONG (VidgrabCalls::*start)(LONG)) {
+    if (!m_liveVideo || m_vidgrab.captureReady(m_captureDevice) != 0)
         return 0;
-    return start();
-}
-} // namespace
-
-LONG CVViewCtrl::CaptureSequence() {
-    return startCapture(m_liveVideo, m_vidgrab, m_captureDevice, [this] {
-        const LONG r = m_vidgrab.captureSequence(m_captureDevice);
-        if (r == 0) {
-            readCaptureSize();
-            if (!m_statisticsTimer) {
-                m_statisticsTimer = new QTimer(this);
-                connect(m_statisticsTimer, &QTimer::timeout, this,
-                        [this] { statisticsTick(false); });
-            }
-            m_statisticsTimer->start(kStatisticsPeriodMs);
+    const LONG r = (m_vidgrab.*start)(m_captureDevice);
+    if (r == 0) {
+        readCaptureSize();
+        if (!m_statisticsTimer) {
+            m_statisticsTimer = new QTimer(this);
+            connect(m_statisticsTimer, &QTimer::timeout, this, [this] { statisticsTick(false); });
         }
-        return r;
-    });
+        m_statisticsTimer->start(kStatisticsPeriodMs);
+    }
+    return r;
 }
 
-LONG CVViewCtrl::CaptureStart() {
-    return startCapture(m_liveVideo, m_vidgrab, m_captureDevice, [this] {
-        const LONG r = m_vidgrab.captureStart(m_captureDevice);
-        if (r == 0) {
-            readCaptureSize();
-            if (!m_statisticsTimer) {
-                m_statisticsTimer = new QTimer(this);
-                connect(m_statisticsTimer, &QTimer::timeout, this,
-                        [this] { statisticsTick(false); });
-            }
-            m_statisticsTimer->start(kStatisticsPeriodMs);
-        }
-        return r;
-    });
-}
+LONG CVViewCtrl::CaptureSequence() { return startCapture(&VidgrabCalls::captureSequence); }
+
+LONG CVViewCtrl::CaptureStart() { return startCapture(&VidgrabCalls::captureStart); }
 
 void CVViewCtrl::statisticsTick(bool deviceList) {
     auto fire = [this](LONG device, LONG reported) {

@@ -329,6 +329,7 @@ private:
     static void liveFrame(void *context, void *sample, const vidgrab::BitmapInfoHeader *header,
                           vidgrab::FrameBuffer *frame);
     void readCaptureSize();
+    LONG startCapture(LONG (VidgrabCalls::*start)(LONG));
 
     QImage m_backBuffer; // the last composed view, copied to the window by paintEvent
     bool m_backBufferFresh = false;
