@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QTimer>
 
 #include <algorithm>
@@ -80,6 +81,12 @@ void CVViewCtrl::SetLiveVideo(BOOL live) {
         m_liveVideo = 0;
     }
     m_modified = true;
+}
+
+void CVViewCtrl::resizeEvent(QResizeEvent *event) {
+    // The capture preview follows the window's client size.
+    m_vidgrab.resize(m_captureDevice, 0, 0, width(), height(), 1, 0);
+    QWidget::resizeEvent(event);
 }
 
 LONG CVViewCtrl::CaptureFrameRate() const {
