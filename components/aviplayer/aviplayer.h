@@ -1,0 +1,99 @@
+// The AVI player: opens a video or picture sequence in an open mode and delivers its frames
+// as display pixels (BGRA) with the decoder's luma plane, draws them into a QPainter and
+// cuts picture objects from them. Plain C++; the dispatch object exposes it by DISPID.
+#pragma once
+
+#include "components/aviplayer/framelayout.h"
+#include "components/aviplayer/videoreader.h"
+#include "platform/picture.h"
+
+#include <list>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class QPainter;
+struct SwsContext;
+
+namespace aviplayer {
+
+// Open results: 0 success, -1 failure of any kind (hosts test for -1).
+inline constexpr platform::LONG kOpenOk = 0;
+inline constexpr platform::LONG kOpenFailed = -1;
+
+// One delivered frame: BGRA display pixels and, where the source had one, its luma plane
+// at the delivered geometry. Both rows are padded to 32 bytes.
+struct DeliveredImage {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> bgra;
+    std::vector<std::uint8_t> luma; // empty when the source has no 8-bit luma plane
+    int bgraStride = 0;
+    int lumaStride = 0;
+    // When the frame is delivered as decoded, its luma is the decoder's own plane, kept
+    // alive here instead of copied.
+    FramePtr source;
+    const std::uint8_t *sourceLuma = nullptr;
+
+    platform::ImageView image() const;
+    std::optional<platform::ImageView> lumaView() const;
+};
+
+class AviPlayer {
+public:
+    explicit AviPlayer(ReaderSettings settings = {});
+    ~AviPlayer();
+
+    platform::LONG open(const std::string &file, platform::LONG mode,
+                        const ProgressFn &progress = {});
+    void close();
+    bool isOpen() const { return m_reader.isOpen(); }
+    const std::string &lastError() const { return m_error; }
+
+    // Frames as delivered, after mode, rotation and flip; 0 when nothing is open.
+    platform::LONG frameCount() const;
+    platform::LONG width() const { return isOpen() ? m_layout.width() : 0; }
+    platform::LONG height() const { return isOpen() ? m_layout.height() : 0; }
+    // The forced rate while one is set, else the video's own (average) rate.
+    float frameRate() const;
+    float forcedFrameRate() const { return m_forcedRate; }
+    // 0 clears; negative or non-finite values are ignored.
+    void setForcedFrameRate(float rate);
+    platform::COLORREF backColor() const { return m_backColor; }
+    void setBackColor(platform::COLORREF color) { m_backColor = color; }
+
+    // Delivered frame n, or null when out of range or not decodable.
+    std::shared_ptr<const DeliveredImage> image(int n);
+    // Source frame and sub-picture behind delivered frame n.
+    FramePtr sourceFrame(int n, int *sub = nullptr);
+
+    // Draws frame n, source columns and rows from (column, row) to (width, height), scaled
+    // by zoom/100, with its top left at (shiftX, shiftY). 0, or -1 with nothing drawn but
+    // the back colour when there is no such frame, -2 for a bad argument.
+    platform::LONG draw(QPainter *painter, platform::LONG frame, platform::LONG zoom,
+                        platform::LONG column, platform::LONG row, platform::LONG width,
+                        platform::LONG height, platform::LONG shiftX, platform::LONG shiftY);
+    // A picture of the part (x, y, width, height) of frame n, scaled by zoom/100; width and
+    // height 0 give the whole frame. The part is clipped to the frame; null when nothing
+    // of it is left or the frame is missing.
+    platform::ComPtr<platform::IPicture> picturePart(platform::LONG frame, platform::LONG zoom,
+                                                     platform::LONG x, platform::LONG y,
+                                                     platform::LONG width, platform::LONG height);
+
+    VideoReader &reader() { return m_reader; }
+
+private:
+    std::shared_ptr<const DeliveredImage> deliver(const FramePtr &source, int sub);
+
+    VideoReader m_reader;
+    FrameLayout m_layout;
+    std::string m_error;
+    float m_forcedRate = 0.0f;
+    platform::COLORREF m_backColor = 0;
+
+    std::mutex m_mutex; // the delivered images and the converter
+    std::list<std::pair<int, std::shared_ptr<const DeliveredImage>>> m_recent;
+    ::SwsContext *m_sws = nullptr;
+};
+
+} // namespace aviplayer

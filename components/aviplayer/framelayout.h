@@ -1,0 +1,74 @@
+// How the frames of a file become the frames the player delivers: the open mode's layout
+// (full frames, fields, high-speed camera layouts), then rotation, then horizontal flip.
+#pragma once
+
+#include "components/aviplayer/framesource.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace aviplayer {
+
+// The values of the open mode (`nAVIMode`); a layout value plus rotation and flip bits.
+enum TalvorAVIMode : std::int32_t {
+    TALVORAVIMODE_NORMAL = 0,
+    TALVORAVIMODE_FIELDS = 1,
+    TALVORAVIMODE_PRAXIM100 = 2,
+    TALVORAVIMODE_JVC9X00 = 3,
+    TALVORAVIMODE_JVC9X00_VERT = 4,
+    TALVORAVIMODE_JVC9X00_200 = 5,
+    TALVORAVIMODE_ROTATE_90 = 256,
+    TALVORAVIMODE_ROTATE_180 = 512,
+    TALVORAVIMODE_ROTATE_270 = 1024,
+    TALVORAVIMODE_HORIZONTAL_FLIP = 2048,
+};
+
+// Hosts add this bit to every open; the player accepts it and gives it no meaning.
+inline constexpr std::int32_t kHostModeBit = 0x20000;
+
+struct OpenMode {
+    int layout = TALVORAVIMODE_NORMAL; // 0..5
+    int rotation = 0;                  // clockwise degrees: 0, 90, 180, 270
+    bool flip = false;
+
+    // Nullopt for an undefined layout value or more than one rotation bit. Bits above the
+    // flip bit are the host's and ignored.
+    static std::optional<OpenMode> parse(std::int32_t value);
+};
+
+class FrameLayout {
+public:
+    FrameLayout() = default;
+    FrameLayout(OpenMode mode, int sourceWidth, int sourceHeight, FieldOrder order);
+
+    // False when the source is too small for the layout.
+    bool valid() const { return m_subWidth > 0 && m_subHeight > 0; }
+    int perFrame() const { return m_perFrame; } // delivered frames per source frame
+    int width() const { return m_rotated ? m_subHeight : m_subWidth; }
+    int height() const { return m_rotated ? m_subWidth : m_subHeight; }
+    bool identity() const;
+
+    // Copies sub-picture `sub` of a source plane (1 or 4 bytes a pixel) into `dst`, a
+    // width() x height() plane, rotated and flipped.
+    void extract(const std::uint8_t *src, int srcStride, int bytesPerPixel, int sub,
+                 std::uint8_t *dst, int dstStride) const;
+
+    // Source row and column of pixel (x, y) of sub-picture `sub`, before rotation.
+    int sourceRow(int sub, int y) const;
+    int sourceColumn(int sub, int x) const {
+        return x + (m_layout == TALVORAVIMODE_PRAXIM100 ? sub * m_subWidth : 0);
+    }
+
+private:
+    int m_layout = 0;
+    int m_rotation = 0;
+    bool m_rotated = false;
+    bool m_flip = false;
+    bool m_topFirst = true;
+    int m_sourceHeight = 0;
+    int m_subWidth = 0;
+    int m_subHeight = 0;
+    int m_perFrame = 1;
+};
+
+} // namespace aviplayer

@@ -1,0 +1,157 @@
+#include "components/aviplayer/videoreader.h"
+
+#include "components/aviplayer/imagesequence.h"
+#include "components/aviplayer/sequencedecoder.h"
+#include "components/aviplayer/streamdecoder.h"
+
+#include <algorithm>
+
+namespace aviplayer {
+
+VideoReader::VideoReader(ReaderSettings settings)
+    : m_settings(settings), m_cache(settings.cacheBytes) {}
+
+VideoReader::~VideoReader() {
+    close();
+}
+
+bool VideoReader::open(const std::string &path, const ProgressFn &progress, std::string *error) {
+    close();
+    std::unique_ptr<FrameSource> source;
+    if (ImageSequence::isPattern(path)) {
+        auto seq = std::make_unique<SequenceDecoder>();
+        if (!seq->open(path, error))
+            return false;
+        source = std::move(seq);
+    } else {
+        auto stream = std::make_unique<StreamDecoder>();
+        if (!stream->open(path, m_settings.threads, progress, error))
+            return false;
+        source = std::move(stream);
+    }
+    FramePtr first = source->decode(0, {});
+    if (!first || first->width <= 0 || first->height <= 0) {
+        if (error)
+            *error = "the first frame cannot be decoded";
+        return false;
+    }
+    std::lock_guard lock(m_mutex);
+    m_source = std::move(source);
+    m_width = first->width;
+    m_height = first->height;
+    m_pixelFormat = first->format;
+    m_cache.insert(0, first);
+    m_stop = false;
+    m_lastAsked = -2;
+    m_aheadTo = -1;
+    m_aheadDone = -1;
+    if (m_settings.readAhead > 0)
+        m_worker = std::thread([this] { readAheadLoop(); });
+    return true;
+}
+
+void VideoReader::stopWorker() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+void VideoReader::close() {
+    stopWorker();
+    std::lock_guard lock(m_mutex);
+    m_source.reset();
+    m_cache.clear();
+    m_width = m_height = 0;
+    m_pixelFormat = -1;
+}
+
+int VideoReader::frameCount() const {
+    std::lock_guard lock(m_mutex);
+    return m_source ? m_source->frameCount() : 0;
+}
+
+double VideoReader::frameRate() const {
+    std::lock_guard lock(m_mutex);
+    return m_source ? m_source->frameRate() : 0.0;
+}
+
+FieldOrder VideoReader::fieldOrder() const {
+    std::lock_guard lock(m_mutex);
+    return m_source ? m_source->fieldOrder() : FieldOrder::Unknown;
+}
+
+std::size_t VideoReader::cachedBytes() const {
+    std::lock_guard lock(m_mutex);
+    return m_cache.bytes();
+}
+
+int VideoReader::seekCount() const {
+    std::lock_guard lock(m_mutex);
+    const auto *stream = dynamic_cast<const StreamDecoder *>(m_source.get());
+    return stream ? stream->seekCount() : 0;
+}
+
+FramePtr VideoReader::frameLocked(int n) {
+    if (!m_source || n < 0 || n >= m_source->frameCount())
+        return {};
+    if (FramePtr hit = m_cache.find(n))
+        return hit;
+    FramePtr frame =
+        m_source->decode(n, [this](int k, const FramePtr &f) { m_cache.insert(k, f); });
+    if (frame &&
+        (frame->width != m_width || frame->height != m_height || frame->format != m_pixelFormat))
+        return {};
+    return frame;
+}
+
+FramePtr VideoReader::frame(int n) {
+    FramePtr result;
+    {
+        // Announce the wait so that the worker gives way between two frames.
+        ++m_waiting;
+        std::unique_lock lock(m_mutex);
+        --m_waiting;
+        result = frameLocked(n);
+        if (m_source && m_settings.readAhead > 0) {
+            if (n <= m_aheadDone - m_settings.readAhead || n > m_aheadDone + 1)
+                m_aheadDone = n; // a jump: read ahead from here
+            if (n == m_lastAsked + 1)
+                m_aheadTo = std::min(n + m_settings.readAhead, m_source->frameCount() - 1);
+            m_lastAsked = n;
+        }
+    }
+    m_wake.notify_all();
+    return result;
+}
+
+void VideoReader::readAheadLoop() {
+    std::unique_lock lock(m_mutex);
+    while (!m_stop) {
+        // Each frame is read ahead once, even when the cache cannot keep it.
+        int next = -1;
+        for (int k = std::max(m_lastAsked, m_aheadDone) + 1; k <= m_aheadTo; ++k)
+            if (!m_cache.contains(k)) {
+                next = k;
+                break;
+            }
+        if (next < 0) {
+            m_wake.wait(lock);
+            continue;
+        }
+        if (m_waiting > 0) {
+            // A caller wants the lock: sleep until it has been served (it notifies).
+            m_wake.wait(lock);
+            continue;
+        }
+        // Frames out of line with frame 0 are left out of the cache as well.
+        if (!frameLocked(next))
+            m_aheadTo = next - 1;
+        m_aheadDone = next;
+    }
+}
+
+} // namespace aviplayer

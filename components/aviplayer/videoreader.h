@@ -1,0 +1,74 @@
+// Frame-accurate random access to a video file or picture sequence: decoded frames in the
+// decoder's pixel format, an LRU cache bounded by memory, and read-ahead on a worker thread
+// while frames are asked for in order. Thread-safe.
+#pragma once
+
+#include "components/aviplayer/framesource.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace aviplayer {
+
+struct ReaderSettings {
+    std::size_t cacheBytes = std::size_t{384} << 20;
+    int threads = 0;   // decoder threads; 0 lets FFmpeg choose
+    int readAhead = 8; // frames decoded ahead of an in-order reader; 0 switches it off
+};
+
+class VideoReader {
+public:
+    explicit VideoReader(ReaderSettings settings = {});
+    ~VideoReader();
+    VideoReader(const VideoReader &) = delete;
+    VideoReader &operator=(const VideoReader &) = delete;
+
+    // A name with a %d-style conversion opens a picture sequence; names of single BMP, JPG
+    // or PNG pictures and every container FFmpeg reads open as they are.
+    bool open(const std::string &path, const ProgressFn &progress = {},
+              std::string *error = nullptr);
+    void close();
+
+    bool isOpen() const { return m_source != nullptr; }
+    int frameCount() const;
+    double frameRate() const;
+    FieldOrder fieldOrder() const;
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+    int pixelFormat() const { return m_pixelFormat; } // an AVPixelFormat
+
+    // Frame n, or null when out of range or not decodable. Every frame has the size and
+    // pixel format of frame 0; a frame that differs is refused rather than misread.
+    FramePtr frame(int n);
+
+    std::size_t cachedBytes() const;
+    // Restarts of the decoder at a keyframe so far (0 for picture sequences).
+    int seekCount() const;
+    const ReaderSettings &settings() const { return m_settings; }
+
+private:
+    FramePtr frameLocked(int n);
+    void readAheadLoop();
+    void stopWorker();
+
+    ReaderSettings m_settings;
+    std::unique_ptr<FrameSource> m_source;
+    FrameCache m_cache;
+    int m_width = 0;
+    int m_height = 0;
+    int m_pixelFormat = -1;
+
+    mutable std::mutex m_mutex; // guards the source and the cache
+    std::condition_variable m_wake;
+    std::thread m_worker;
+    bool m_stop = false;
+    int m_lastAsked = -2;
+    int m_aheadTo = -1;            // the worker decodes up to this frame
+    int m_aheadDone = -1;          // and has read ahead up to this one
+    std::atomic<int> m_waiting{0}; // callers queued for m_mutex; the worker gives way to them
+};
+
+} // namespace aviplayer

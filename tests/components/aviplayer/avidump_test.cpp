@@ -1,0 +1,90 @@
+// The avidump tool: lines comparable with ffmpeg's framemd5, in the order asked for, and a
+// one-line message with a non-zero status for what it cannot open.
+#include "testmedia.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sys/wait.h>
+
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    std::vector<std::string> lines;
+};
+
+ToolRun avidump(const std::string &arguments) {
+    ToolRun run;
+    const std::string command = std::string(AVIDUMP) + " " + arguments + " 2>&1";
+    FILE *pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return run;
+    char line[1024];
+    while (std::fgets(line, sizeof line, pipe)) {
+        std::string text(line);
+        text.erase(text.find_last_not_of("\r\n") + 1);
+        run.lines.push_back(text);
+    }
+    const int raw = pclose(pipe);
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return run;
+}
+
+std::string lastField(const std::string &line) {
+    return line.substr(line.rfind(',') + 1);
+}
+
+TEST(Avidump, NativeLinesFollowTheFrameListAndMatchFfmpeg) {
+    testmedia::TempDir dir;
+    const std::string file = dir.path("clip.mp4");
+    ASSERT_TRUE(testmedia::makeClip(file, "-c:v libx264 -bf 2 -g 5 -pix_fmt yuv420p", 12));
+    const auto expected = testmedia::framemd5(file);
+    ASSERT_EQ(expected.size(), 12u);
+
+    const ToolRun listed = avidump(testmedia::quote(file) + " --native --frames 7,3,0,11");
+    ASSERT_EQ(listed.status, 0);
+    ASSERT_EQ(listed.lines.size(), 4u);
+    const int order[] = {7, 3, 0, 11};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(listed.lines[i].substr(0, listed.lines[i].find(',')), std::to_string(order[i]));
+        EXPECT_EQ(lastField(listed.lines[i]), expected[static_cast<std::size_t>(order[i])]);
+    }
+
+    const ToolRun all = avidump(testmedia::quote(file) + " --native");
+    ASSERT_EQ(all.status, 0);
+    ASSERT_EQ(all.lines.size(), 12u);
+    for (std::size_t n = 0; n < 12; ++n)
+        EXPECT_EQ(lastField(all.lines[n]), expected[n]) << n;
+
+    // Display pixels in a mode: twice the lines, each with a 32-hex-digit digest.
+    const ToolRun fields = avidump(testmedia::quote(file) + " --mode 1 --pix-fmt gray --png 3 " +
+                                   testmedia::quote(dir.path("f.png")));
+    ASSERT_EQ(fields.status, 0);
+    ASSERT_EQ(fields.lines.size(), 24u);
+    EXPECT_EQ(lastField(fields.lines[0]).size(), 32u);
+    EXPECT_TRUE(std::ifstream(dir.path("f.png")).good());
+}
+
+TEST(Avidump, FailsWithOneLineOnBadInput) {
+    testmedia::TempDir dir;
+    const ToolRun missing = avidump(testmedia::quote(dir.path("missing.avi")));
+    EXPECT_EQ(missing.status, 1);
+    ASSERT_EQ(missing.lines.size(), 1u);
+    EXPECT_NE(missing.lines[0].find("cannot open"), std::string::npos);
+
+    EXPECT_EQ(avidump("").status, 2);
+    EXPECT_EQ(avidump(testmedia::quote(dir.path("x.avi")) + " --frames 1,,2").status, 2);
+    EXPECT_EQ(avidump(testmedia::quote(dir.path("x.avi")) + " --pix-fmt yuv").status, 2);
+
+    const std::string file = dir.path("clip.avi");
+    ASSERT_TRUE(testmedia::makeClip(file, "-c:v mjpeg", 3));
+    const ToolRun outside = avidump(testmedia::quote(file) + " --frames 1,5");
+    EXPECT_EQ(outside.status, 1);
+    EXPECT_EQ(outside.lines.size(), 2u); // one frame line and one message
+    EXPECT_EQ(avidump(testmedia::quote(file) + " --native --mode 256").status, 2);
+}
+
+} // namespace

@@ -1,0 +1,156 @@
+// Bad input gives a failed open or an empty picture: never a crash, a hang, or a wrong
+// frame passed off as good. Also what the reader promises about memory and seeking.
+#include "components/aviplayer/aviplayer.h"
+#include "components/aviplayer/framehash.h"
+#include "testmedia.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace aviplayer;
+
+namespace {
+
+class BadInputTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_dir = std::make_unique<testmedia::TempDir>();
+        ASSERT_TRUE(testmedia::makeClip(s_dir->path("good.avi"), "-c:v mpeg4 -g 10 -q:v 4", 30));
+        ASSERT_TRUE(testmedia::makeClip(s_dir->path("gop.mp4"),
+                                        "-c:v libx264 -bf 3 -g 25 -pix_fmt yuv420p", 60));
+    }
+    static void TearDownTestSuite() { s_dir.reset(); }
+
+    static std::string path(const std::string &name) { return s_dir->path(name); }
+    static std::vector<char> bytesOf(const std::string &file) {
+        std::ifstream in(file, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+    static void write(const std::string &file, const std::vector<char> &bytes) {
+        std::ofstream(file, std::ios::binary)
+            .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+
+    static std::unique_ptr<testmedia::TempDir> s_dir;
+    AviPlayer player;
+};
+
+std::unique_ptr<testmedia::TempDir> BadInputTest::s_dir;
+
+TEST_F(BadInputTest, FilesThatAreNoVideoFailToOpen) {
+    EXPECT_EQ(player.open(path("missing.avi"), 0), kOpenFailed);
+    EXPECT_EQ(player.open("", 0), kOpenFailed);
+    write(path("empty.avi"), {});
+    EXPECT_EQ(player.open(path("empty.avi"), 0), kOpenFailed);
+    const std::string text = "this is not a video, only a few words of text\n";
+    write(path("text.avi"), std::vector<char>(text.begin(), text.end()));
+    EXPECT_EQ(player.open(path("text.avi"), 0), kOpenFailed);
+    EXPECT_FALSE(player.lastError().empty());
+    EXPECT_EQ(player.open(path("nothing%04d.bmp"), 0), kOpenFailed);
+    EXPECT_EQ(player.open(path("empty.bmp"), 0), kOpenFailed);
+    EXPECT_FALSE(player.isOpen());
+    EXPECT_EQ(player.frameCount(), 0);
+    EXPECT_FALSE(player.image(0));
+}
+
+TEST_F(BadInputTest, AFailedOpenClosesThePreviousVideo) {
+    ASSERT_EQ(player.open(path("good.avi"), 0), kOpenOk);
+    EXPECT_EQ(player.open(path("missing.avi"), 0), kOpenFailed);
+    EXPECT_FALSE(player.isOpen());
+    EXPECT_EQ(player.width(), 0);
+}
+
+TEST_F(BadInputTest, FramesOutOfRangeGiveNothing) {
+    ASSERT_EQ(player.open(path("good.avi"), 0), kOpenOk);
+    for (int n : {-1, 30, 1 << 30, INT32_MIN}) {
+        EXPECT_FALSE(player.image(n)) << n;
+        EXPECT_FALSE(player.picturePart(n, 100, 0, 0, 0, 0)) << n;
+    }
+}
+
+TEST_F(BadInputTest, TruncatedFileDecodesTheFramesItStillHolds) {
+    const auto expected = testmedia::framemd5(path("good.avi"));
+    ASSERT_EQ(expected.size(), 30u);
+    auto bytes = bytesOf(path("good.avi"));
+    bytes.resize(bytes.size() / 2);
+    write(path("half.avi"), bytes);
+    ASSERT_EQ(player.open(path("half.avi"), 0), kOpenOk) << player.lastError();
+    EXPECT_GT(player.frameCount(), 5);
+    EXPECT_LT(player.frameCount(), 30);
+    // Every frame either decodes to the right picture or is reported missing.
+    for (int n = player.frameCount() - 1; n >= 0; --n) {
+        const FramePtr frame = player.sourceFrame(n);
+        if (frame) {
+            EXPECT_EQ(nativeMd5(*frame), expected[static_cast<std::size_t>(n)]) << n;
+        }
+    }
+}
+
+TEST_F(BadInputTest, DamagedPacketsDecodeAsFarAsTheyCan) {
+    auto bytes = bytesOf(path("good.avi"));
+    // Overwrite a stretch in the middle of the frame data with noise.
+    std::uint32_t seed = 7;
+    for (std::size_t i = bytes.size() / 2; i < bytes.size() / 2 + 3000 && i < bytes.size(); ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        bytes[i] = static_cast<char>(seed >> 24);
+    }
+    write(path("damaged.avi"), bytes);
+    ASSERT_EQ(player.open(path("damaged.avi"), 0), kOpenOk);
+    int decoded = 0;
+    for (int n = 0; n < player.frameCount(); ++n)
+        decoded += player.image(n) ? 1 : 0;
+    for (int n = player.frameCount() - 1; n >= 0; n -= 3)
+        player.image(n);
+    EXPECT_GT(decoded, player.frameCount() / 2);
+}
+
+TEST_F(BadInputTest, SequenceWithAGapEndsBeforeIt) {
+    testmedia::TempDir dir;
+    ASSERT_TRUE(
+        testmedia::ffmpeg("-f lavfi -i testsrc2=size=32x24:rate=25 -frames:v 6 -start_number 1 " +
+                          testmedia::quote(dir.path("s%03d.bmp"))));
+    std::filesystem::remove(dir.path("s004.bmp"));
+    ASSERT_EQ(player.open(dir.path("s%03d.bmp"), 0), kOpenOk);
+    EXPECT_EQ(player.frameCount(), 3);
+    // A damaged picture inside a sequence is an empty frame, not a crash.
+    write(dir.path("s002.bmp"), {'B', 'M', 0, 0});
+    EXPECT_FALSE(player.image(1));
+    EXPECT_TRUE(player.image(2));
+    // A single picture, named plainly, is a video of one frame.
+    ASSERT_EQ(player.open(dir.path("s003.bmp"), 0), kOpenOk);
+    EXPECT_EQ(player.frameCount(), 1);
+}
+
+TEST_F(BadInputTest, SteppingBackwardsDecodesTheGopOnce) {
+    ReaderSettings settings;
+    settings.readAhead = 0;
+    AviPlayer stepping(settings);
+    ASSERT_EQ(stepping.open(path("gop.mp4"), 0), kOpenOk);
+    ASSERT_TRUE(stepping.image(49));
+    const int seeks = stepping.reader().seekCount();
+    for (int n = 48; n >= 25; --n)
+        ASSERT_TRUE(stepping.image(n)) << n;
+    EXPECT_EQ(stepping.reader().seekCount(), seeks);
+    // Forward from a cached frame continues without a seek as well.
+    ASSERT_TRUE(stepping.image(50));
+    ASSERT_TRUE(stepping.image(51));
+    EXPECT_LE(stepping.reader().seekCount(), seeks + 1);
+}
+
+TEST_F(BadInputTest, MemoryStaysWithinTheCacheSetting) {
+    ReaderSettings settings;
+    settings.cacheBytes = 200000; // a handful of 160 x 120 frames
+    AviPlayer bounded(settings);
+    ASSERT_EQ(bounded.open(path("gop.mp4"), 0), kOpenOk);
+    for (int n = 0; n < bounded.frameCount(); ++n) {
+        ASSERT_TRUE(bounded.image(n)) << n;
+        ASSERT_LE(bounded.reader().cachedBytes(), settings.cacheBytes);
+    }
+    for (int n = bounded.frameCount() - 1; n >= 0; n -= 7)
+        ASSERT_TRUE(bounded.image(n)) << n;
+    EXPECT_LE(bounded.reader().cachedBytes(), settings.cacheBytes);
+}
+
+} // namespace
