@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace testing_frm {
 
 inline std::uint8_t grey(int x, int y, int frame) {
@@ -62,10 +64,22 @@ inline std::filesystem::path writeFrm(const std::filesystem::path &path, const F
     return path;
 }
 
+// Per process: CTest runs the tests side by side, each in its own process.
 inline std::filesystem::path tempDir() {
-    auto dir = std::filesystem::temp_directory_path() / "orvane-control-tests";
+    auto dir = std::filesystem::temp_directory_path() /
+               ("orvane-control-tests-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     return dir;
 }
+
+// Removes this process's folder when the test program ends.
+inline const struct TempDirCleanup {
+    ~TempDirCleanup() {
+        std::error_code ec;
+        std::filesystem::remove_all(std::filesystem::temp_directory_path() /
+                                        ("orvane-control-tests-" + std::to_string(::getpid())),
+                                    ec);
+    }
+} tempDirCleanup;
 
 } // namespace testing_frm

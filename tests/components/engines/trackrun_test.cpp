@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -21,7 +23,9 @@ cv::Point2d discAt(int f) {
 class TrackRun : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        s_file = fs::temp_directory_path() / "orvane-trackrun-clip.avi";
+        // Per process: CTest runs the tests of this suite side by side.
+        s_file = fs::temp_directory_path() /
+                 ("orvane-trackrun-clip-" + std::to_string(::getpid()) + ".avi");
         const std::string command = "ffmpeg -y -loglevel error -f rawvideo -pix_fmt gray -s "
                                     "320x120 -r 25 -i - -c:v ffv1 '" +
                                     s_file.string() + "'";
