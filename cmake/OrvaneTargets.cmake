@@ -69,6 +69,8 @@ function(orvane_add_test name)
         list(APPEND env "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0"
              "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
     endif()
+    # The tests of one executable share its settings store and its scratch files, so they
+    # run one at a time; different executables still run side by side.
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-                         PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+                         PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300 RESOURCE_LOCK ${name})
 endfunction()

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cctype>
 #include <dlfcn.h>
+#include <filesystem>
 #include <span>
 
 namespace platform {
@@ -35,6 +36,17 @@ constexpr std::array<Mapping, 6> kTable = {{
     {"oldaapi32.dll", kAbsent},
     {"nidaq32.dll", kNiDaq},
 }};
+
+// The kernel library is part of the product: it lies beside the program once installed, and
+// in the kernel folder next to the program's folder in a build tree.
+constexpr std::string_view kKernelName = "vexcore.dll";
+constexpr std::string_view kKernelFile = "libvexcore.so";
+
+std::string executableDir() {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : exe.parent_path().string();
+}
 
 bool sameName(std::string_view a, std::string_view b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -72,6 +84,15 @@ std::atomic<LibraryProbe *> g_probe{nullptr};
 LibraryProbe::~LibraryProbe() = default;
 
 std::vector<std::string> libraryCandidates(std::string_view windowsName) {
+    if (sameName(windowsName, kKernelName)) {
+        std::vector<std::string> candidates;
+        if (const std::string dir = executableDir(); !dir.empty()) {
+            candidates.push_back(dir + "/" + std::string(kKernelFile));
+            candidates.push_back(dir + "/../kernel/" + std::string(kKernelFile));
+        }
+        candidates.emplace_back(kKernelFile);
+        return candidates;
+    }
     for (const auto &m : kTable)
         if (sameName(m.windowsName, windowsName))
             return {m.candidates.begin(), m.candidates.end()};

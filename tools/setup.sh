@@ -11,6 +11,7 @@ packages=(
     libopencv-core-dev libopencv-imgproc-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth clang-format
+    fp-utils libchm-dev
 )
 case "${1:-}" in
 fuzz) packages+=(clang libclang-rt-14-dev) ;;

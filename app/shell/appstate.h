@@ -1,0 +1,107 @@
+// The application's shared state: the globals set at start and by video loading, the
+// in-memory settings and the calibration object kept for the whole run. One instance,
+// reached through appState(); tests reset it with resetAppState().
+#pragma once
+
+#include "components/datalib/interfaces.h"
+#include "platform/com.h"
+#include "platform/wintypes.h"
+
+#include <QColor>
+#include <QString>
+#include <array>
+
+namespace shell {
+
+// Section `Orvane` of the settings file (all but `LCID`, which takes effect at start only).
+struct OrvaneSettings {
+    int DefVideoMode = 2; // 0 full frames, 1 fields, 2 automatic
+    bool CalibrationMandatory = true;
+    bool LeaveExcelOpen = true;
+    bool DiscardAutotracked = true;
+    bool ShowAutoPath = true;
+    bool StopAtDrop = true;
+    bool ShowExitMsg = true;
+    int DecDigits = 2;
+    int TrackingMode = 16; // 16 pattern matching, 32 marker tracking
+    // The calibration keys are read when the calibration dialog opens, not at load.
+    float CalibDist = 100.0f;
+    int CalibUnit = 2;
+    float AspectRatio = 1.0f;
+};
+
+// Section `Trace`: appearance of marker paths.
+struct TraceSettings {
+    int Item = 1;                       // 1 lines, 2 rectangles, 3 circles, 6 crosshairs
+    int Size = 1;                       // size of the path marks
+    int LineWidth = 0;                  // twice the Options entry index: 0, 2, ..., 12
+    platform::COLORREF Color = 255;     // 0x00BBGGRR, pure red
+    platform::COLORREF BackColor = 255; // fill colour of filled marks
+    bool Filled = false;
+};
+
+inline constexpr int kTrackingPatternMatching = 16;
+inline constexpr int kTrackingMarkerTracking = 32;
+
+// The 26 colours given to new markers, numbered 0 to 25.
+inline constexpr int kMarkerColorCount = 26;
+
+struct AppState {
+    // Program directory with a trailing '/'.
+    QString ProgramDir;
+    QString IniFile;
+    int TextBase = 0; // 0, 4000 or 8000
+    platform::LCID UiLcid = 1031;
+    // Full path of the help file for the interface language; empty when none is known.
+    QString HelpFile;
+    QString ExcelTemplateFile;
+    QString SequenceInfoFile;
+    std::array<QColor, kMarkerColorCount> MarkerColors{};
+
+    // Video (set by video loading).
+    QString VideoFile;
+    int VideoMode = 0;
+    int FrameCount = 0;
+    float VideoFrameRate = 0.0f;
+    int VideoWidth = 0;
+    int VideoHeight = 0;
+    bool NoVideo = true;
+    bool VideoOpening = false;
+    bool IsPlaying = false;
+    bool LoopPlayback = false;
+    bool ShiftDown = false;
+
+    // Markers and tracking.
+    int InteractionState = -1; // what a press on the picture does
+    bool VideoCalibrated = false;
+    bool MarkerLost = false;
+    bool AllMarkersLost = false;
+    int SelectedMarker = -1;
+    int SelectedRow = -1;
+    int ListRowIndex = -1;
+
+    // Calibration values in memory; the calibration dialog replaces them from the settings.
+    float CalibDistance = 100.0f;
+    int CalibUnit = 2;
+    float AspectFactor = 1.3563370f;
+
+    // The 2-D calibration object, owned for the whole run; may be null when the data
+    // library could not make one.
+    platform::ComPtr<datalib::TalvorCal2D> Calibration;
+
+    OrvaneSettings settings;
+    TraceSettings trace;
+};
+
+AppState &appState();
+// Back to the start values of a fresh process (for tests and the start procedure).
+void resetAppState();
+
+// The 26 start colours of `MarkerColors`, in order.
+std::array<QColor, kMarkerColorCount> defaultMarkerColors();
+
+// Windows colour value (0x00BBGGRR) to and from Qt.
+QColor colorFromRef(platform::COLORREF ref);
+platform::COLORREF refFromColor(const QColor &color);
+
+} // namespace shell

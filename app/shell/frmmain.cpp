@@ -1,0 +1,724 @@
+#include "app/shell/frmmain.h"
+
+#include "app/shell/appstate.h"
+#include "app/shell/frmabout.h"
+#include "app/shell/frmoptions.h"
+#include "app/shell/helpwindow.h"
+#include "app/shell/resources.h"
+#include "app/shell/settings.h"
+#include "app/shell/translateform.h"
+#include "app/video/videocontroller.h"
+#include "control/cvviewctrl.h"
+#include "platform/ui/dialogs.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+
+// The icon resources live in this static library; the linker keeps them only when asked.
+static void initIconResources() {
+    Q_INIT_RESOURCE(icons);
+}
+
+namespace shell {
+
+namespace {
+
+using platform::LONG;
+namespace ui = platform::ui;
+
+// Image list indexes of the play button's pictures.
+constexpr int kPictureStart = 9;
+constexpr int kPictureStop = 11;
+
+// Design-time sizes of the controls that the layout rule leaves in place, in pixels.
+constexpr int kToolbarHeight = 32;
+constexpr int kStatusBarHeight = 22;
+constexpr int kScrollBarWidth = 380;
+
+QIcon icon(const char *name) {
+    return QIcon(QStringLiteral(":/icons/%1.png").arg(QLatin1String(name)));
+}
+
+// A menu entry whose design-time caption is the German resource number of its text.
+QAction *entry(QMenu *menu, const char *name, int number, bool checkable = false) {
+    QAction *action = menu->addAction(QString::number(number));
+    action->setObjectName(QLatin1String(name));
+    action->setCheckable(checkable);
+    return action;
+}
+
+QMenu *submenu(QWidget *owner, const char *name, int number) {
+    auto *menu = new QMenu(QString::number(number), owner);
+    menu->setObjectName(QLatin1String(name));
+    return menu;
+}
+
+void separator(QMenu *menu, const char *name) {
+    menu->addSeparator()->setObjectName(QLatin1String(name));
+}
+
+} // namespace
+
+frmMain::frmMain(std::function<LONG()> versionQuery, QWidget *parent) : QMainWindow(parent) {
+    initIconResources();
+    setObjectName(QStringLiteral("frmMain"));
+    setProperty(kTagProperty, QStringLiteral("1000"));
+    setWindowIcon(icon("orvane"));
+
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("clientArea"));
+    setCentralWidget(m_client);
+    m_client->installEventFilter(this);
+
+    buildMenus();
+    buildToolbar();
+    buildSurface();
+    buildStatusBar();
+
+    applyMinimumSize();
+    resize(minimumSize());
+    // The load sequence reads the table's width, so the surface must be placed first.
+    if (layout())
+        layout()->activate();
+    LayoutMainWindow();
+
+    // The load sequence may open a sequence from the command line, so the video part
+    // must exist before it runs.
+    m_video = std::make_unique<video::VideoController>(*this, appState());
+    MainWindowLoader loader(*this);
+    if (versionQuery)
+        loader.setVersionQuery(std::move(versionQuery));
+    loader.load(m_objects);
+}
+
+frmMain::~frmMain() = default;
+
+QIcon frmMain::imlIcons(int index) {
+    initIconResources();
+    switch (index) {
+    case kPictureStart:
+        return icon("play");
+    case kPictureStop:
+        return icon("stop");
+    case 16:
+        return icon("marker_pattern");
+    case 19:
+        return icon("marker_manual");
+    case 20:
+        return icon("marker_tracker");
+    default:
+        return {};
+    }
+}
+
+void frmMain::buildMenus() {
+    mnuFile = submenu(this, "mnuFile", 1500);
+    mnuFileNew = entry(mnuFile, "mnuFileNew", 1517);
+    mnuFileOpen = entry(mnuFile, "mnuFileOpen", 1526);
+    mnuFileSaveAs = entry(mnuFile, "mnuFileSaveAs", 1527);
+    mnuFileOpenvideo = entry(mnuFile, "mnuFileOpenvideo", 1501);
+    separator(mnuFile, "mnuFileSep1");
+    mnuFileExport = submenu(mnuFile, "mnuFileExport", 1512);
+    mnuFile->addMenu(mnuFileExport);
+    mnuFileExportXLS = entry(mnuFileExport, "mnuFileExportXLS", 1514);
+    mnuFileExportTXT = entry(mnuFileExport, "mnuFileExportTXT", 1515);
+    mnuFileImport = submenu(mnuFile, "mnuFileImport", 1511);
+    mnuFile->addMenu(mnuFileImport);
+    mnuFileImportCIH = entry(mnuFileImport, "mnuFileImportCIH", 1536);
+    separator(mnuFile, "mnuFileSep2");
+    mnuFileQuit = entry(mnuFile, "mnuFileQuit", 1502);
+
+    mnuEdit = submenu(this, "mnuEdit", 1503);
+    mnuEditCopy = entry(mnuEdit, "mnuEditCopy", 1523);
+    mnuEditTrackingSettings = entry(mnuEdit, "mnuEditTrackingSettings", 1516);
+    separator(mnuEdit, "mnuEditSep1");
+    mnuEditOptions = entry(mnuEdit, "mnuEditOptions", 1504);
+
+    mnuHelp = submenu(this, "mnuHelp", 1506);
+    mnuHelpContents = entry(mnuHelp, "mnuHelpContents", 1528);
+    mnuHelpAbout = entry(mnuHelp, "mnuHelpAbout", 1507);
+
+    menuBar()->addMenu(mnuFile);
+    menuBar()->addMenu(mnuEdit);
+    menuBar()->addMenu(mnuHelp);
+
+    // The two popup menus are never part of the menu bar.
+    mnuPopupQvxview = submenu(this, "mnuPopupQvxview", 0);
+    mnuPopUpSNewMarker = entry(mnuPopupQvxview, "mnuPopUpSNewMarker", 1537);
+    separator(mnuPopupQvxview, "mnuPopUpSSep3");
+    mnuPopupSInfo = entry(mnuPopupQvxview, "mnuPopupSInfo", 1505);
+    separator(mnuPopupQvxview, "mnuPopupSSep1");
+    mnuPopupSScale = entry(mnuPopupQvxview, "mnuPopupSScale", 1509);
+    mnuPopupSLoop = entry(mnuPopupQvxview, "mnuPopupSLoop", 1508, true);
+    separator(mnuPopupQvxview, "mnuPopupSep2");
+    mnuPopupSFullFrames = entry(mnuPopupQvxview, "mnuPopupSFullFrames", 1606, true);
+    mnuPopupSFields = entry(mnuPopupQvxview, "mnuPopupSFields", 1607, true);
+    mnuPopupSJVC100 = entry(mnuPopupQvxview, "mnuPopupSJVC100", 1608, true);
+    mnuPopupSJVC100vert = entry(mnuPopupQvxview, "mnuPopupSJVC100vert", 1609, true);
+    mnuPopupSJVC200 = entry(mnuPopupQvxview, "mnuPopupSJVC200", 1610, true);
+    separator(mnuPopupQvxview, "mnuPopupSSep2");
+    mnuPopupSMirror = entry(mnuPopupQvxview, "mnuPopupSMirror", 1614, true);
+    mnuPopupSRotate90 = entry(mnuPopupQvxview, "mnuPopupSRotate90", 1615, true);
+    mnuPopupSRotate180 = entry(mnuPopupQvxview, "mnuPopupSRotate180", 1616, true);
+    mnuPopupSRotate270 = entry(mnuPopupQvxview, "mnuPopupSRotate270", 1617, true);
+
+    mnuPopUpListView = submenu(this, "mnuPopUpListView", 0);
+    mnuPopUpListNewMarker = entry(mnuPopUpListView, "mnuPopUpListNewMarker", 1537);
+    separator(mnuPopUpListView, "mnuPopupListSep2");
+    mnuPopUpListLocalTrackSettings =
+        entry(mnuPopUpListView, "mnuPopUpListLocalTrackSettings", 1518);
+    mnuPopUpListChkPathAll = entry(mnuPopUpListView, "mnuPopUpListChkPathAll", 1519, true);
+    mnuPopUpListChkPathMarker = entry(mnuPopUpListView, "mnuPopUpListChkPathMarker", 1520, true);
+    mnuPopUpListChkManual = entry(mnuPopUpListView, "mnuPopUpListChkManual", 1522, true);
+    mnuPopUpListColor = entry(mnuPopUpListView, "mnuPopUpListColor", 1521);
+    separator(mnuPopUpListView, "mnuPopupListSep1");
+    mnuPopupListDiscardAutotracked =
+        entry(mnuPopUpListView, "mnuPopupListDiscardAutotracked", 1529);
+    mnuPopUpListDelMarker = entry(mnuPopUpListView, "mnuPopUpListDelMarker", 1524);
+    mnuPopUpListDelAllMarker = entry(mnuPopUpListView, "mnuPopUpListDelAllMarker", 1525);
+
+    // Projects, export and import are entries only until their work is built.
+    for (QAction *later :
+         {mnuFileOpen, mnuFileSaveAs, mnuFileExportXLS, mnuFileExportTXT, mnuFileImportCIH})
+        later->setEnabled(false);
+
+    connect(mnuFile, &QMenu::aboutToShow, this, &frmMain::mnuFileClick);
+    connect(mnuFileNew, &QAction::triggered, this, [this] { ResetProject(true); });
+    connect(mnuFileOpen, &QAction::triggered, this, &frmMain::mnuFileOpenClick);
+    connect(mnuFileSaveAs, &QAction::triggered, this, [this] { saveProjectAs(); });
+    connect(mnuFileOpenvideo, &QAction::triggered, this,
+            [this] { LoadVideo(true, appState().settings.DefVideoMode, 0.0f, 0); });
+    connect(mnuFileExportXLS, &QAction::triggered, this, &frmMain::mnuFileExportXLSClick);
+    connect(mnuFileExportTXT, &QAction::triggered, this, &frmMain::mnuFileExportTXTClick);
+    connect(mnuFileImportCIH, &QAction::triggered, this, &frmMain::mnuFileImportCIHClick);
+    connect(mnuFileQuit, &QAction::triggered, this, &QWidget::close);
+    connect(mnuEditCopy, &QAction::triggered, this, &frmMain::mnuEditCopyClick);
+    connect(mnuEditTrackingSettings, &QAction::triggered, this,
+            &frmMain::mnuEditTrackingSettingsClick);
+    connect(mnuEditOptions, &QAction::triggered, this, &frmMain::mnuEditOptionsClick);
+    connect(mnuHelpContents, &QAction::triggered, this, &frmMain::mnuHelpContentsClick);
+    connect(mnuHelpAbout, &QAction::triggered, this, &frmMain::mnuHelpAboutClick);
+
+    connect(mnuPopUpSNewMarker, &QAction::triggered, this, &frmMain::mnuPopUpSNewMarkerClick);
+    connect(mnuPopupSInfo, &QAction::triggered, this, &frmMain::mnuPopupSInfoClick);
+    connect(mnuPopupSScale, &QAction::triggered, this, &frmMain::mnuPopupSScaleClick);
+    connect(mnuPopupSLoop, &QAction::triggered, this, &frmMain::mnuPopupSLoopClick);
+    const std::pair<QAction *, int> modes[] = {{mnuPopupSFullFrames, 0},
+                                               {mnuPopupSFields, 1},
+                                               {mnuPopupSJVC100, 3},
+                                               {mnuPopupSJVC100vert, 4},
+                                               {mnuPopupSJVC200, 5}};
+    for (const auto &[action, mode] : modes)
+        connect(action, &QAction::triggered, this, [this, m = mode] { applyVideoMode(m); });
+    connect(mnuPopupSMirror, &QAction::triggered, this, &frmMain::mnuPopupSMirrorClick);
+    const std::pair<QAction *, int> rotations[] = {
+        {mnuPopupSRotate90, 256}, {mnuPopupSRotate180, 512}, {mnuPopupSRotate270, 1024}};
+    for (const auto &[action, rotation] : rotations)
+        connect(action, &QAction::triggered, this, [this, r = rotation] { rotateVideo(r); });
+
+    connect(mnuPopUpListNewMarker, &QAction::triggered, this, &frmMain::mnuPopUpListNewMarkerClick);
+    connect(mnuPopUpListLocalTrackSettings, &QAction::triggered, this,
+            &frmMain::mnuPopUpListLocalTrackSettingsClick);
+    connect(mnuPopUpListChkPathAll, &QAction::triggered, this,
+            &frmMain::mnuPopUpListChkPathAllClick);
+    connect(mnuPopUpListChkPathMarker, &QAction::triggered, this,
+            &frmMain::mnuPopUpListChkPathMarkerClick);
+    connect(mnuPopUpListChkManual, &QAction::triggered, this, &frmMain::mnuPopUpListChkManualClick);
+    connect(mnuPopUpListColor, &QAction::triggered, this, &frmMain::mnuPopUpListColorClick);
+    connect(mnuPopupListDiscardAutotracked, &QAction::triggered, this,
+            &frmMain::mnuPopupListDiscardAutotrackedClick);
+    connect(mnuPopUpListDelMarker, &QAction::triggered, this, &frmMain::mnuPopUpListDelMarkerClick);
+    connect(mnuPopUpListDelAllMarker, &QAction::triggered, this,
+            &frmMain::mnuPopUpListDelAllMarkerClick);
+}
+
+void frmMain::buildToolbar() {
+    tbToolbar = new QToolBar(m_client);
+    tbToolbar->setObjectName(QStringLiteral("tbToolbar"));
+    tbToolbar->setMovable(false);
+    tbToolbar->setFloatable(false);
+    tbToolbar->setIconSize(QSize(24, 24));
+    tbToolbar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+
+    struct Button {
+        const char *key;
+        const char *picture;
+        int toolTip; // German resource number; 0 for none
+    };
+    // Groups, left to right, separated on the bar.
+    const std::vector<std::vector<Button>> groups = {
+        {{"New", "new", 1020}, {"Open", "open", 1037}, {"SaveAs", "saveas", 1038}},
+        {{"LoadVideo", "loadvideo", 1021}, {"Scale", "scale", 1022}},
+        {{"Plus10", "plus10", 1023},
+         {"Minus10", "minus10", 1024},
+         {"To100", "to100", 1025},
+         {"FitView", "fitview", 1026}},
+    };
+    for (const auto &group : groups) {
+        if (!m_buttons.empty())
+            tbToolbar->addSeparator();
+        for (const Button &b : group) {
+            const QString key = QLatin1String(b.key);
+            auto *action = new QAction(icon(b.picture), key, tbToolbar);
+            action->setObjectName(QStringLiteral("tbToolbar_") + key);
+            action->setToolTip(QString::number(b.toolTip));
+            tbToolbar->addAction(action);
+            connect(action, &QAction::triggered, this, [this, key] { tbToolbarButtonClick(key); });
+            m_buttons[key] = action;
+        }
+    }
+    tbToolbar->addSeparator();
+
+    // The "Helper" placeholder reserves the bar's room for the frame scroll bar and the
+    // playback buttons; a click on the placeholder itself does nothing.
+    auto *helper = new QWidget(tbToolbar);
+    helper->setObjectName(QStringLiteral("tbToolbar_Helper"));
+    auto *row = new QHBoxLayout(helper);
+    row->setContentsMargins(4, 0, 4, 0);
+    row->setSpacing(2);
+    const auto playbackButton = [helper](const char *name, const QIcon &picture, int toolTip) {
+        auto *button = new QToolButton(helper);
+        button->setObjectName(QLatin1String(name));
+        button->setIcon(picture);
+        button->setIconSize(QSize(20, 20));
+        button->setAutoRaise(true);
+        button->setProperty(kToolTipProperty, QString::number(toolTip));
+        return button;
+    };
+    btnBack = playbackButton("btnBack", icon("rewind"), 1027);
+    btnPlay = playbackButton("btnPlay", imlIcons(kPictureStart), 1029);
+    btnSkip = playbackButton("btnSkip", icon("forward"), 1028);
+    hscScroll = new QScrollBar(Qt::Horizontal, helper);
+    hscScroll->setObjectName(QStringLiteral("hscScroll"));
+    hscScroll->setFixedWidth(kScrollBarWidth);
+    hscScroll->setRange(0, 0);
+    row->addWidget(btnBack);
+    row->addWidget(btnPlay);
+    row->addWidget(btnSkip);
+    row->addSpacing(6);
+    row->addWidget(hscScroll);
+    QAction *placeholder = tbToolbar->addWidget(helper);
+    placeholder->setObjectName(QStringLiteral("tbToolbar_HelperAction"));
+    m_buttons[QStringLiteral("Helper")] = placeholder;
+
+    connect(btnBack, &QToolButton::clicked, this, &frmMain::btnBackClick);
+    connect(btnPlay, &QToolButton::clicked, this, &frmMain::btnPlayClick);
+    connect(btnSkip, &QToolButton::clicked, this, &frmMain::btnSkipClick);
+    connect(hscScroll, &QScrollBar::valueChanged, this, [this] { OnFrameChanged(); });
+
+    // Nothing to zoom, calibrate or play before a video is open.
+    for (const char *key : {"Plus10", "Minus10", "To100", "FitView", "Scale", "Open", "SaveAs"})
+        m_buttons[QLatin1String(key)]->setEnabled(false);
+    for (QWidget *w : std::initializer_list<QWidget *>{btnBack, btnPlay, btnSkip, hscScroll})
+        w->setEnabled(false);
+}
+
+void frmMain::buildSurface() {
+    fraVideo = new QGroupBox(m_client);
+    fraVideo->setObjectName(QStringLiteral("fraVideo"));
+
+    // The working view and the hidden probe are siblings of the frame, placed over it.
+    qvxVideo = new quivex::CVViewCtrl(m_client);
+    qvxVideo->setObjectName(QStringLiteral("qvxVideo"));
+    qvxVideo->raise();
+    qvxHelper = new quivex::CVViewCtrl(m_client);
+    qvxHelper->setObjectName(QStringLiteral("qvxHelper"));
+    qvxHelper->hide();
+
+    fraRight = new QGroupBox(QStringLiteral("1015"), m_client);
+    fraRight->setObjectName(QStringLiteral("fraRight"));
+    fraRight->setProperty(kTagProperty, QStringLiteral("1015"));
+
+    imgLupe = new QLabel(fraRight);
+    imgLupe->setObjectName(QStringLiteral("imgLupe"));
+    imgLupe->setScaledContents(true);
+    imgLupe->setFrameShape(QFrame::StyledPanel);
+    imgLupe->setFrameShadow(QFrame::Sunken);
+    imgLupe->setAutoFillBackground(true);
+    QPalette lupe = imgLupe->palette();
+    lupe.setColor(QPalette::Window, lupe.color(QPalette::Base));
+    imgLupe->setPalette(lupe);
+
+    lvwPoints = new QTreeWidget(fraRight);
+    lvwPoints->setObjectName(QStringLiteral("lvwPoints"));
+    lvwPoints->setRootIsDecorated(false);
+    lvwPoints->setUniformRowHeights(true);
+    lvwPoints->setIconSize(QSize(16, 16));
+    lvwPoints->setSelectionMode(QAbstractItemView::SingleSelection);
+    lvwPoints->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lvwPoints->setColumnCount(0);
+    lvwPoints->header()->setStretchLastSection(false);
+    lvwPoints->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    connect(lvwPoints, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        mnuPopUpListView->popup(lvwPoints->viewport()->mapToGlobal(at));
+    });
+    connect(qvxVideo, &quivex::CVViewCtrl::SpecialMouseDown, this,
+            [this](LONG flags, LONG, LONG, double, double) {
+                if (flags & quivex::MK_RBUTTON)
+                    mnuPopupQvxview->popup(QCursor::pos());
+            });
+}
+
+void frmMain::buildStatusBar() {
+    sbStatusbar = new QStatusBar(m_client);
+    sbStatusbar->setObjectName(QStringLiteral("sbStatusbar"));
+    sbStatusbar->setSizeGripEnabled(true);
+    for (const char *key : {"Zoom", "Info"}) {
+        auto *panel = new QLabel(sbStatusbar);
+        panel->setObjectName(QLatin1String(key));
+        panel->setMinimumWidth(qstrcmp(key, "Zoom") == 0 ? 110 : 260);
+        sbStatusbar->addWidget(panel, qstrcmp(key, "Info") == 0 ? 1 : 0);
+        m_panels[QLatin1String(key)] = panel;
+    }
+    m_productPanel = new QLabel(productTitle(), sbStatusbar);
+    m_productPanel->setObjectName(QStringLiteral("Product"));
+    sbStatusbar->addPermanentWidget(m_productPanel);
+}
+
+QAction *frmMain::toolbarButton(const QString &key) const {
+    const auto it = m_buttons.find(key);
+    return it == m_buttons.end() ? nullptr : it->second;
+}
+
+QLabel *frmMain::statusPanel(const QString &key) const {
+    const auto it = m_panels.find(key);
+    return it == m_panels.end() ? nullptr : it->second;
+}
+
+void frmMain::applyMinimumSize() {
+    // The rule fixes the outer size; the window manager's frame is not ours to size, so
+    // the smallest inner size leaves room for it.
+    const QSize frame = frameGeometry().size() - geometry().size();
+    setMinimumSize(minimumOuterSize() - frame.expandedTo(QSize(0, 0)));
+}
+
+void frmMain::LayoutMainWindow() {
+    if (isMinimized() || !m_client)
+        return;
+    const QSize inner = m_client->size();
+    tbToolbar->setGeometry(0, 0, inner.width(), kToolbarHeight);
+    sbStatusbar->setGeometry(0, inner.height() - kStatusBarHeight, inner.width(), kStatusBarHeight);
+
+    const MainLayout l = layoutMainWindow(inner, kMagnifierSize);
+    fraVideo->setGeometry(l.fraVideo);
+    qvxVideo->setGeometry(l.qvxVideo);
+    fraRight->setGeometry(l.fraRight);
+    imgLupe->setGeometry(l.imgLupe);
+    lvwPoints->setGeometry(l.lvwPoints);
+    setMarkerColumnWidths();
+}
+
+void frmMain::setMarkerColumnWidths() {
+    if (lvwPoints->columnCount() != 4)
+        return;
+    const auto widths = markerColumnWidths(markerTableWidth());
+    for (int c = 0; c < 4; ++c)
+        lvwPoints->header()->resizeSection(c, roundHalfEven(double(widths[c]) / kTwipsPerPixel));
+}
+
+void frmMain::resizeEvent(QResizeEvent *event) {
+    QMainWindow::resizeEvent(event);
+    if (isMinimized())
+        return;
+    applyMinimumSize();
+    const QSize outer = frameGeometry().size();
+    const QSize wanted = clampOuterSize(outer);
+    if (wanted != outer)
+        resize(size() + (wanted - outer));
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == m_client && event->type() == QEvent::Resize)
+        LayoutMainWindow();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::closeEvent(QCloseEvent *event) {
+    if (appState().IsPlaying)
+        StopPlayback();
+    if (appState().settings.ShowExitMsg) {
+        const int answer = ui::dialogs().messageBox(this, res(1054), productTitle(),
+                                                    ui::YesNoCancel + ui::Question);
+        // Anything but Yes or No (Cancel, a closed box) keeps the window open.
+        if (answer != ui::Yes && answer != ui::No) {
+            event->ignore();
+            return;
+        }
+        // A save the user cancelled must not end in a close that loses the work.
+        if (answer == ui::Yes && saveProjectAs() == SaveOutcome::Cancelled) {
+            event->ignore();
+            return;
+        }
+    }
+    event->accept();
+}
+
+// --- MainWindowHost ----------------------------------------------------------------------
+
+void frmMain::setGraphicItems(const platform::ComPtr<platform::IUnknown> &items) {
+    qvxVideo->SetGraphicItems(items);
+}
+
+void frmMain::setOverlayDefaults() {
+    qvxVideo->SetPointsVisible(platform::TRUE_);
+    qvxVideo->SetConnectionsVisible(platform::TRUE_);
+    qvxVideo->SetOverlayFlags(0);
+}
+
+// The column rule works in twips, as the table's width did.
+int frmMain::markerTableWidth() {
+    return lvwPoints->width() * kTwipsPerPixel;
+}
+
+void frmMain::addMarkerColumn(const QString &key, const QString &text, int width) {
+    const int column = lvwPoints->columnCount();
+    lvwPoints->setColumnCount(column + 1);
+    lvwPoints->headerItem()->setText(column, text);
+    lvwPoints->headerItem()->setData(column, Qt::UserRole + 1, key);
+    lvwPoints->header()->resizeSection(column, roundHalfEven(double(width) / kTwipsPerPixel));
+}
+
+// --- Commands ----------------------------------------------------------------------------
+
+void frmMain::tbToolbarButtonClick(const QString &key) {
+    if (key == QLatin1String("New"))
+        ResetProject(true);
+    else if (key == QLatin1String("Open"))
+        mnuFileOpenClick();
+    else if (key == QLatin1String("SaveAs"))
+        saveProjectAs();
+    else if (key == QLatin1String("LoadVideo"))
+        LoadVideo(true, appState().settings.DefVideoMode, 0.0f, 0);
+    else if (key == QLatin1String("Scale"))
+        mnuPopupSScaleClick();
+    else if (key == QLatin1String("Plus10"))
+        ZoomChange(qvxVideo->Zoom() + 10);
+    else if (key == QLatin1String("Minus10"))
+        ZoomChange(qvxVideo->Zoom() - 10);
+    else if (key == QLatin1String("To100"))
+        ZoomChange(100);
+    else if (key == QLatin1String("FitView"))
+        FitZoomToView();
+    // "Helper" and unknown keys: nothing.
+}
+
+void frmMain::mnuFileClick() {
+    mnuFileExport->setEnabled(lvwPoints->topLevelItemCount() > 0);
+}
+
+void frmMain::mnuEditCopyClick() {
+    qvxVideo->Copy();
+}
+
+void frmMain::mnuEditTrackingSettingsClick() {
+    if (!m_objects.patternMatcher)
+        m_objects.patternMatcher = createPatternMatcher(appState().UiLcid);
+    if (m_objects.patternMatcher)
+        m_objects.patternMatcher->Settings();
+}
+
+void frmMain::mnuEditOptionsClick() {
+    frmOptions options(this);
+    ui::dialogs().exec(options);
+}
+
+void frmMain::mnuHelpContentsClick() {
+    const QString file = appState().HelpFile;
+    if (file.isEmpty()) {
+        ui::dialogs().messageBox(this, res(1039), productTitle(), ui::Information);
+        return;
+    }
+    QString error;
+    if (!helpViewer().showHelp(this, file, &error))
+        ui::dialogs().messageBox(this, error, productTitle(), ui::OkOnly);
+}
+
+void frmMain::mnuHelpAboutClick() {
+    frmAbout about(this);
+    ui::dialogs().exec(about);
+}
+
+void frmMain::mnuPopupSLoopClick() {
+    appState().LoopPlayback = mnuPopupSLoop->isChecked();
+}
+
+void frmMain::StopPlayback() {
+    m_video->playback.StopPlayback();
+}
+
+// Video loading, navigation, modes, markers, calibration and projects are built by their
+// own work; until then their entries and buttons reach these and nothing happens.
+void frmMain::ResetProject(bool ask) {
+    m_video->loader.ResetProject(ask);
+}
+void frmMain::LoadVideo(bool showDialog, int mode, float frameRate, int fileCount) {
+    m_video->loader.LoadVideo(showDialog, mode, frameRate, fileCount);
+}
+void frmMain::ZoomChange(int zoom) {
+    m_video->modes.ZoomChange(zoom);
+}
+void frmMain::FitZoomToView() {
+    m_video->modes.FitZoomToView();
+}
+void frmMain::OnFrameChanged() {
+    m_video->playback.OnFrameChanged();
+}
+void frmMain::UpdateStatusBar() {
+    m_video->playback.UpdateStatusBar();
+}
+void frmMain::UpdateFrameMarkers() {}
+SaveOutcome frmMain::saveProjectAs() {
+    return SaveOutcome::Unavailable;
+}
+void frmMain::mnuFileOpenClick() {}
+void frmMain::mnuFileExportXLSClick() {}
+void frmMain::mnuFileExportTXTClick() {}
+void frmMain::mnuFileImportCIHClick() {}
+void frmMain::mnuPopUpSNewMarkerClick() {}
+void frmMain::mnuPopupSInfoClick() {
+    m_video->loader.showVideoInfo();
+}
+void frmMain::mnuPopupSScaleClick() {}
+void frmMain::applyVideoMode(int mode) {
+    m_video->modes.ApplyVideoMode(mode);
+}
+void frmMain::mnuPopupSMirrorClick() {
+    m_video->modes.ToggleMirror();
+}
+void frmMain::rotateVideo(int rotation) {
+    m_video->modes.Rotate(rotation);
+}
+void frmMain::mnuPopUpListNewMarkerClick() {}
+void frmMain::mnuPopUpListLocalTrackSettingsClick() {}
+void frmMain::mnuPopUpListChkPathAllClick() {}
+void frmMain::mnuPopUpListChkPathMarkerClick() {}
+void frmMain::mnuPopUpListChkManualClick() {}
+void frmMain::mnuPopUpListColorClick() {}
+void frmMain::mnuPopupListDiscardAutotrackedClick() {}
+void frmMain::mnuPopUpListDelMarkerClick() {}
+void frmMain::mnuPopUpListDelAllMarkerClick() {}
+void frmMain::btnPlayClick() {
+    m_video->playback.Play();
+}
+void frmMain::btnSkipClick() {
+    m_video->playback.FastForward();
+}
+void frmMain::btnBackClick() {
+    m_video->playback.Rewind();
+}
+
+// --- VideoHost ---------------------------------------------------------------------------
+
+int frmMain::scrollValue() {
+    return hscScroll->value();
+}
+int frmMain::scrollMinimum() {
+    return hscScroll->minimum();
+}
+int frmMain::scrollMaximum() {
+    return hscScroll->maximum();
+}
+void frmMain::setScrollRange(int minimum, int maximum) {
+    hscScroll->setRange(minimum, maximum);
+}
+void frmMain::setScrollValue(int value) {
+    hscScroll->setValue(value);
+}
+void frmMain::setScrollEnabled(bool enabled) {
+    hscScroll->setEnabled(enabled);
+}
+void frmMain::setPlaybackButtonsEnabled(bool enabled) {
+    for (QToolButton *button : {btnPlay, btnSkip, btnBack})
+        button->setEnabled(enabled);
+}
+void frmMain::setPlayButtonImage(int index) {
+    btnPlay->setIcon(imlIcons(index));
+}
+void frmMain::setToolbarButtonEnabled(const QString &key, bool enabled) {
+    if (QAction *button = toolbarButton(key))
+        button->setEnabled(enabled);
+}
+QAction *frmMain::popupEntry(const QString &name) const {
+    for (QMenu *menu : {mnuPopupQvxview, mnuPopUpListView})
+        for (QAction *action : menu->actions())
+            if (action->objectName() == name)
+                return action;
+    return nullptr;
+}
+void frmMain::setMenuChecked(const QString &name, bool checked) {
+    if (QAction *entry = popupEntry(name))
+        entry->setChecked(checked);
+}
+bool frmMain::menuChecked(const QString &name) {
+    const QAction *entry = popupEntry(name);
+    return entry && entry->isChecked();
+}
+void frmMain::setMenuEnabled(const QString &name, bool enabled) {
+    if (QAction *entry = popupEntry(name))
+        entry->setEnabled(enabled);
+}
+void frmMain::setStatusPanelText(const QString &key, const QString &text) {
+    if (QLabel *panel = statusPanel(key))
+        panel->setText(text);
+}
+void frmMain::setVideoCaption(const QString &caption) {
+    fraVideo->setTitle(caption);
+}
+void frmMain::clearMagnifier() {
+    imgLupe->clear();
+}
+void frmMain::setPointer(Qt::CursorShape shape) {
+    setCursor(shape);
+}
+void frmMain::processEvents() {
+    QApplication::processEvents();
+}
+// The marker part of the reset. Taking each marker out of its tracking engine belongs to
+// the marker work; no marker can exist before it.
+void frmMain::discardMarkers() {
+    for (const auto &data : m_objects.dataSets)
+        if (data)
+            data->Clear();
+    lvwPoints->clear();
+    if (m_objects.graphicItems)
+        m_objects.graphicItems->Clear();
+}
+// The open blocks while the player indexes; the wait pointer and a status message show
+// the window is busy, painted before the open starts.
+void frmMain::beginLongOperation(const QString &text) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    sbStatusbar->showMessage(text);
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+void frmMain::endLongOperation() {
+    sbStatusbar->clearMessage();
+    QApplication::restoreOverrideCursor();
+}
+
+void frmMain::keyPressEvent(QKeyEvent *event) {
+    m_video->playback.keyDown(event->modifiers().testFlag(Qt::ShiftModifier));
+    if (!m_video->playback.navigationKey(event->key()))
+        QMainWindow::keyPressEvent(event);
+}
+void frmMain::keyReleaseEvent(QKeyEvent *event) {
+    m_video->playback.keyUp();
+    QMainWindow::keyReleaseEvent(event);
+}
+
+} // namespace shell

@@ -1,0 +1,228 @@
+// The main window: toolbar, the video view with its frame, the points frame with the
+// magnifier and the marker table, the status bar, the menus and both popup menus. It owns
+// the tracking engines, the overlay item collection and the five marker data sets.
+#pragma once
+
+#include "app/shell/layout.h"
+#include "app/shell/startup.h"
+#include "app/video/videohost.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QScrollBar;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+class QTreeWidget;
+
+namespace quivex {
+class CVViewCtrl;
+}
+
+namespace video {
+class VideoController;
+}
+
+namespace shell {
+
+// What a project save came to; a cancelled save keeps the window open on closing.
+enum class SaveOutcome { Saved, Cancelled, Unavailable };
+
+class frmMain : public QMainWindow, public MainWindowHost, public video::VideoHost {
+public:
+    // Builds the window and runs the load sequence. `versionQuery` replaces the graphics
+    // version check (tests); empty asks the kernel.
+    explicit frmMain(std::function<platform::LONG()> versionQuery = {}, QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // Pictures of the image list `imlIcons` by index: 9 start playback, 11 stop playback,
+    // 16 pattern matching, 19 tracked by hand, 20 marker tracking. Others give a null icon.
+    static QIcon imlIcons(int index);
+
+    // --- The layout rule, run on every resize while the window is not minimised. ---
+    void LayoutMainWindow();
+
+    // --- Commands of later work (video, navigation, markers, calibration, projects). ---
+    void ResetProject(bool ask);
+    void LoadVideo(bool showDialog, int mode, float frameRate, int fileCount) override;
+    void ZoomChange(int zoom);
+    void FitZoomToView();
+    void StopPlayback();
+    void OnFrameChanged();
+    void UpdateStatusBar();
+    // The project save of File > Save as and of the exit question.
+    virtual SaveOutcome saveProjectAs();
+
+    // --- Menu, toolbar and button handlers. ---
+    void tbToolbarButtonClick(const QString &key);
+    void mnuFileClick(); // before the File menu opens
+    void mnuFileOpenClick();
+    void mnuFileExportXLSClick();
+    void mnuFileExportTXTClick();
+    void mnuFileImportCIHClick();
+    void mnuEditCopyClick();
+    void mnuEditTrackingSettingsClick();
+    void mnuEditOptionsClick();
+    void mnuHelpContentsClick();
+    void mnuHelpAboutClick();
+    void mnuPopUpSNewMarkerClick();
+    void mnuPopupSInfoClick();
+    void mnuPopupSScaleClick();
+    void mnuPopupSLoopClick();
+    void applyVideoMode(int mode);
+    void mnuPopupSMirrorClick();
+    void rotateVideo(int rotation);
+    void mnuPopUpListNewMarkerClick();
+    void mnuPopUpListLocalTrackSettingsClick();
+    void mnuPopUpListChkPathAllClick();
+    void mnuPopUpListChkPathMarkerClick();
+    void mnuPopUpListChkManualClick();
+    void mnuPopUpListColorClick();
+    void mnuPopupListDiscardAutotrackedClick();
+    void mnuPopUpListDelMarkerClick();
+    void mnuPopUpListDelAllMarkerClick();
+    void btnPlayClick();
+    void btnSkipClick();
+    void btnBackClick();
+
+    // --- Controls, by their names. ---
+    quivex::CVViewCtrl *qvxVideo = nullptr;
+    quivex::CVViewCtrl *qvxHelper = nullptr; // hidden; probes a video's size
+    QGroupBox *fraVideo = nullptr;
+    QGroupBox *fraRight = nullptr;
+    QLabel *imgLupe = nullptr;
+    QTreeWidget *lvwPoints = nullptr;
+    QToolBar *tbToolbar = nullptr;
+    QScrollBar *hscScroll = nullptr;
+    QToolButton *btnBack = nullptr;
+    QToolButton *btnPlay = nullptr;
+    QToolButton *btnSkip = nullptr;
+    QStatusBar *sbStatusbar = nullptr;
+
+    QMenu *mnuFile = nullptr;
+    QAction *mnuFileNew = nullptr;
+    QAction *mnuFileOpen = nullptr;
+    QAction *mnuFileSaveAs = nullptr;
+    QAction *mnuFileOpenvideo = nullptr;
+    QMenu *mnuFileExport = nullptr;
+    QAction *mnuFileExportXLS = nullptr;
+    QAction *mnuFileExportTXT = nullptr;
+    QMenu *mnuFileImport = nullptr;
+    QAction *mnuFileImportCIH = nullptr;
+    QAction *mnuFileQuit = nullptr;
+    QMenu *mnuEdit = nullptr;
+    QAction *mnuEditCopy = nullptr;
+    QAction *mnuEditTrackingSettings = nullptr;
+    QAction *mnuEditOptions = nullptr;
+    QMenu *mnuHelp = nullptr;
+    QAction *mnuHelpContents = nullptr;
+    QAction *mnuHelpAbout = nullptr;
+
+    QMenu *mnuPopupQvxview = nullptr;
+    QAction *mnuPopUpSNewMarker = nullptr;
+    QAction *mnuPopupSInfo = nullptr;
+    QAction *mnuPopupSScale = nullptr;
+    QAction *mnuPopupSLoop = nullptr;
+    QAction *mnuPopupSFullFrames = nullptr;
+    QAction *mnuPopupSFields = nullptr;
+    QAction *mnuPopupSJVC100 = nullptr;
+    QAction *mnuPopupSJVC100vert = nullptr;
+    QAction *mnuPopupSJVC200 = nullptr;
+    QAction *mnuPopupSMirror = nullptr;
+    QAction *mnuPopupSRotate90 = nullptr;
+    QAction *mnuPopupSRotate180 = nullptr;
+    QAction *mnuPopupSRotate270 = nullptr;
+
+    QMenu *mnuPopUpListView = nullptr;
+    QAction *mnuPopUpListNewMarker = nullptr;
+    QAction *mnuPopUpListLocalTrackSettings = nullptr;
+    QAction *mnuPopUpListChkPathAll = nullptr;
+    QAction *mnuPopUpListChkPathMarker = nullptr;
+    QAction *mnuPopUpListChkManual = nullptr;
+    QAction *mnuPopUpListColor = nullptr;
+    QAction *mnuPopupListDiscardAutotracked = nullptr;
+    QAction *mnuPopUpListDelMarker = nullptr;
+    QAction *mnuPopUpListDelAllMarker = nullptr;
+
+    // A toolbar button by its key ("New", "Open", ..., "Helper"); null for unknown keys.
+    QAction *toolbarButton(const QString &key) const;
+    // A status bar panel by its key ("Zoom", "Info"); null for unknown keys.
+    QLabel *statusPanel(const QString &key) const;
+    QLabel *productPanel() const { return m_productPanel; }
+    // The client area below the menu bar, whose size the layout rule works from.
+    QWidget *clientArea() const { return m_client; }
+
+    MainWindowObjects &objects() { return m_objects; }
+
+    // MainWindowHost
+    QWidget *form() override { return this; }
+    void setGraphicItems(const platform::ComPtr<platform::IUnknown> &items) override;
+    void setOverlayDefaults() override;
+    int markerTableWidth() override;
+    void addMarkerColumn(const QString &key, const QString &text, int width) override;
+
+    // The video part of the window: loading, navigation, playback, modes and zoom.
+    video::VideoController &video() { return *m_video; }
+    // The tracking pass for the current frame; it belongs to the marker work and has
+    // nothing to do while no marker can exist.
+    void UpdateFrameMarkers() override;
+
+    // VideoHost
+    quivex::CVViewCtrl &videoView() override { return *qvxVideo; }
+    quivex::CVViewCtrl &helperView() override { return *qvxHelper; }
+    QWidget *dialogParent() override { return this; }
+    int scrollValue() override;
+    int scrollMinimum() override;
+    int scrollMaximum() override;
+    void setScrollRange(int minimum, int maximum) override;
+    void setScrollValue(int value) override;
+    void setScrollEnabled(bool enabled) override;
+    void setPlaybackButtonsEnabled(bool enabled) override;
+    void setPlayButtonImage(int index) override;
+    void setToolbarButtonEnabled(const QString &key, bool enabled) override;
+    void setMenuChecked(const QString &name, bool checked) override;
+    bool menuChecked(const QString &name) override;
+    void setMenuEnabled(const QString &name, bool enabled) override;
+    void setStatusPanelText(const QString &key, const QString &text) override;
+    void setVideoCaption(const QString &caption) override;
+    void clearMagnifier() override;
+    void setPointer(Qt::CursorShape shape) override;
+    void processEvents() override;
+    void discardMarkers() override;
+    void beginLongOperation(const QString &text) override;
+    void endLongOperation() override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildMenus();
+    void buildToolbar();
+    void buildSurface();
+    void buildStatusBar();
+    void applyMinimumSize();
+    void setMarkerColumnWidths();
+
+    QWidget *m_client = nullptr;
+    QLabel *m_productPanel = nullptr;
+    std::map<QString, QAction *> m_buttons;
+    std::map<QString, QLabel *> m_panels;
+    MainWindowObjects m_objects;
+    std::unique_ptr<video::VideoController> m_video;
+    QAction *popupEntry(const QString &name) const;
+    bool m_closing = false;
+};
+
+} // namespace shell

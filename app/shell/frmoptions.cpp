@@ -1,0 +1,363 @@
+#include "app/shell/frmoptions.h"
+
+#include "app/shell/appstate.h"
+#include "app/shell/resources.h"
+#include "app/shell/settings.h"
+#include "app/shell/translateform.h"
+#include "platform/ui/dialogs.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace shell {
+
+namespace {
+
+// Language list entries and the `LCID` text each one writes.
+constexpr int kLanguageGerman = 0;
+constexpr int kLanguageEnglish = 1;
+constexpr int kLanguageThird = 2;
+constexpr const char *kLcidTexts[] = {"0x0407", "0x0409", "0x0416"};
+
+// Path mark kinds in list order: lines, crosshairs, rectangles, circles.
+constexpr int kItemValues[] = {1, 6, 2, 3};
+
+template <class W> W *tagged(W *widget, int number, const char *name) {
+    widget->setObjectName(QLatin1String(name));
+    if (number > 0)
+        widget->setProperty(kTagProperty, QString::number(number));
+    return widget;
+}
+
+QLabel *note(QLabel *label) {
+    label->setWordWrap(true);
+    label->setIndent(22);
+    QFont f = label->font();
+    f.setItalic(true);
+    label->setFont(f);
+    return label;
+}
+
+} // namespace
+
+frmOptions::frmOptions(QWidget *owner) : QDialog(owner) {
+    setObjectName(QStringLiteral("frmOptions"));
+    setProperty(kTagProperty, QStringLiteral("1600"));
+    setModal(true);
+    buildWidgets();
+    loadSettings();
+}
+
+void frmOptions::buildWidgets() {
+    tabOptions = tagged(new QTabWidget(this), 0, "tabOptions");
+
+    // Tab 1: languages, modes, digits and behaviour switches.
+    auto *misc = new QWidget;
+    auto *miscLayout = new QGridLayout(misc);
+
+    fraLanguage = tagged(new QGroupBox(misc), 1601, "fraLanguage");
+    cboLanguage = tagged(new QComboBox(fraLanguage), 0, "cboLanguage");
+    (new QVBoxLayout(fraLanguage))->addWidget(cboLanguage);
+
+    fraVideomode = tagged(new QGroupBox(misc), 1605, "fraVideomode");
+    cboVideoMode = tagged(new QComboBox(fraVideomode), 0, "cboVideoMode");
+    (new QVBoxLayout(fraVideomode))->addWidget(cboVideoMode);
+
+    fraTrackingmode = tagged(new QGroupBox(misc), 1628, "fraTrackingmode");
+    cboTrackingMode = tagged(new QComboBox(fraTrackingmode), 0, "cboTrackingMode");
+    (new QVBoxLayout(fraTrackingmode))->addWidget(cboTrackingMode);
+
+    fraDigits = tagged(new QGroupBox(misc), 1644, "fraDigits");
+    lblDigits = tagged(new QLabel(fraDigits), 1645, "lblDigits");
+    txtDigits = tagged(new QLineEdit(fraDigits), 0, "txtDigits");
+    txtDigits->setMaximumWidth(48);
+    txtDigits->setAlignment(Qt::AlignRight);
+    updDigitsUp = tagged(new QToolButton(fraDigits), 0, "updDigitsUp");
+    updDigitsUp->setArrowType(Qt::UpArrow);
+    updDigitsDown = tagged(new QToolButton(fraDigits), 0, "updDigitsDown");
+    updDigitsDown->setArrowType(Qt::DownArrow);
+    for (QToolButton *b : {updDigitsUp, updDigitsDown}) {
+        b->setAutoRepeat(true);
+        b->setFixedSize(18, 12);
+    }
+    auto *updDigits = new QVBoxLayout;
+    updDigits->setSpacing(0);
+    updDigits->addWidget(updDigitsUp);
+    updDigits->addWidget(updDigitsDown);
+    auto *digitsLayout = new QHBoxLayout(fraDigits);
+    digitsLayout->addWidget(lblDigits, 1);
+    digitsLayout->addWidget(txtDigits);
+    digitsLayout->setSpacing(2);
+    digitsLayout->addLayout(updDigits);
+    connect(updDigitsUp, &QToolButton::clicked, this, [this] { stepDigits(+1); });
+    connect(updDigitsDown, &QToolButton::clicked, this, [this] { stepDigits(-1); });
+
+    fraSonstiges = tagged(new QGroupBox(misc), 1618, "fraSonstiges");
+    chkCalibMand = tagged(new QCheckBox(fraSonstiges), 1619, "chkCalibMand");
+    chkLeaveExcelOpen = tagged(new QCheckBox(fraSonstiges), 1620, "chkLeaveExcelOpen");
+    chkDiscardAutotracked = tagged(new QCheckBox(fraSonstiges), 1621, "chkDiscardAutotracked");
+    lblDiscardAutotracked = note(tagged(new QLabel(fraSonstiges), 1626, "lblDiscardAutotracked"));
+    chkAutoShowPath = tagged(new QCheckBox(fraSonstiges), 1622, "chkAutoShowPath");
+    chkStopAtDrop = tagged(new QCheckBox(fraSonstiges), 1624, "chkStopAtDrop");
+    lblStopAtDrop = note(tagged(new QLabel(fraSonstiges), 1052, "lblStopAtDrop"));
+    chkShowQuitMsg = tagged(new QCheckBox(fraSonstiges), 1625, "chkShowQuitMsg");
+    auto *switches = new QVBoxLayout(fraSonstiges);
+    for (QWidget *w : std::initializer_list<QWidget *>{
+             chkCalibMand, chkLeaveExcelOpen, chkDiscardAutotracked, lblDiscardAutotracked,
+             chkAutoShowPath, chkStopAtDrop, lblStopAtDrop, chkShowQuitMsg})
+        switches->addWidget(w);
+
+    miscLayout->addWidget(fraLanguage, 0, 0);
+    miscLayout->addWidget(fraVideomode, 0, 1);
+    miscLayout->addWidget(fraTrackingmode, 1, 0);
+    miscLayout->addWidget(fraDigits, 1, 1);
+    miscLayout->addWidget(fraSonstiges, 2, 0, 1, 2);
+    miscLayout->setRowStretch(3, 1);
+
+    // Tab 2: the look of marker paths.
+    auto *trace = new QWidget;
+    auto *traceOuter = new QVBoxLayout(trace);
+    fraTrace = tagged(new QGroupBox(trace), 1633, "fraTrace");
+    traceOuter->addWidget(fraTrace);
+    traceOuter->addStretch(1);
+    auto *grid = new QGridLayout(fraTrace);
+    lblItem = tagged(new QLabel(fraTrace), 1634, "lblItem");
+    cboItem = tagged(new QComboBox(fraTrace), 0, "cboItem");
+    lblSize = tagged(new QLabel(fraTrace), 1635, "lblSize");
+    txtSize = tagged(new QLineEdit(fraTrace), 0, "txtSize");
+    txtSize->setMaximumWidth(64);
+    lblLineWidth = tagged(new QLabel(fraTrace), 1636, "lblLineWidth");
+    cboLineWidth = tagged(new QComboBox(fraTrace), 0, "cboLineWidth");
+    chkFilled = tagged(new QCheckBox(fraTrace), 1637, "chkFilled");
+    cmdColor = tagged(new QPushButton(fraTrace), 1638, "cmdColor");
+    shpColor = tagged(new QFrame(fraTrace), 0, "shpColor");
+    cmdBackColor = tagged(new QPushButton(fraTrace), 1639, "cmdBackColor");
+    shpBackColor = tagged(new QFrame(fraTrace), 0, "shpBackColor");
+    for (QFrame *swatch : {shpColor, shpBackColor}) {
+        swatch->setFrameShape(QFrame::Box);
+        swatch->setFixedSize(48, 22);
+        swatch->setAutoFillBackground(true);
+    }
+    grid->addWidget(lblItem, 0, 0);
+    grid->addWidget(cboItem, 0, 1, 1, 2);
+    grid->addWidget(lblSize, 1, 0);
+    grid->addWidget(txtSize, 1, 1);
+    grid->addWidget(lblLineWidth, 2, 0);
+    grid->addWidget(cboLineWidth, 2, 1);
+    grid->addWidget(chkFilled, 3, 0, 1, 3);
+    grid->addWidget(cmdColor, 4, 0);
+    grid->addWidget(shpColor, 4, 1);
+    grid->addWidget(cmdBackColor, 5, 0);
+    grid->addWidget(shpBackColor, 5, 1);
+    grid->setColumnStretch(2, 1);
+    connect(cmdColor, &QPushButton::clicked, this, [this] { cmdColor_Click(); });
+    connect(cmdBackColor, &QPushButton::clicked, this, [this] { cmdBackColor_Click(); });
+
+    tabOptions->addTab(misc, QStringLiteral("1631"));
+    tabOptions->addTab(trace, QStringLiteral("1632"));
+
+    btnOK = tagged(new QPushButton(this), 1611, "btnOK");
+    btnOK->setDefault(true);
+    btnAbort = tagged(new QPushButton(this), 1612, "btnAbort");
+    connect(btnOK, &QPushButton::clicked, this, [this] { btnOK_Click(); });
+    connect(btnAbort, &QPushButton::clicked, this, [this] { btnAbort_Click(); });
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnOK);
+    buttons->addWidget(btnAbort);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(tabOptions);
+    layout->addLayout(buttons);
+}
+
+void frmOptions::loadSettings() {
+    TranslateForm(this);
+    const AppState &s = appState();
+    const OrvaneSettings &o = s.settings;
+    const TraceSettings &t = s.trace;
+
+    cboLanguage->addItems({res(1602), res(1603), res(1604)});
+    cboLanguage->setCurrentIndex(s.TextBase == kGermanBase    ? kLanguageGerman
+                                 : s.TextBase == kEnglishBase ? kLanguageEnglish
+                                 : s.TextBase == kThirdBase   ? kLanguageThird
+                                                              : -1);
+
+    cboVideoMode->addItems({res(1606), res(1607), res(1623)});
+    cboVideoMode->setCurrentIndex(o.DefVideoMode >= 0 && o.DefVideoMode <= 2 ? o.DefVideoMode : -1);
+
+    cboTrackingMode->addItems({res(1629), res(1630)});
+    cboTrackingMode->setCurrentIndex(o.TrackingMode == kTrackingPatternMatching  ? 0
+                                     : o.TrackingMode == kTrackingMarkerTracking ? 1
+                                                                                 : -1);
+
+    chkCalibMand->setChecked(o.CalibrationMandatory);
+    chkLeaveExcelOpen->setChecked(o.LeaveExcelOpen);
+    chkDiscardAutotracked->setChecked(o.DiscardAutotracked);
+    chkAutoShowPath->setChecked(o.ShowAutoPath);
+    chkStopAtDrop->setChecked(o.StopAtDrop);
+    chkShowQuitMsg->setChecked(o.ShowExitMsg);
+
+    txtDigits->setText(QString::number(o.DecDigits));
+
+    cboItem->addItems({res(1640), res(1641), res(1642), res(1643)});
+    int item = -1;
+    for (int i = 0; i < 4; ++i)
+        if (kItemValues[i] == t.Item)
+            item = i;
+    cboItem->setCurrentIndex(item);
+
+    txtSize->setText(QString::number(t.Size));
+    m_color = t.Color;
+    m_backColor = t.BackColor;
+    paintSwatch(shpColor, m_color);
+    paintSwatch(shpBackColor, m_backColor);
+    chkFilled->setChecked(t.Filled);
+
+    for (int i = 1; i <= 7; ++i)
+        cboLineWidth->addItem(QString::number(i));
+    const int widthIndex = roundHalfEven(t.LineWidth / 2.0);
+    cboLineWidth->setCurrentIndex(widthIndex >= 0 && widthIndex < 7 ? widthIndex : -1);
+}
+
+void frmOptions::stepDigits(int delta) {
+    bool ok = false;
+    int value = txtDigits->text().trimmed().toInt(&ok);
+    if (!ok)
+        value = appState().settings.DecDigits;
+    value = std::clamp(value + delta, kMinDigits, kMaxDigits);
+    txtDigits->setText(QString::number(value));
+}
+
+void frmOptions::paintSwatch(QFrame *swatch, platform::COLORREF color) {
+    QPalette p = swatch->palette();
+    p.setColor(QPalette::Window, colorFromRef(color));
+    swatch->setPalette(p);
+}
+
+void frmOptions::cmdColor_Click() {
+    if (auto chosen =
+            platform::ui::dialogs().chooseColor(this, colorFromRef(appState().trace.Color))) {
+        m_color = refFromColor(*chosen);
+        paintSwatch(shpColor, m_color);
+    }
+}
+
+void frmOptions::cmdBackColor_Click() {
+    if (auto chosen =
+            platform::ui::dialogs().chooseColor(this, colorFromRef(appState().trace.BackColor))) {
+        m_backColor = refFromColor(*chosen);
+        paintSwatch(shpBackColor, m_backColor);
+    }
+}
+
+void frmOptions::btnOK_Click() {
+    auto &seam = platform::ui::dialogs();
+
+    const QString sizeText = txtSize->text();
+    const double size = leadingNumber(sizeText);
+    if (!isNumericText(sizeText) || size < 1.0 || size > 100.0) {
+        seam.beep();
+        txtSize->setFocus();
+        return;
+    }
+    // A digits text that is no whole number in range is refused the same way, before
+    // anything is written.
+    bool digitsOk = false;
+    const int digits = txtDigits->text().trimmed().toInt(&digitsOk);
+    if (!digitsOk || digits < kMinDigits || digits > kMaxDigits) {
+        seam.beep();
+        tabOptions->setCurrentIndex(0);
+        txtDigits->setFocus();
+        return;
+    }
+
+    AppState &s = appState();
+    OrvaneSettings &o = s.settings;
+    TraceSettings &t = s.trace;
+    const QString &ini = s.IniFile;
+    const QString orvane = QLatin1String(kSectionOrvane);
+    const QString trace = QLatin1String(kSectionTrace);
+
+    const int language = cboLanguage->currentIndex();
+    const bool changed = (s.TextBase == kGermanBase && language != kLanguageGerman) ||
+                         (s.TextBase == kEnglishBase && language != kLanguageEnglish) ||
+                         (s.TextBase == kThirdBase && language != kLanguageThird);
+    if (changed)
+        seam.messageBox(this, res(1613), productTitle(), platform::ui::Information);
+    if (language >= 0 && language <= kLanguageThird)
+        WriteIniValue(orvane, QStringLiteral("LCID"), QLatin1String(kLcidTexts[language]), ini);
+
+    if (cboVideoMode->currentIndex() >= 0)
+        o.DefVideoMode = cboVideoMode->currentIndex();
+    WriteIniValue(orvane, QStringLiteral("DefVideoMode"), o.DefVideoMode, ini);
+
+    o.CalibrationMandatory = chkCalibMand->isChecked();
+    WriteIniValue(orvane, QStringLiteral("CalibrationMandatory"), o.CalibrationMandatory ? 1 : 0,
+                  ini);
+    // 5 is the calibration in progress; it is never interrupted from here.
+    if (s.InteractionState != 5) {
+        if (o.CalibrationMandatory && !s.VideoCalibrated)
+            s.InteractionState = -1;
+        else if (!o.CalibrationMandatory)
+            s.InteractionState = 1;
+    }
+
+    const struct {
+        QCheckBox *box;
+        bool *setting;
+        const char *key;
+    } switches[] = {{chkLeaveExcelOpen, &o.LeaveExcelOpen, "LeaveExcelOpen"},
+                    {chkDiscardAutotracked, &o.DiscardAutotracked, "DiscardAutotracked"},
+                    {chkAutoShowPath, &o.ShowAutoPath, "ShowAutoPath"},
+                    {chkStopAtDrop, &o.StopAtDrop, "StopAtDrop"},
+                    {chkShowQuitMsg, &o.ShowExitMsg, "ShowExitMsg"}};
+    for (const auto &sw : switches) {
+        *sw.setting = sw.box->isChecked();
+        WriteIniValue(orvane, QLatin1String(sw.key), *sw.setting ? 1 : 0, ini);
+    }
+
+    if (cboTrackingMode->currentIndex() == 0)
+        o.TrackingMode = kTrackingPatternMatching;
+    else if (cboTrackingMode->currentIndex() == 1)
+        o.TrackingMode = kTrackingMarkerTracking;
+    WriteIniValue(orvane, QStringLiteral("TrackingMode"), o.TrackingMode, ini);
+
+    o.DecDigits = digits;
+    WriteIniValue(orvane, QStringLiteral("DecDigits"), o.DecDigits, ini);
+
+    if (cboItem->currentIndex() >= 0)
+        t.Item = kItemValues[cboItem->currentIndex()];
+    if (cboLineWidth->currentIndex() >= 0)
+        t.LineWidth = 2 * cboLineWidth->currentIndex();
+    t.Size = roundHalfEven(size);
+    t.Color = m_color;
+    t.BackColor = m_backColor;
+    t.Filled = chkFilled->isChecked();
+    WriteIniValue(trace, QStringLiteral("Item"), t.Item, ini);
+    WriteIniValue(trace, QStringLiteral("Size"), t.Size, ini);
+    WriteIniValue(trace, QStringLiteral("LineWidth"), t.LineWidth, ini);
+    WriteIniValue(trace, QStringLiteral("Color"), t.Color, ini);
+    WriteIniValue(trace, QStringLiteral("BackColor"), t.BackColor, ini);
+    WriteIniValue(trace, QStringLiteral("Filled"), t.Filled ? 1 : 0, ini);
+
+    hide();
+    accept();
+}
+
+void frmOptions::btnAbort_Click() {
+    reject();
+}
+
+} // namespace shell

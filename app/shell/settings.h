@@ -1,0 +1,51 @@
+// Reading and writing the settings file (private-profile INI) and the number rules that
+// every numeric setting goes through.
+#pragma once
+
+#include "app/shell/appstate.h"
+
+#include <QString>
+#include <QStringView>
+
+namespace shell {
+
+inline constexpr const char *kSectionOrvane = "Orvane";
+inline constexpr const char *kSectionTrace = "Trace";
+
+// Reads with a 300-character buffer; the result is cut at the first NUL. A missing file or
+// key gives `def`; an empty stored value gives "".
+QString ReadIniString(const QString &section, const QString &key, const QString &def,
+                      const QString &file);
+
+// The default is turned into text (at most 30 characters), the stored text is read with
+// ReadIniString and converted with the leading-number rule: a damaged value reads as 0.
+double ReadIniNumber(const QString &section, const QString &key, double def, const QString &file);
+
+// Writes the value as text with surrounding blanks trimmed. Returns false when the file
+// could not be written.
+bool WriteIniValue(const QString &section, const QString &key, double value, const QString &file);
+bool WriteIniValue(const QString &section, const QString &key, const QString &value,
+                   const QString &file);
+
+// The leading-number rule: blanks, tabs and line feeds are ignored anywhere; the number is
+// read up to the first character that cannot continue it (period as decimal point, an
+// optional exponent, "&H" hexadecimal and "&O" octal); text without a leading number is 0.
+double leadingNumber(QStringView text);
+
+// True when the whole text, blanks aside, is one number in that form (a "numeric" text).
+bool isNumericText(QStringView text);
+
+// A number as the settings file stores it: integers without a decimal point, others with
+// up to 15 significant digits and a period.
+QString numberText(double value);
+
+// "0" for digits <= 0, else "0." and that many zeros.
+QString DecimalMask(int digits);
+
+// Rounds half to even (the rounding of every integer conversion of a setting).
+int roundHalfEven(double value);
+
+// Reads every key of the sections `Orvane` (but `LCID`) and `Trace` into `orvane` / `trace`.
+void readAllSettings(const QString &file, OrvaneSettings &orvane, TraceSettings &trace);
+
+} // namespace shell

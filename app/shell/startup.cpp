@@ -1,0 +1,289 @@
+#include "app/shell/startup.h"
+
+#include "app/shell/resources.h"
+#include "app/shell/settings.h"
+#include "app/shell/translateform.h"
+#include "components/datalib/datalib.h"
+#include "platform/classes.h"
+#include "platform/library.h"
+#include "platform/locale.h"
+#include "platform/ui/dialogs.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QWidget>
+#include <cmath>
+
+namespace shell {
+
+namespace {
+
+using platform::LCID;
+using platform::LONG;
+
+constexpr LCID kGermanLocales[] = {1031, 2055, 3079, 4103, 5127};
+// The graphics version below which the program warns (DirectX 8 on the original platform).
+constexpr LONG kRequiredGraphicsVersion = 8;
+constexpr LONG kGraphicsSelector = 41;
+// -1 000 000 000 marks missing data throughout the data library.
+constexpr double kMissingValue = -1000000000.0;
+
+} // namespace
+
+LCID defaultInterfaceLcid(LCID userLcid) {
+    for (LCID german : kGermanLocales)
+        if (userLcid == german)
+            return 1031;
+    return 1033;
+}
+
+LanguageChoice chooseLanguage(LCID userLcid, const QString &lcidText) {
+    const LCID fallback = defaultInterfaceLcid(userLcid);
+    if (lcidText == u"1031" || lcidText == u"0x0407")
+        return {kGermanBase, 1031, QStringLiteral("deu")};
+    if (lcidText == u"1033" || lcidText == u"0x0409")
+        return {kEnglishBase, 1033, QStringLiteral("enu")};
+    if (lcidText == u"1046" || lcidText == u"0x0416")
+        return {kThirdBase, 1046, QStringLiteral("por")};
+    return {kGermanBase, fallback, QStringLiteral("deu")};
+}
+
+QString programDirFromExecutable(const QString &executablePath) {
+    const QFileInfo info(executablePath);
+    if (info.fileName().startsWith(QLatin1String("VB"), Qt::CaseInsensitive))
+        return QString::fromLatin1(kDevelopmentProgramDir);
+    QString dir = info.absolutePath();
+    if (!dir.endsWith(u'/'))
+        dir += u'/';
+    return dir;
+}
+
+QString settingsFileFor(const QString &programDir, const QString &userConfigDir) {
+    const QString inProgramDir = programDir + QLatin1String(kSettingsFileName);
+    const QFileInfo file(inProgramDir);
+    const QFileInfo dir(programDir);
+    const bool usable = file.exists() ? file.isWritable() : (dir.isDir() && dir.isWritable());
+    if (usable || userConfigDir.isEmpty())
+        return inProgramDir;
+    QString fallback = userConfigDir;
+    if (!fallback.endsWith(u'/'))
+        fallback += u'/';
+    return fallback + QLatin1String(kSettingsFileName);
+}
+
+QString helpFileFor(const QString &programDir, const QString &helpCode) {
+    return programDir + QLatin1String(kProductName) + u'_' + helpCode + QLatin1String(".chm");
+}
+
+QString commandLineFromArguments(const QStringList &arguments) {
+    return arguments.join(u' ');
+}
+
+QString sequenceFileFromCommandLine(const QString &commandLine, const QString &current) {
+    QString result = current;
+    const QStringList words = commandLine.split(u' ');
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        const QString upper = words[i].toUpper();
+        if (upper == u"-L" || upper == u"/L")
+            result = words.mid(i + 1).join(u' ');
+    }
+    return result;
+}
+
+bool Startup::InitCommonControlsLibrary() {
+    return true;
+}
+
+StartupEnvironment Startup::currentEnvironment(const QStringList &argumentsWithProgram) {
+    StartupEnvironment env;
+    env.executablePath = QCoreApplication::instance()
+                             ? QCoreApplication::applicationFilePath()
+                             : QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    env.arguments = argumentsWithProgram.mid(1);
+    env.userLcid = platform::userDefaultLcid();
+    env.userConfigDir = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                        u'/' + QLatin1String(kProductName);
+    return env;
+}
+
+void Startup::run(const StartupEnvironment &environment) {
+    InitCommonControlsLibrary();
+    resetAppState();
+    AppState &s = appState();
+
+    s.ProgramDir = programDirFromExecutable(environment.executablePath);
+    s.IniFile = settingsFileFor(s.ProgramDir, environment.userConfigDir);
+    QDir().mkpath(QFileInfo(s.IniFile).absolutePath());
+
+    const QString lcidDefault = QString::number(defaultInterfaceLcid(environment.userLcid));
+    const LanguageChoice language = chooseLanguage(
+        environment.userLcid, ReadIniString(QLatin1String(kSectionOrvane), QStringLiteral("LCID"),
+                                            lcidDefault, s.IniFile));
+    s.TextBase = language.textBase;
+    s.UiLcid = language.uiLcid;
+    s.HelpFile = helpFileFor(s.ProgramDir, language.helpCode);
+
+    s.ExcelTemplateFile =
+        s.ProgramDir + QLatin1String(kProductName) + QLatin1String("Template.xls");
+    s.MarkerColors = defaultMarkerColors();
+
+    s.SequenceInfoFile =
+        sequenceFileFromCommandLine(commandLineFromArguments(environment.arguments));
+
+    // Errors are ignored: without a calibration object the program still runs, uncalibrated.
+    datalib::registerClasses();
+    if (auto factory =
+            platform::createInstance<datalib::TalvorCalFactory>(datalib::CLSID_CalFactory)) {
+        datalib::TalvorCal2D *raw = nullptr;
+        if (platform::succeeded(factory->CreateCal2D(&raw)) && raw) {
+            s.Calibration = platform::ComPtr<datalib::TalvorCal2D>::attach(raw);
+            s.Calibration->SetParameter(1, 0);
+            s.Calibration->SetPointX(0, kMissingValue);
+        }
+    }
+}
+
+std::optional<SequenceRequest> readSequenceInfo(const QString &file) {
+    if (file.isEmpty())
+        return std::nullopt;
+    const double active =
+        ReadIniNumber(QStringLiteral("SeqInfo"), QStringLiteral("ActSeq"), -1, file);
+    const int n = roundHalfEven(active);
+    if (!(n > -1))
+        return std::nullopt;
+    const QString section = QStringLiteral("Seq_") + QString::number(n);
+    SequenceRequest request;
+    request.NumFiles = roundHalfEven(ReadIniNumber(section, QStringLiteral("NumFiles"), 0, file));
+    request.RecordFPS =
+        static_cast<float>(ReadIniNumber(section, QStringLiteral("RecordFPS"), 0, file));
+    request.StartFile = ReadIniString(section, QStringLiteral("StartFile"), QString(), file);
+    return request;
+}
+
+std::array<int, 4> markerColumnWidths(int tableWidth) {
+    const int w = roundHalfEven(tableWidth / 4.0);
+    return {roundHalfEven(w / 2.0), roundHalfEven(w / 3.0), roundHalfEven(w / 3.0), w};
+}
+
+LONG directXVersion() {
+    platform::LoadedLibrary vexcore("vexcore.dll");
+    if (!vexcore)
+        return 0;
+    using KernelInfoFn = LONG (*)(LONG, LONG *, char *);
+    auto kernelInfo = vexcore.function<KernelInfoFn>("KernelInfo");
+    if (!kernelInfo)
+        return 0;
+    char text[100] = {};
+    LONG version = 0;
+    if (kernelInfo(kGraphicsSelector, &version, text) != 0)
+        return 0;
+    return version;
+}
+
+LONG typeTag(const char (&code)[5]) {
+    platform::ULONG tag = 0;
+    for (int i = 3; i >= 0; --i)
+        tag = (tag << 8) | static_cast<unsigned char>(code[i]);
+    return static_cast<LONG>(tag);
+}
+
+platform::ComPtr<engines::IPatternMatcher> createPatternMatcher(LCID lcid) {
+    engines::registerClasses();
+    auto engine = platform::createInstance<engines::IPatternMatcher>(engines::CLSID_PatternMatcher);
+    if (engine)
+        engine->Init(engines::kInteractive, lcid);
+    return engine;
+}
+
+platform::ComPtr<engines::IMarkerTracker> createMarkerTracker(LCID lcid) {
+    engines::registerClasses();
+    auto engine = platform::createInstance<engines::IMarkerTracker>(engines::CLSID_MarkerTracker);
+    if (engine)
+        engine->Init(engines::kInteractive, lcid);
+    return engine;
+}
+
+MainWindowHost::~MainWindowHost() = default;
+
+MainWindowLoader::MainWindowLoader(MainWindowHost &host)
+    : m_host(host), m_versionQuery(&directXVersion) {}
+
+void MainWindowLoader::setVersionQuery(std::function<LONG()> query) {
+    m_versionQuery = query ? std::move(query) : std::function<LONG()>(&directXVersion);
+}
+
+void MainWindowLoader::load(MainWindowObjects &objects) {
+    AppState &s = appState();
+    QWidget *form = m_host.form();
+
+    s.MarkerLost = false;
+    s.AllMarkersLost = false;
+
+    TranslateForm(form);
+
+    const QString title = productTitle();
+    if (QCoreApplication::instance())
+        QCoreApplication::setApplicationName(title);
+    if (form)
+        form->setWindowTitle(title);
+
+    if (m_versionQuery() < kRequiredGraphicsVersion) {
+        // Windows breaks message lines at a carriage return; Qt needs a line feed.
+        platform::ui::dialogs().messageBox(form, res(1041) + u'\n' + res(1042), title,
+                                           platform::ui::Exclamation);
+    }
+
+    objects.patternMatcher = createPatternMatcher(s.UiLcid);
+    objects.markerTracker = createMarkerTracker(s.UiLcid);
+
+    readAllSettings(s.IniFile, s.settings, s.trace);
+
+    datalib::registerClasses();
+    objects.graphicItems =
+        platform::createInstance<datalib::TalvorGraphicItems>(datalib::CLSID_GraphicItems);
+    m_host.setGraphicItems(objects.graphicItems ? objects.graphicItems.query<platform::IUnknown>()
+                                                : platform::ComPtr<platform::IUnknown>());
+    struct DataSetSpec {
+        const char *name;
+        const char (&code)[5];
+        LONG components;
+    };
+    static const DataSetSpec kDataSets[5] = {{"Rohdaten", "RAW ", 2},
+                                             {"Rotation", "PMRO", 1},
+                                             {"Restdaten", "PMD0", 3},
+                                             {"Restdaten", "PMD1", 3},
+                                             {"Restdaten", "PMD2", 1}};
+    auto factory = platform::createInstance<datalib::TalvorDataFactory>(datalib::CLSID_DataFactory);
+    for (std::size_t i = 0; i < objects.dataSets.size(); ++i) {
+        objects.dataSets[i] = nullptr;
+        datalib::TalvorDatas *raw = nullptr;
+        if (!factory || platform::failed(factory->CreateDatas(-1, &raw)) || !raw)
+            continue;
+        auto datas = platform::ComPtr<datalib::TalvorDatas>::attach(raw);
+        datas->SetName(kDataSets[i].name);
+        datas->SetTypeTag(typeTag(kDataSets[i].code));
+        datas->SetComponentCount(kDataSets[i].components);
+        objects.dataSets[i] = datas;
+    }
+
+    m_host.setOverlayDefaults();
+
+    static const char *const kColumns[4] = {"Name", "X", "Y", "Rotation"};
+    const auto widths = markerColumnWidths(m_host.markerTableWidth());
+    for (std::size_t i = 0; i < 4; ++i) {
+        const QString text = QString::fromLatin1(kColumns[i]);
+        m_host.addMarkerColumn(text, text, widths[i]);
+    }
+
+    if (!s.SequenceInfoFile.isEmpty()) {
+        if (auto sequence = readSequenceInfo(s.SequenceInfoFile)) {
+            s.VideoFile = sequence->StartFile;
+            m_host.LoadVideo(false, 0, sequence->RecordFPS, sequence->NumFiles);
+        }
+    }
+}
+
+} // namespace shell

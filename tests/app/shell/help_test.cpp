@@ -1,0 +1,196 @@
+// Help files: reading compiled help through chmlib, the contents, damaged files, the help
+// window, and the three manuals the build compiles beside the program.
+#include "app/shell/helpwindow.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+namespace shell {
+namespace {
+
+void writeFile(const QString &path, const QByteArray &bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// A small help file built with chmcmd: two topics in a nested contents list and a picture.
+class CompiledHelp : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const QString chmcmd = QStandardPaths::findExecutable(QStringLiteral("chmcmd"));
+        if (chmcmd.isEmpty())
+            GTEST_SKIP() << "chmcmd (fp-utils) is not installed";
+        const QString d = m_dir.path() + QLatin1Char('/');
+        writeFile(d + "p.hhp", "[OPTIONS]\nCompiled file=t.chm\nContents file=toc.hhc\n"
+                               "Default topic=start.html\nTitle=Test manual\n"
+                               "Language=0x409 English (United States)\n\n"
+                               "[FILES]\nstart.html\nsub/deep.html\ndot.png\n");
+        writeFile(d + "start.html", "<html><head><title>Start</title></head><body>"
+                                    "<h1>Start page</h1><a href=\"sub/deep.html\">deep</a>"
+                                    "<img src=\"dot.png\"></body></html>");
+        QDir(m_dir.path()).mkdir("sub");
+        writeFile(d + "sub/deep.html", "<html><body><p>Deep page</p></body></html>");
+        QImage dot(3, 2, QImage::Format_RGB32);
+        dot.fill(Qt::red);
+        ASSERT_TRUE(dot.save(d + "dot.png"));
+        writeFile(d + "toc.hhc",
+                  "<HTML><BODY><UL>\n"
+                  "<LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"Start\">"
+                  "<param name=\"Local\" value=\"start.html\"></OBJECT>\n"
+                  "<UL><LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"Deep\">"
+                  "<param name=\"Local\" value=\"sub/deep.html\"></OBJECT></UL>\n"
+                  "</UL></BODY></HTML>\n");
+        QProcess p;
+        p.setWorkingDirectory(m_dir.path());
+        p.start(chmcmd, {"--no-html-scan", "p.hhp"});
+        ASSERT_TRUE(p.waitForFinished(60000));
+        ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        m_file = d + "t.chm";
+        ASSERT_TRUE(QFile::exists(m_file));
+    }
+
+    QTemporaryDir m_dir;
+    QString m_file;
+};
+
+TEST_F(CompiledHelp, ReadsTitleDefaultTopicContentsAndTopics) {
+    ChmArchive chm;
+    ASSERT_TRUE(chm.open(m_file)) << chm.errorString().toStdString();
+    EXPECT_EQ(chm.title(), "Test manual");
+    EXPECT_EQ(chm.defaultTopic(), "start.html");
+    ASSERT_EQ(chm.contents().size(), 2u);
+    EXPECT_EQ(chm.contents()[0].name, "Start");
+    EXPECT_EQ(chm.contents()[0].depth, 0);
+    EXPECT_EQ(chm.contents()[1].local, "sub/deep.html");
+    EXPECT_EQ(chm.contents()[1].depth, 1);
+
+    const auto page = chm.read("/sub/deep.html");
+    ASSERT_TRUE(page.has_value());
+    EXPECT_EQ(*page, QByteArray("<html><body><p>Deep page</p></body></html>"));
+    EXPECT_FALSE(chm.read("/missing.html").has_value());
+    EXPECT_FALSE(chm.read(QString(1000, QLatin1Char('x'))).has_value());
+}
+
+TEST_F(CompiledHelp, DamagedFilesAreRefusedOrReadSafely) {
+    QFile source(m_file);
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const QByteArray whole = source.readAll();
+    for (const qsizetype keep : {qsizetype(0), qsizetype(20), qsizetype(100), whole.size() / 2}) {
+        const QString cut = m_dir.filePath(QStringLiteral("cut%1.chm").arg(keep));
+        writeFile(cut, whole.left(keep));
+        ChmArchive chm;
+        if (chm.open(cut)) {
+            // Whatever survived must read without touching memory outside the file.
+            (void)chm.read("/start.html");
+            (void)chm.read("/sub/deep.html");
+        } else {
+            EXPECT_FALSE(chm.errorString().isEmpty());
+        }
+    }
+    const QString noise = m_dir.filePath("noise.chm");
+    QByteArray bytes(4096, '\0');
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = char((i * 73 + 11) & 0xff);
+    writeFile(noise, bytes);
+    ChmArchive chm;
+    EXPECT_FALSE(chm.open(noise));
+}
+
+TEST(HelpArchive, MissingFileNamesThePath) {
+    ChmArchive chm;
+    EXPECT_FALSE(chm.open("/nonexistent/Orvane_enu.chm"));
+    EXPECT_TRUE(chm.errorString().contains("/nonexistent/Orvane_enu.chm"));
+    EXPECT_FALSE(chm.read("/index.html").has_value());
+    EXPECT_FALSE(chm.open(QString()));
+}
+
+TEST(HelpSitemap, NestedListsCaseAndEntriesWithoutName) {
+    const auto entries = parseSitemap(
+        "<ul><li><object type=\"text/sitemap\"><PARAM NAME=\"name\" VALUE=\"A\">"
+        "<param name=\"Local\" value=\"/a.html\"></object>"
+        "<UL><LI><OBJECT><param name=\"Local\" value=\"nameless.html\"></OBJECT>"
+        "<LI><OBJECT><param name=\"Name\" value=\"B\"><param name=\"Local\" value=\"b.html\">"
+        "</OBJECT><UL><LI><OBJECT><param name=\"Name\" value=\"C\"></OBJECT></UL></UL>"
+        "<LI><OBJECT><param name=\"Name\" value=\"D\"></OBJECT></ul>");
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[0].name, "A");
+    EXPECT_EQ(entries[0].local, "a.html");
+    EXPECT_EQ(entries[1].name, "B");
+    EXPECT_EQ(entries[1].depth, 1);
+    EXPECT_EQ(entries[2].name, "C");
+    EXPECT_EQ(entries[2].depth, 2);
+    EXPECT_EQ(entries[3].depth, 0);
+    // Unbalanced closing lists never give negative depths.
+    const auto broken =
+        parseSitemap("</ul></ul><object><param name=\"Name\" value=\"X\"></object>");
+    ASSERT_EQ(broken.size(), 1u);
+    EXPECT_EQ(broken[0].depth, 0);
+}
+
+TEST_F(CompiledHelp, WindowShowsTheDefaultTopicAndFollowsTheContents) {
+    HelpWindow window;
+    QString error;
+    ASSERT_TRUE(window.openFile(m_file, &error)) << error.toStdString();
+    EXPECT_EQ(window.windowTitle(), "Test manual");
+    EXPECT_EQ(window.currentTopic(), "start.html");
+    EXPECT_TRUE(window.browser()->toPlainText().contains("Start page"));
+    // The picture comes out of the archive.
+    const QVariant dot =
+        window.browser()->loadResource(QTextDocument::ImageResource, QUrl("dot.png"));
+    EXPECT_EQ(dot.value<QImage>().size(), QSize(3, 2));
+
+    ASSERT_EQ(window.contentsTree()->topLevelItemCount(), 1);
+    QTreeWidgetItem *deep = window.contentsTree()->topLevelItem(0)->child(0);
+    ASSERT_NE(deep, nullptr);
+    emit window.contentsTree()->itemClicked(deep, 0);
+    EXPECT_EQ(window.currentTopic(), "sub/deep.html");
+    EXPECT_TRUE(window.browser()->toPlainText().contains("Deep page"));
+    window.showTopic("start.html");
+    EXPECT_EQ(window.contentsTree()->currentItem(), window.contentsTree()->topLevelItem(0));
+    EXPECT_EQ(window.currentTopic(), "start.html");
+    EXPECT_FALSE(window.showTopic("nothing.html"));
+    EXPECT_EQ(window.currentTopic(), "start.html");
+}
+
+TEST(HelpWindowFailures, MissingFileFailsWithAMessage) {
+    HelpWindow window;
+    QString error;
+    EXPECT_FALSE(window.openFile("/nonexistent/Orvane_deu.chm", &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(window.fileName().isEmpty());
+}
+
+#ifdef ORVANE_HELP_DIR
+// The build compiles the manual into the three files the program looks for.
+TEST(BuiltManual, AllThreeLanguageFilesOpenWithTheirContents) {
+    const QString dir = QStringLiteral(ORVANE_HELP_DIR);
+    ChmArchive deu, enu, por;
+    ASSERT_TRUE(deu.open(dir + "/Orvane_deu.chm")) << deu.errorString().toStdString();
+    ASSERT_TRUE(enu.open(dir + "/Orvane_enu.chm")) << enu.errorString().toStdString();
+    ASSERT_TRUE(por.open(dir + "/Orvane_por.chm")) << por.errorString().toStdString();
+    EXPECT_EQ(deu.title(), "Orvane Hilfe");
+    EXPECT_EQ(enu.title(), "Orvane Help");
+    EXPECT_EQ(por.title(), "Orvane Help");
+    ASSERT_FALSE(deu.contents().empty());
+    EXPECT_EQ(deu.contents().size(), enu.contents().size());
+    // The third slot carries the English manual.
+    EXPECT_EQ(por.read("/" + por.defaultTopic()), enu.read("/" + enu.defaultTopic()));
+    EXPECT_NE(deu.read("/index.html"), enu.read("/index.html"));
+    // Every contents entry leads to a topic inside the file.
+    for (const ChmArchive *chm : {&deu, &enu})
+        for (const auto &entry : chm->contents())
+            EXPECT_TRUE(chm->read("/" + entry.local).has_value()) << entry.local.toStdString();
+}
+#endif
+
+} // namespace
+} // namespace shell

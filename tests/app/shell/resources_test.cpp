@@ -1,0 +1,84 @@
+#include "app/shell/appstate.h"
+#include "app/shell/resources.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class Resources : public ::testing::Test {
+protected:
+    void SetUp() override { shell::resetAppState(); }
+    void TearDown() override { shell::resetAppState(); }
+};
+
+TEST_F(Resources, EachSlotAnswersWithItsOwnLanguage) {
+    EXPECT_EQ(shell::resourceString(1612), QStringLiteral("Abbrechen"));
+    EXPECT_EQ(shell::resourceString(5612), QStringLiteral("Cancel"));
+    EXPECT_EQ(shell::resourceString(9612), QStringLiteral("Cancel"));
+
+    shell::appState().TextBase = shell::kEnglishBase;
+    EXPECT_EQ(shell::res(1054), QStringLiteral("Do you want to save before you quit?"));
+    shell::appState().TextBase = shell::kGermanBase;
+    EXPECT_EQ(shell::res(1044), QStringLiteral("Punkt "));
+}
+
+TEST_F(Resources, ThirdSlotLacksTheNewButtonToolTipOnly) {
+    EXPECT_FALSE(shell::resourceString(9020).has_value());
+    EXPECT_EQ(shell::resourceString(5020), QStringLiteral("New project"));
+    EXPECT_EQ(shell::resourceString(9021), QStringLiteral("Open video file"));
+    shell::appState().TextBase = shell::kThirdBase;
+    EXPECT_FALSE(shell::lookupRes(1020).has_value());
+    EXPECT_TRUE(shell::res(1020).isEmpty());
+}
+
+TEST_F(Resources, NumbersOutsideTheTableHaveNoText) {
+    for (int n : {999, 1014, 1999, 2000, 4999, 6000, 8999, 10000, -1})
+        EXPECT_FALSE(shell::resourceString(n).has_value()) << n;
+    // A German number is looked up only in the German range, never straight in another slot.
+    shell::appState().TextBase = shell::kEnglishBase;
+    EXPECT_FALSE(shell::lookupRes(5612).has_value());
+}
+
+TEST_F(Resources, EveryNumberTheProgramUsesHasBothLanguages) {
+    const int used[] = {
+        1000, 1001, 1002, 1004, 1005, 1006, 1007, 1008, 1009, 1010, 1011, 1012, 1013, 1015, 1018,
+        1020, 1021, 1022, 1023, 1024, 1025, 1026, 1027, 1028, 1029, 1030, 1031, 1032, 1033, 1034,
+        1035, 1036, 1037, 1038, 1039, 1041, 1042, 1043, 1044, 1045, 1046, 1047, 1048, 1049, 1050,
+        1051, 1052, 1054, 1055, 1500, 1501, 1502, 1503, 1504, 1505, 1506, 1507, 1508, 1509, 1511,
+        1512, 1514, 1515, 1516, 1517, 1518, 1519, 1520, 1521, 1522, 1523, 1524, 1525, 1526, 1527,
+        1528, 1529, 1536, 1537, 1600, 1601, 1602, 1603, 1604, 1605, 1606, 1607, 1608, 1609, 1610,
+        1611, 1612, 1613, 1614, 1615, 1616, 1617, 1618, 1619, 1620, 1621, 1622, 1623, 1624, 1625,
+        1626, 1627, 1628, 1629, 1630, 1631, 1632, 1633, 1634, 1635, 1636, 1637, 1638, 1639, 1640,
+        1641, 1642, 1643, 1644, 1645, 1700, 1701, 1702, 1703, 1704, 1705, 1800};
+    for (int n : used) {
+        const auto german = shell::resourceString(n);
+        const auto english = shell::resourceString(n + 4000);
+        ASSERT_TRUE(german && !german->isEmpty()) << n;
+        ASSERT_TRUE(english && !english->isEmpty()) << n;
+        if (n != 1020) {
+            EXPECT_EQ(shell::resourceString(n + 8000), english) << n;
+        }
+    }
+}
+
+TEST_F(Resources, QuotedTextsAreKeptToTheCharacter) {
+    // Doubled blank, missing letter and leading blanks belong to these texts.
+    EXPECT_EQ(shell::resourceString(5024), QStringLiteral("Decreases zoom level by  10%"));
+    EXPECT_EQ(shell::resourceString(5004),
+              QStringLiteral("An error occured while opening this file."));
+    EXPECT_EQ(shell::resourceString(5015), QStringLiteral(" Points "));
+    EXPECT_EQ(shell::resourceString(5033),
+              QStringLiteral("Orbisa project (*.oxp)|*.oxp|All files (*.*)|*.*"));
+    EXPECT_EQ(shell::productTitle(), QStringLiteral("Talvor Orvane"));
+}
+
+TEST_F(Resources, FileFiltersComeInDescriptionPatternPairs) {
+    for (int n : {1002, 1031, 1032, 1033, 1047, 5002, 5031, 5032, 5033, 5047}) {
+        const QStringList parts = shell::resourceString(n)->split(u'|');
+        EXPECT_EQ(parts.size() % 2, 0) << n;
+        for (qsizetype i = 1; i < parts.size(); i += 2)
+            EXPECT_TRUE(parts[i].startsWith(u'*')) << n << " " << parts[i].toStdString();
+    }
+}
+
+} // namespace

@@ -1,0 +1,201 @@
+#include "app/shell/settings.h"
+#include "tempdir.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using shell::leadingNumber;
+
+TEST(LeadingNumber, ReadsTheNumberAtTheStart) {
+    EXPECT_DOUBLE_EQ(leadingNumber(u"42"), 42);
+    EXPECT_DOUBLE_EQ(leadingNumber(u"-3.25"), -3.25);
+    EXPECT_DOUBLE_EQ(leadingNumber(u"+7"), 7);
+    EXPECT_DOUBLE_EQ(leadingNumber(u".5"), 0.5);
+    EXPECT_DOUBLE_EQ(leadingNumber(u"12abc"), 12);
+    EXPECT_DOUBLE_EQ(leadingNumber(u"1.5.6"), 1.5);
+    // The decimal point is always a period, whatever the locale.
+    EXPECT_DOUBLE_EQ(leadingNumber(u"2,75"), 2);
+}
+
+TEST(LeadingNumber, IgnoresBlanksTabsAndLineFeedsAnywhere) {
+    EXPECT_DOUBLE_EQ(leadingNumber(u"  1 2\t3\n4 "), 1234);
+    EXPECT_DOUBLE_EQ(leadingNumber(u"- 5"), -5);
+    // A carriage return is not among them: it ends the number.
+    EXPECT_DOUBLE_EQ(leadingNumber(u"1\r2"), 1);
+}
+
+TEST(LeadingNumber, ReadsExponentsOnlyWithDigits) {
+    EXPECT_DOUBLE_EQ(leadingNumber(u"1e3"), 1000);
+    EXPECT_DOUBLE_EQ(leadingNumber(u"2.5E-2"), 0.025);
+    EXPECT_DOUBLE_EQ(leadingNumber(u"1D2"), 100);
+    EXPECT_DOUBLE_EQ(leadingNumber(u"3e"), 3);
+    EXPECT_DOUBLE_EQ(leadingNumber(u"3e+x"), 3);
+}
+
+TEST(LeadingNumber, ReadsHexadecimalAndOctalPrefixes) {
+    EXPECT_DOUBLE_EQ(leadingNumber(u"&HFF"), 255);
+    EXPECT_DOUBLE_EQ(leadingNumber(u"&hff"), 255);
+    EXPECT_DOUBLE_EQ(leadingNumber(u"&O17"), 15);
+    EXPECT_DOUBLE_EQ(leadingNumber(u"&O19"), 1);
+    EXPECT_DOUBLE_EQ(leadingNumber(u"&H"), 0);
+    EXPECT_DOUBLE_EQ(leadingNumber(u"&X12"), 0);
+}
+
+TEST(LeadingNumber, TextWithoutANumberAndDamagedValuesGiveZero) {
+    for (const char16_t *text : {u"", u"abc", u"-", u".", u"e5", u"x12", u"1e999999"})
+        EXPECT_DOUBLE_EQ(leadingNumber(text), 0) << QString::fromUtf16(text).toStdString();
+}
+
+TEST(NumericText, AcceptsWholeNumbersOnly) {
+    for (const char16_t *ok : {u"100", u" 1.5 ", u"-2", u"1e2", u"&H10"})
+        EXPECT_TRUE(shell::isNumericText(ok)) << QString::fromUtf16(ok).toStdString();
+    for (const char16_t *bad : {u"", u" ", u"12a", u"1,5", u"abc", u"1 0", u"."})
+        EXPECT_FALSE(shell::isNumericText(bad)) << QString::fromUtf16(bad).toStdString();
+}
+
+TEST(DecimalMask, HasOneZeroPerDigit) {
+    EXPECT_EQ(shell::DecimalMask(0), QStringLiteral("0"));
+    EXPECT_EQ(shell::DecimalMask(-4), QStringLiteral("0"));
+    EXPECT_EQ(shell::DecimalMask(1), QStringLiteral("0.0"));
+    EXPECT_EQ(shell::DecimalMask(3), QStringLiteral("0.000"));
+    // A damaged digit count must not ask for an enormous mask.
+    EXPECT_LE(shell::DecimalMask(2000000000).size(), 40);
+}
+
+TEST(NumberRounding, TiesGoToEven) {
+    EXPECT_EQ(shell::roundHalfEven(0.5), 0);
+    EXPECT_EQ(shell::roundHalfEven(1.5), 2);
+    EXPECT_EQ(shell::roundHalfEven(2.5), 2);
+    EXPECT_EQ(shell::roundHalfEven(-2.5), -2);
+    EXPECT_EQ(shell::roundHalfEven(2.6), 3);
+    EXPECT_EQ(shell::roundHalfEven(1e300), std::numeric_limits<int>::max());
+    EXPECT_EQ(shell::roundHalfEven(-1e300), std::numeric_limits<int>::min());
+    EXPECT_EQ(shell::roundHalfEven(std::nan("")), 0);
+}
+
+TEST(NumberText, WritesWhatTheLeadingNumberRuleReadsBack) {
+    EXPECT_EQ(shell::numberText(16), QStringLiteral("16"));
+    EXPECT_EQ(shell::numberText(-1), QStringLiteral("-1"));
+    EXPECT_EQ(shell::numberText(1.5), QStringLiteral("1.5"));
+    for (double v : {0.1, 1.3563370, 123456.789, -0.25, 16777215.0})
+        EXPECT_DOUBLE_EQ(leadingNumber(shell::numberText(v)), v) << v;
+}
+
+class IniAccess : public ::testing::Test {
+protected:
+    TempFolder m_tmp;
+};
+
+TEST_F(IniAccess, ReadIniStringGivesDefaultsAndEmptyValues) {
+    const QString file = m_tmp.write(QStringLiteral("a.ini"), "[Orvane]\nEmpty=\nName = x \n");
+    EXPECT_EQ(shell::ReadIniString("Orvane", "Missing", "def", file), QStringLiteral("def"));
+    EXPECT_EQ(shell::ReadIniString("Orvane", "Empty", "def", file), QString());
+    EXPECT_EQ(shell::ReadIniString("Orvane", "Name", "def", file), QStringLiteral("x"));
+    EXPECT_EQ(shell::ReadIniString("Orvane", "Name", "def", m_tmp.path("none.ini")),
+              QStringLiteral("def"));
+}
+
+TEST_F(IniAccess, ReadIniStringCutsAtNulAndAtTheBuffer) {
+    QByteArray content("[S]\nk=ab");
+    content.append('\0').append("cd\nlong=").append(QByteArray(500, 'z')).append('\n');
+    const QString file = m_tmp.write(QStringLiteral("a.ini"), content);
+    EXPECT_EQ(shell::ReadIniString("S", "k", "", file), QStringLiteral("ab"));
+    EXPECT_EQ(shell::ReadIniString("S", "long", "", file).size(), 299);
+}
+
+TEST_F(IniAccess, ReadIniNumberUsesTheLeadingNumberRule) {
+    const QString file =
+        m_tmp.write(QStringLiteral("a.ini"), "[S]\nGood=12\nDamaged=x12\nHalf=3.7cm\nEmpty=\n");
+    EXPECT_DOUBLE_EQ(shell::ReadIniNumber("S", "Good", 5, file), 12);
+    EXPECT_DOUBLE_EQ(shell::ReadIniNumber("S", "Half", 5, file), 3.7);
+    // A damaged or empty value reads as 0, not as the default.
+    EXPECT_DOUBLE_EQ(shell::ReadIniNumber("S", "Damaged", 5, file), 0);
+    EXPECT_DOUBLE_EQ(shell::ReadIniNumber("S", "Empty", 5, file), 0);
+    EXPECT_DOUBLE_EQ(shell::ReadIniNumber("S", "Missing", 1.3563370, file), 1.3563370);
+    EXPECT_DOUBLE_EQ(shell::ReadIniNumber("S", "Missing", -1, file), -1);
+}
+
+TEST_F(IniAccess, WriteIniValueTrimsAndKeepsForeignLines) {
+    const QString file =
+        m_tmp.write(QStringLiteral("Orvane.INI"),
+                    "; my notes\n[Orvane]\nLCID=1033\nMine=keep\n\n[Trace]\nItem=6\n"
+                    "[Foreign]\nz=1\n");
+    ASSERT_TRUE(shell::WriteIniValue("Orvane", "DecDigits", 3, file));
+    ASSERT_TRUE(shell::WriteIniValue("Orvane", "LCID", QStringLiteral("  0x0407  "), file));
+    ASSERT_TRUE(shell::WriteIniValue("Trace", "Color", 16711680, file));
+    ASSERT_TRUE(shell::WriteIniValue("Orvane", "CalibDist", 12.5, file));
+    EXPECT_EQ(m_tmp.read(QStringLiteral("Orvane.INI")),
+              QByteArray("; my notes\n[Orvane]\nLCID=0x0407\nMine=keep\nDecDigits=3\n"
+                         "CalibDist=12.5\n\n[Trace]\nItem=6\nColor=16711680\n[Foreign]\nz=1\n"));
+    EXPECT_DOUBLE_EQ(shell::ReadIniNumber("Orvane", "CalibDist", 0, file), 12.5);
+}
+
+TEST_F(IniAccess, WriteIniValueReportsAFileItCannotWrite) {
+    EXPECT_FALSE(shell::WriteIniValue("S", "k", 1, m_tmp.path("missing/dir/x.ini")));
+}
+
+TEST_F(IniAccess, AllSettingsWithoutAFileAreTheDefaults) {
+    shell::OrvaneSettings o;
+    o.DecDigits = 99;
+    shell::TraceSettings t;
+    t.Item = 99;
+    shell::readAllSettings(m_tmp.path("none.ini"), o, t);
+    EXPECT_EQ(o.DefVideoMode, 2);
+    EXPECT_TRUE(o.CalibrationMandatory && o.LeaveExcelOpen && o.DiscardAutotracked &&
+                o.ShowAutoPath && o.StopAtDrop && o.ShowExitMsg);
+    EXPECT_EQ(o.DecDigits, 2);
+    EXPECT_EQ(o.TrackingMode, 16);
+    EXPECT_FLOAT_EQ(o.CalibDist, 100);
+    EXPECT_EQ(o.CalibUnit, 2);
+    EXPECT_FLOAT_EQ(o.AspectRatio, 1);
+    EXPECT_EQ(t.Item, 1);
+    EXPECT_EQ(t.Size, 1);
+    EXPECT_EQ(t.LineWidth, 0);
+    EXPECT_EQ(t.Color, 255u);
+    EXPECT_EQ(t.BackColor, 255u);
+    EXPECT_FALSE(t.Filled);
+}
+
+TEST_F(IniAccess, AllSettingsAreReadFromBothSections) {
+    const QString file = m_tmp.write(
+        QStringLiteral("a.ini"),
+        "[orvane]\nDefVideoMode=1\nCalibrationMandatory=0\nLeaveExcelOpen=0\n"
+        "DiscardAutotracked=0\nShowAutoPath=0\nStopAtDrop=-1\nShowExitMsg=0\nDecDigits=4\n"
+        "TrackingMode=32\nCalibDist=2.5\nCalibUnit=3\nAspectRatio=1.25\n"
+        "[TRACE]\nItem=6\nSize=12\nLineWidth=4\nColor=65280\nBackColor=&HFF0000\nFilled=1\n");
+    shell::OrvaneSettings o;
+    shell::TraceSettings t;
+    shell::readAllSettings(file, o, t);
+    EXPECT_EQ(o.DefVideoMode, 1);
+    EXPECT_FALSE(o.CalibrationMandatory || o.LeaveExcelOpen || o.DiscardAutotracked ||
+                 o.ShowAutoPath || o.ShowExitMsg);
+    EXPECT_TRUE(o.StopAtDrop); // any non-zero value sets a flag
+    EXPECT_EQ(o.DecDigits, 4);
+    EXPECT_EQ(o.TrackingMode, 32);
+    EXPECT_FLOAT_EQ(o.CalibDist, 2.5f);
+    EXPECT_EQ(o.CalibUnit, 3);
+    EXPECT_FLOAT_EQ(o.AspectRatio, 1.25f);
+    EXPECT_EQ(t.Item, 6);
+    EXPECT_EQ(t.Size, 12);
+    EXPECT_EQ(t.LineWidth, 4);
+    EXPECT_EQ(t.Color, 65280u);
+    EXPECT_EQ(t.BackColor, 0xFF0000u);
+    EXPECT_TRUE(t.Filled);
+}
+
+TEST_F(IniAccess, DamagedSettingsReadAsZero) {
+    const QString file = m_tmp.write(QStringLiteral("a.ini"),
+                                     "[Orvane]\nTrackingMode=abc\nShowExitMsg=no\nDecDigits=1e99\n"
+                                     "[Trace]\nColor=-5\nSize=2.5\n");
+    shell::OrvaneSettings o;
+    shell::TraceSettings t;
+    shell::readAllSettings(file, o, t);
+    EXPECT_EQ(o.TrackingMode, 0);
+    EXPECT_FALSE(o.ShowExitMsg);
+    EXPECT_EQ(o.DecDigits, std::numeric_limits<int>::max());
+    EXPECT_EQ(t.Color, 0u); // not a colour value
+    EXPECT_EQ(t.Size, 2);   // ties to even
+}
+
+} // namespace
