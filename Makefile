@@ -1,4 +1,4 @@
-# make run   installs what is missing, builds, starts the program
+# make run   installs what is missing, builds, starts Orvane on the bundled demo
 # make test  installs what is missing, builds with sanitizers, runs every test
 # make bench / make fuzz / make format / make format-check
 
@@ -19,7 +19,7 @@ $(BUILD_RUN)/build.ninja:
 
 run: setup $(BUILD_RUN)/build.ninja
 	cmake --build $(BUILD_RUN) -j $(JOBS)
-	$(BUILD_RUN)/tools/kernelinfo
+	$(BUILD_RUN)/app/orvane -L $(CURDIR)/$(BUILD_RUN)/demo/demo.ini
 
 $(BUILD_TEST)/build.ninja:
 	cmake -S . -B $(BUILD_TEST) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=ON

@@ -22,12 +22,15 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+
+#include <algorithm>
 
 // The icon resources live in this static library; the linker keeps them only when asked.
 static void initIconResources() {
@@ -699,16 +702,26 @@ void frmMain::discardMarkers() {
     if (m_objects.graphicItems)
         m_objects.graphicItems->Clear();
 }
-// The open blocks while the player indexes; the wait pointer and a status message show
-// the window is busy, painted before the open starts.
+// While a long file is indexed the window stays responsive behind a modal progress box;
+// its Cancel abandons the open.
 void frmMain::beginLongOperation(const QString &text) {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    sbStatusbar->showMessage(text);
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    delete m_progress;
+    m_progress = new QProgressDialog(this); // with Qt's own Cancel button
+    m_progress->setLabelText(text);
+    m_progress->setRange(0, 1000);
+    m_progress->setWindowModality(Qt::WindowModal);
+    m_progress->setMinimumDuration(300);
+    m_progress->setValue(0);
+}
+bool frmMain::longOperationProgress(double fraction) {
+    if (!m_progress)
+        return true;
+    m_progress->setValue(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * 999));
+    return !m_progress->wasCanceled();
 }
 void frmMain::endLongOperation() {
-    sbStatusbar->clearMessage();
-    QApplication::restoreOverrideCursor();
+    delete m_progress;
+    m_progress = nullptr;
 }
 
 void frmMain::keyPressEvent(QKeyEvent *event) {

@@ -17,6 +17,7 @@ class QAction;
 class QGroupBox;
 class QLabel;
 class QMenu;
+class QProgressDialog;
 class QScrollBar;
 class QStatusBar;
 class QToolBar;
@@ -198,6 +199,7 @@ public:
     void processEvents() override;
     void discardMarkers() override;
     void beginLongOperation(const QString &text) override;
+    bool longOperationProgress(double fraction) override;
     void endLongOperation() override;
 
 protected:
@@ -221,6 +223,7 @@ private:
     std::map<QString, QLabel *> m_panels;
     MainWindowObjects m_objects;
     std::unique_ptr<video::VideoController> m_video;
+    QProgressDialog *m_progress = nullptr; // while a long open indexes
     QAction *popupEntry(const QString &name) const;
     bool m_closing = false;
 };

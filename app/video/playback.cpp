@@ -1,0 +1,173 @@
+#include "app/video/playback.h"
+
+#include "app/shell/resources.h"
+#include "app/shell/settings.h"
+#include "app/video/videotext.h"
+#include "control/cvviewctrl.h"
+
+#include <algorithm>
+
+namespace video {
+
+namespace {
+const QString kLoopEntry = QStringLiteral("mnuPopupSLoop");
+// More decimals than this say nothing about a single-precision time and a damaged
+// setting must not make a mask of millions of zeros.
+constexpr int kMaxDecimals = 30;
+} // namespace
+
+Playback::Playback(VideoHost &host, shell::AppState &state)
+    : m_host(host), m_state(state), m_separator(userSeparator()) {}
+
+Playback::~Playback() = default;
+
+void Playback::OnFrameChanged() {
+    m_host.videoView().SetAVIFrame(m_host.scrollValue());
+    m_host.UpdateFrameMarkers();
+    UpdateStatusBar();
+}
+
+void Playback::Rewind() {
+    StopPlayback();
+    m_host.setScrollValue(m_host.scrollMinimum());
+}
+
+void Playback::FastForward() {
+    StopPlayback();
+    m_host.setScrollValue(m_host.scrollMaximum());
+}
+
+void Playback::Play() {
+    if (m_state.IsPlaying) {
+        StopPlayback();
+        return;
+    }
+    const std::weak_ptr<int> alive = m_alive;
+    // Each pass of this loop is one run to the end; looping playback starts another pass
+    // instead of calling itself, so a long loop session cannot exhaust the stack.
+    for (;;) {
+        if (m_host.scrollValue() == m_host.scrollMaximum())
+            m_host.setScrollValue(m_host.scrollMinimum());
+        // A video of one frame has nothing to play; with loop on this would otherwise spin
+        // forever without serving a single event.
+        if (m_host.scrollMaximum() <= m_host.scrollMinimum()) {
+            StopPlayback();
+            return;
+        }
+        m_host.setPlayButtonImage(kStopImage);
+        m_state.IsPlaying = true;
+        m_host.setMenuEnabled(kLoopEntry, false);
+
+        bool stopped = false;
+        while (m_host.scrollValue() < m_host.scrollMaximum()) {
+            m_host.processEvents();
+            if (alive.expired())
+                return; // the window went away while its events were served
+            if (!m_state.IsPlaying) {
+                stopped = true;
+                break;
+            }
+            m_host.setScrollValue(m_host.scrollValue() + 1);
+            if ((m_state.settings.StopAtDrop && m_state.MarkerLost) || m_state.AllMarkersLost)
+                StopPlayback();
+        }
+        // A stop in the very last pass counts as a stop, not as reaching the end.
+        if (stopped || !m_state.IsPlaying)
+            return;
+        if (!m_state.LoopPlayback) {
+            StopPlayback();
+            return;
+        }
+        m_host.setScrollValue(0);
+        m_state.IsPlaying = false;
+    }
+}
+
+void Playback::StopPlayback() {
+    if (m_state.IsPlaying) {
+        m_host.setPlayButtonImage(kPlayImage);
+        m_state.IsPlaying = false;
+    }
+    m_host.setMenuEnabled(kLoopEntry, !m_state.IsPlaying);
+}
+
+void Playback::ToggleLoop() {
+    const bool checked = !m_host.menuChecked(kLoopEntry);
+    m_host.setMenuChecked(kLoopEntry, checked);
+    m_state.LoopPlayback = checked;
+}
+
+void Playback::UpdateStatusBar() {
+    quivex::CVViewCtrl &view = m_host.videoView();
+    const float rate = view.AVIFrameRate();
+    const float time = rate > 0.0f ? static_cast<float>(view.AVIFrame()) / rate : 0.0f;
+    m_host.setStatusPanelText(QStringLiteral("Zoom"), shell::res(1013) +
+                                                          QString::number(view.Zoom()) +
+                                                          QStringLiteral("%"));
+    const int digits = std::clamp(m_state.settings.DecDigits, 0, kMaxDecimals);
+    const int decimals = maskDecimals(shell::DecimalMask(digits));
+    m_host.setStatusPanelText(QStringLiteral("Info"),
+                              shell::res(1011) + QString::number(view.AVIFrame()) +
+                                  shell::res(1012) + formatFixed(time, decimals, m_separator) +
+                                  shell::res(1008));
+}
+
+void Playback::SetupFrameScrollBar(int count) {
+    m_host.setScrollEnabled(true);
+    int maximum = 0;
+    if (count > 0) {
+        maximum = std::min(count - 1, kMaxScrollFrame);
+    } else {
+        // A negative count (a damaged sequence file) is treated as "ask the view".
+        const int frames = m_host.videoView().AVINumberOfFrames();
+        if (frames < 1)
+            maximum = 0;
+        else
+            maximum = std::min(frames - 1, kMaxScrollFrame);
+    }
+    m_host.setScrollRange(0, maximum);
+    m_host.setScrollValue(m_host.scrollMinimum());
+    UpdateStatusBar();
+}
+
+void Playback::keyDown(bool shiftInState) {
+    if (!shiftInState)
+        return;
+    m_state.ShiftDown = true;
+    m_host.setPointer(Qt::SizeAllCursor);
+}
+
+void Playback::keyUp() {
+    m_host.setPointer(Qt::ArrowCursor);
+    m_state.ShiftDown = false;
+}
+
+void Playback::stepTo(int value) {
+    m_host.setScrollValue(std::clamp(value, m_host.scrollMinimum(), m_host.scrollMaximum()));
+}
+
+bool Playback::navigationKey(int qtKey) {
+    if (m_state.NoVideo)
+        return false;
+    switch (qtKey) {
+    case Qt::Key_Left:
+        stepTo(m_host.scrollValue() - 1);
+        return true;
+    case Qt::Key_Right:
+        stepTo(m_host.scrollValue() + 1);
+        return true;
+    case Qt::Key_Home:
+        stepTo(m_host.scrollMinimum());
+        return true;
+    case Qt::Key_End:
+        stepTo(m_host.scrollMaximum());
+        return true;
+    case Qt::Key_Space:
+        Play();
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace video

@@ -1,0 +1,58 @@
+// Frame navigation and playback: the current frame is the scroll bar's value; every change
+// moves the view, runs the tracking pass and refreshes the status bar. Playing is a loop
+// that advances the scroll bar one frame per pass, serving the message loop in between.
+#pragma once
+
+#include "app/shell/appstate.h"
+#include "app/video/videohost.h"
+
+#include <memory>
+
+namespace video {
+
+// Scroll bar and frame numbers are 16-bit on the window: the last reachable frame.
+inline constexpr int kMaxScrollFrame = 32767;
+inline constexpr int kPlayImage = 9;
+inline constexpr int kStopImage = 11;
+
+class Playback {
+public:
+    Playback(VideoHost &host, shell::AppState &state);
+    ~Playback();
+
+    // Runs for the scroll bar's change and scroll notifications.
+    void OnFrameChanged();
+    // `btnBack`, `btnSkip`, `btnPlay`.
+    void Rewind();
+    void FastForward();
+    void Play();
+    void StopPlayback();
+    // `mnuPopupSLoop`.
+    void ToggleLoop();
+    // Panels "Zoom" and "Info" from the view's zoom, frame and rate.
+    void UpdateStatusBar();
+    // Enables the scroll bar for a video and brings it to frame 0: `count` frames when not 0
+    // (a sequence's file count), else the view's frame count.
+    void SetupFrameScrollBar(int count);
+
+    // Shift shows the move pointer while held.
+    void keyDown(bool shiftInState);
+    void keyUp();
+    // Desktop keys on top: Left/Right one frame, Home/End first/last, Space play/stop.
+    // True when the key was used.
+    bool navigationKey(int qtKey);
+
+    // The decimal separator of times (the user's, unless a test sets one).
+    void setDecimalSeparator(const QString &separator) { m_separator = separator; }
+
+private:
+    void stepTo(int value);
+
+    VideoHost &m_host;
+    shell::AppState &m_state;
+    QString m_separator;
+    // Lets a play loop notice that its Playback went away while events were served.
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+};
+
+} // namespace video

@@ -1,0 +1,72 @@
+// What the video part of the program needs from the main window: the frame scroll bar, the
+// two view controls, buttons, menu check marks, status bar panels, the pointer and the
+// message loop. The window implements it; tests drive the logic through a fake.
+#pragma once
+
+#include <QString>
+#include <Qt>
+
+class QWidget;
+
+namespace quivex {
+class CVViewCtrl;
+}
+
+namespace video {
+
+class VideoHost {
+public:
+    virtual ~VideoHost();
+
+    // `qvxVideo`, the working view, and `qvxHelper`, the hidden one that probes sizes.
+    virtual quivex::CVViewCtrl &videoView() = 0;
+    virtual quivex::CVViewCtrl &helperView() = 0;
+    // Owner of message boxes and the open dialog.
+    virtual QWidget *dialogParent() = 0;
+
+    // `hscScroll`. Setting a value that differs from the current one (also through a range
+    // that no longer holds it) must run the frame-change handling, as the scroll bar's own
+    // change notification does.
+    virtual int scrollValue() = 0;
+    virtual int scrollMinimum() = 0;
+    virtual int scrollMaximum() = 0;
+    virtual void setScrollRange(int minimum, int maximum) = 0;
+    virtual void setScrollValue(int value) = 0;
+    virtual void setScrollEnabled(bool enabled) = 0;
+
+    // `btnPlay`, `btnSkip` and `btnBack` together.
+    virtual void setPlaybackButtonsEnabled(bool enabled) = 0;
+    // Picture of `btnPlay` from `imlIcons`: 9 start playback, 11 stop playback.
+    virtual void setPlayButtonImage(int index) = 0;
+    // Toolbar button by key ("Plus10", "Minus10", "To100", "FitView", "Scale").
+    virtual void setToolbarButtonEnabled(const QString &key, bool enabled) = 0;
+    // Video popup menu entries by name (`mnuPopupSLoop`, `mnuPopupSFields`, ...).
+    virtual void setMenuChecked(const QString &name, bool checked) = 0;
+    virtual bool menuChecked(const QString &name) = 0;
+    virtual void setMenuEnabled(const QString &name, bool enabled) = 0;
+
+    // Status bar panel by key ("Zoom", "Info").
+    virtual void setStatusPanelText(const QString &key, const QString &text) = 0;
+    // Caption of `fraVideo`.
+    virtual void setVideoCaption(const QString &caption) = 0;
+    // Empties the magnifier picture `imgLupe`.
+    virtual void clearMagnifier() = 0;
+    virtual void setPointer(Qt::CursorShape shape) = 0;
+
+    // Serves pending user-interface events (clicks between played frames).
+    virtual void processEvents() = 0;
+    // The tracking pass for the current frame (markers); it reads the frame from the scroll
+    // bar and sets the loss flags of the shared state.
+    virtual void UpdateFrameMarkers() = 0;
+    // The marker part of a project reset: markers out of their engines, the five data sets
+    // and the overlay item collection emptied, the marker table cleared and repainted.
+    virtual void discardMarkers() = 0;
+
+    // A long open: shown from begin to end, with the indexed fraction (0..1) reported in
+    // between; false from the progress report means the user cancelled.
+    virtual void beginLongOperation(const QString &text);
+    virtual bool longOperationProgress(double fraction);
+    virtual void endLongOperation();
+};
+
+} // namespace video

@@ -1,0 +1,151 @@
+#include "app/video/videoloader.h"
+
+#include "app/shell/resources.h"
+#include "app/video/indexpass.h"
+#include "app/video/sequencepattern.h"
+#include "app/video/videotext.h"
+#include "control/cvviewctrl.h"
+#include "platform/ui/dialogs.h"
+
+namespace video {
+
+namespace {
+const char *const kZoomKeys[] = {"Plus10", "Minus10", "To100", "FitView"};
+} // namespace
+
+VideoLoader::VideoLoader(VideoHost &host, shell::AppState &state, Playback &playback,
+                         VideoModes &modes)
+    : m_host(host), m_state(state), m_playback(playback), m_modes(modes) {}
+
+int VideoLoader::automaticMode(int width, int height) {
+    return width == 720 && (height == 576 || height == 640) ? kModeFields : kModeFullFrames;
+}
+
+void VideoLoader::LoadVideo(bool showDialog, int mode, float frameRate, int fileCount) {
+    m_state.VideoOpening = true;
+    if (showDialog) {
+        platform::ui::FileDialogRequest request;
+        request.title = shell::res(1001);
+        request.filter = shell::res(1002);
+        request.mustExist = true;
+        const std::optional<QString> chosen =
+            platform::ui::dialogs().openFile(m_host.dialogParent(), request);
+        if (!chosen)
+            return;
+        m_state.VideoFile = *chosen;
+    }
+    const QString file = m_state.VideoFile;
+    if (file.isEmpty())
+        return;
+    const QString name = videoOpenName(file);
+    const std::string openName = name.toStdString();
+    // Indexing a long file runs before anything changes, so a cancel keeps the project.
+    if (!IndexPass::run(m_host, openName, shell::res(1001), m_longOpenBytes))
+        return;
+    if (!m_state.NoVideo)
+        ResetProject(false);
+
+    quivex::CVViewCtrl &view = m_host.videoView();
+    if (mode == kModeAutomatic) {
+        quivex::CVViewCtrl &helper = m_host.helperView();
+        helper.AVIOpen(openName, 0);
+        mode = automaticMode(helper.AVIWidth(), helper.AVIHeight());
+        helper.AVIClose();
+    }
+    m_modes.resetOrientation();
+    const int result = view.AVIOpen(openName, m_modes.openMode(mode));
+
+    if (frameRate == 0.0f) {
+        // The view keeps a forced rate across opens; a video opened without one must show
+        // its own rate, not the previous sequence's.
+        view.SetFrameRateForced(0.0f);
+        m_state.VideoFrameRate = view.AVIFrameRate();
+    } else {
+        view.SetFrameRateForced(frameRate);
+        m_state.VideoFrameRate = frameRate;
+    }
+    m_state.VideoWidth = view.AVIWidth();
+    m_state.VideoHeight = view.AVIHeight();
+    m_state.InteractionState = 5;
+    m_modes.FitZoomToView();
+    view.Refresh();
+    m_state.NoVideo = false;
+    m_state.VideoMode = mode;
+    view.SetAVIFrame(0);
+    m_host.setVideoCaption(QStringLiteral(" ") + name + QStringLiteral(" "));
+    m_modes.UpdateVideoModeMenu();
+    m_host.setPlaybackButtonsEnabled(true);
+    for (const char *key : kZoomKeys)
+        m_host.setToolbarButtonEnabled(QString::fromLatin1(key), true);
+    m_host.setToolbarButtonEnabled(QStringLiteral("Scale"), true);
+
+    // The last picture of a sequence is reachable: the range ends at the file count - 1.
+    if (fileCount > 0) {
+        m_playback.SetupFrameScrollBar(fileCount);
+        m_state.FrameCount = fileCount;
+    } else {
+        m_playback.SetupFrameScrollBar(0);
+        m_state.FrameCount = view.AVINumberOfFrames();
+    }
+    if (result == kOpenFailed)
+        platform::ui::dialogs().messageBox(m_host.dialogParent(), shell::res(1004),
+                                           shell::productTitle(), platform::ui::Critical);
+}
+
+bool VideoLoader::ResetProject(bool ask) {
+    if (ask && platform::ui::dialogs().messageBox(
+                   m_host.dialogParent(), shell::res(1018), shell::productTitle(),
+                   platform::ui::YesNo + platform::ui::Question) != platform::ui::Yes)
+        return false;
+    m_host.discardMarkers();
+
+    // Playback ends with the project: the button and the loop entry show it, and the loop
+    // entry's mark follows `LoopPlayback` back to off.
+    if (m_state.IsPlaying)
+        m_host.setPlayButtonImage(kPlayImage);
+    m_state.NoVideo = true;
+    m_state.IsPlaying = false;
+    m_state.LoopPlayback = false;
+    m_host.setMenuEnabled(QStringLiteral("mnuPopupSLoop"), true);
+    m_host.setMenuChecked(QStringLiteral("mnuPopupSLoop"), false);
+    m_state.InteractionState = -1;
+    m_state.VideoCalibrated = false;
+    m_state.SelectedMarker = -1;
+    m_state.SelectedRow = -1;
+
+    for (const char *key : kZoomKeys)
+        m_host.setToolbarButtonEnabled(QString::fromLatin1(key), false);
+    m_host.setScrollEnabled(false);
+    m_host.setPlaybackButtonsEnabled(false);
+    m_host.setVideoCaption(QString());
+    m_host.clearMagnifier();
+    quivex::CVViewCtrl &view = m_host.videoView();
+    view.AVIClose();
+    view.Refresh();
+    m_host.setStatusPanelText(QStringLiteral("Zoom"), QString());
+    m_host.setStatusPanelText(QStringLiteral("Info"), QString());
+    return true;
+}
+
+QString VideoLoader::videoInfoText() const {
+    const QString separator = userSeparator();
+    const QChar cr(13);
+    const double rate = m_state.VideoFrameRate;
+    // Without a rate there is no duration to speak of: 0, never a division by zero.
+    const double duration = rate > 0.0 ? m_state.FrameCount / rate : 0.0;
+    quivex::CVViewCtrl &view = m_host.videoView();
+    QString text = m_state.VideoFile + cr + cr;
+    text += shell::res(1005) + QString::number(m_state.FrameCount) + cr;
+    text += shell::res(1006) + formatFixed(rate, 3, separator) + cr;
+    text += shell::res(1007) + formatFixed(duration, 3, separator) + shell::res(1008) + cr;
+    text += shell::res(1009) + QString::number(view.AVIWidth()) + cr;
+    text += shell::res(1010) + QString::number(view.AVIHeight());
+    return text;
+}
+
+void VideoLoader::showVideoInfo() {
+    platform::ui::dialogs().messageBox(m_host.dialogParent(), videoInfoText(),
+                                       shell::productTitle(), platform::ui::OkOnly);
+}
+
+} // namespace video

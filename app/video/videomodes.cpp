@@ -1,0 +1,124 @@
+#include "app/video/videomodes.h"
+
+#include "control/cvviewctrl.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <utility>
+
+namespace video {
+
+int roundToEven(double value) {
+    if (std::isnan(value))
+        return 0;
+    const double r = std::nearbyint(value); // default rounding mode: to nearest, ties to even
+    if (r >= static_cast<double>(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    if (r <= static_cast<double>(std::numeric_limits<int>::min()))
+        return std::numeric_limits<int>::min();
+    return static_cast<int>(r);
+}
+
+VideoModes::VideoModes(VideoHost &host, shell::AppState &state, Playback &playback)
+    : m_host(host), m_state(state), m_playback(playback) {}
+
+void VideoModes::resetOrientation() {
+    m_rotation = 0;
+    m_mirror = 0;
+}
+
+void VideoModes::UpdateVideoModeMenu() {
+    const std::pair<const char *, bool> marks[] = {
+        {"mnuPopupSFullFrames", m_state.VideoMode == kModeFullFrames},
+        {"mnuPopupSFields", m_state.VideoMode == kModeFields},
+        {"mnuPopupSJVC100", m_state.VideoMode == kModeJvc100},
+        {"mnuPopupSJVC100vert", m_state.VideoMode == kModeJvc100Vertical},
+        {"mnuPopupSJVC200", m_state.VideoMode == kModeJvc200},
+        {"mnuPopupSMirror", m_mirror == kMirror},
+        {"mnuPopupSRotate90", m_rotation == kRotate90},
+        {"mnuPopupSRotate180", m_rotation == kRotate180},
+        {"mnuPopupSRotate270", m_rotation == kRotate270},
+    };
+    for (const auto &[name, checked] : marks)
+        m_host.setMenuChecked(QString::fromLatin1(name), checked);
+}
+
+void VideoModes::ApplyVideoMode(int mode) {
+    m_state.VideoMode = mode;
+    UpdateVideoModeMenu();
+    // Without a video there is nothing to re-open; opening an empty name would enable the
+    // scroll bar of a video that does not exist. The choice is kept for the marks.
+    if (m_state.NoVideo)
+        return;
+    quivex::CVViewCtrl &view = m_host.videoView();
+    const std::string name = view.AVIFilename();
+    const int zoom = view.Zoom();
+    // The result is not looked at: a mode the video cannot be read in shows as the view's
+    // empty picture while the chosen mode stays.
+    view.AVIOpen(name, openMode(mode));
+    view.SetAVIFrame(0);
+    m_playback.SetupFrameScrollBar(0);
+    view.SetZoom(zoom);
+    m_playback.UpdateStatusBar();
+}
+
+void VideoModes::ToggleMirror() {
+    m_mirror = m_mirror == kMirror ? 0 : kMirror;
+    ApplyVideoMode(m_state.VideoMode);
+}
+
+void VideoModes::Rotate(int rotation) {
+    m_rotation = m_rotation == rotation ? 0 : rotation;
+    ApplyVideoMode(m_state.VideoMode);
+}
+
+void VideoModes::ZoomChange(int zoom) {
+    quivex::CVViewCtrl &view = m_host.videoView();
+    view.SetZoom(std::clamp(zoom, kMinZoom, kMaxZoom));
+    int h = view.HorizontalOffset();
+    int v = view.VerticalOffset();
+    const double f = view.Zoom() / 100.0;
+    const int w = roundToEven(f * view.AVIWidth());
+    const int ht = roundToEven(f * view.AVIHeight());
+    if (view.width() > w - h)
+        h = w - view.width();
+    if (view.height() > ht - v)
+        v = ht - view.height();
+    view.SetHorizontalOffset(std::max(h, 0));
+    view.SetVerticalOffset(std::max(v, 0));
+    m_playback.UpdateStatusBar();
+}
+
+void VideoModes::FitZoomToView() {
+    quivex::CVViewCtrl &view = m_host.videoView();
+    const int width = view.AVIWidth();
+    const int height = view.AVIHeight();
+    // A video that could not be opened has no size to fit; the zoom stays.
+    if (width > 0 && height > 0) {
+        const int zx = roundToEven(view.width() / (width / 100.0));
+        const int zy = roundToEven(view.height() / (height / 100.0));
+        view.SetZoom(zy < zx ? zy : zx);
+    }
+    view.SetHorizontalOffset(0);
+    view.SetVerticalOffset(0);
+    view.Refresh();
+    m_playback.UpdateStatusBar();
+}
+
+bool VideoModes::toolbarZoom(const QString &key) {
+    const int zoom = m_host.videoView().Zoom();
+    if (key == QLatin1String("Plus10"))
+        ZoomChange(zoom + 10);
+    else if (key == QLatin1String("Minus10"))
+        ZoomChange(zoom - 10);
+    else if (key == QLatin1String("To100"))
+        ZoomChange(100);
+    else if (key == QLatin1String("FitView"))
+        FitZoomToView();
+    else
+        return false;
+    return true;
+}
+
+} // namespace video

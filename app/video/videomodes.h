@@ -1,0 +1,65 @@
+// Video modes, rotation and mirroring (all open modes of the view, so applying one
+// re-opens the video) and the zoom commands of the toolbar.
+#pragma once
+
+#include "app/shell/appstate.h"
+#include "app/video/playback.h"
+#include "app/video/videohost.h"
+
+namespace video {
+
+// Open-mode values of the view control.
+inline constexpr int kModeFullFrames = 0;
+inline constexpr int kModeFields = 1;
+inline constexpr int kModeAutomatic = 2; // only as a request to LoadVideo
+inline constexpr int kModeJvc100 = 3;
+inline constexpr int kModeJvc100Vertical = 4;
+inline constexpr int kModeJvc200 = 5;
+inline constexpr int kRotate90 = 256;
+inline constexpr int kRotate180 = 512;
+inline constexpr int kRotate270 = 1024;
+inline constexpr int kMirror = 2048;
+// Always added to the open mode; the player passes it over.
+inline constexpr int kOpenModeFlag = 131072;
+inline constexpr int kMinZoom = 20;
+inline constexpr int kMaxZoom = 400;
+
+class VideoModes {
+public:
+    VideoModes(VideoHost &host, shell::AppState &state, Playback &playback);
+
+    int VideoRotation() const { return m_rotation; }
+    int VideoMirror() const { return m_mirror; }
+    // After a video was opened: rotation and mirroring off.
+    void resetOrientation();
+    // The open mode the view is given for a mode with the current orientation.
+    int openMode(int mode) const { return m_mirror + mode + m_rotation + kOpenModeFlag; }
+
+    // The nine check marks of the video popup menu from mode, mirror and rotation.
+    void UpdateVideoModeMenu();
+    // Re-opens the current video in a mode, keeping the project; back to frame 0.
+    void ApplyVideoMode(int mode);
+    // `mnuPopupSMirror`.
+    void ToggleMirror();
+    // `mnuPopupSRotate90/180/270`: the active rotation again turns rotation off.
+    void Rotate(int rotation);
+
+    // Zoom clamped to 20..400; the offsets keep the view inside the scaled picture.
+    void ZoomChange(int zoom);
+    // The zoom at which the whole picture fits the view (not clamped).
+    void FitZoomToView();
+    // Toolbar keys "Plus10", "Minus10", "To100", "FitView"; false for other keys.
+    bool toolbarZoom(const QString &key);
+
+private:
+    VideoHost &m_host;
+    shell::AppState &m_state;
+    Playback &m_playback;
+    int m_rotation = 0;
+    int m_mirror = 0;
+};
+
+// Rounds to the nearest integer, ties to even, saturating at the int range.
+int roundToEven(double value);
+
+} // namespace video

@@ -1,0 +1,17 @@
+// Numbers as the video part shows them: fixed decimals with the user's decimal separator.
+#pragma once
+
+#include <QString>
+
+namespace video {
+
+// The decimals a number format mask asks for: "0" gives 0, "0.000" gives 3.
+int maskDecimals(const QString &mask);
+
+// `value` rounded to `decimals` places, with `separator` as the decimal point.
+QString formatFixed(double value, int decimals, const QString &separator);
+
+// The decimal separator of the user's locale.
+QString userSeparator();
+
+} // namespace video

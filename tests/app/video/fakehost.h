@@ -1,0 +1,151 @@
+// A video host for tests: real view controls offscreen, a scroll bar kept as numbers that
+// runs the frame-change handling on every change, and a record of everything shown.
+#pragma once
+
+#include "app/shell/appstate.h"
+#include "app/video/videocontroller.h"
+#include "control/cvviewctrl.h"
+#include "platform/ui/dialogs.h"
+
+#include <QDialog>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <deque>
+#include <functional>
+#include <map>
+#include <vector>
+
+class FakeHost : public video::VideoHost {
+public:
+    FakeHost() {
+        view.resize(720, 576);
+        helper.resize(100, 100);
+    }
+
+    quivex::CVViewCtrl &videoView() override { return view; }
+    quivex::CVViewCtrl &helperView() override {
+        ++helperUses;
+        return helper;
+    }
+    QWidget *dialogParent() override { return nullptr; }
+
+    int scrollValue() override { return value; }
+    int scrollMinimum() override { return minimum; }
+    int scrollMaximum() override { return maximum; }
+    void setScrollRange(int lo, int hi) override {
+        minimum = lo;
+        maximum = std::max(lo, hi);
+        setScrollValue(std::clamp(value, minimum, maximum));
+    }
+    void setScrollValue(int v) override {
+        v = std::clamp(v, minimum, maximum);
+        if (v == value)
+            return;
+        value = v;
+        if (controller)
+            controller->playback.OnFrameChanged();
+    }
+    void setScrollEnabled(bool e) override { scrollEnabled = e; }
+    void setPlaybackButtonsEnabled(bool e) override { buttonsEnabled = e; }
+    void setPlayButtonImage(int index) override { playImage = index; }
+    void setToolbarButtonEnabled(const QString &key, bool e) override { toolbar[key] = e; }
+    void setMenuChecked(const QString &name, bool c) override { checked[name] = c; }
+    bool menuChecked(const QString &name) override { return checked[name]; }
+    void setMenuEnabled(const QString &name, bool e) override { menuEnabled[name] = e; }
+    void setStatusPanelText(const QString &key, const QString &text) override {
+        panels[key] = text;
+    }
+    void setVideoCaption(const QString &c) override { caption = c; }
+    void clearMagnifier() override { ++magnifierClears; }
+    void setPointer(Qt::CursorShape shape) override { pointer = shape; }
+    void processEvents() override {
+        ++eventPasses;
+        if (onEvents)
+            onEvents();
+    }
+    void UpdateFrameMarkers() override {
+        framesTracked.push_back(value);
+        if (onTrack)
+            onTrack();
+    }
+    void discardMarkers() override { ++markerDiscards; }
+
+    quivex::CVViewCtrl view;
+    quivex::CVViewCtrl helper;
+    video::VideoController *controller = nullptr;
+    int value = 0, minimum = 0, maximum = 0;
+    bool scrollEnabled = false, buttonsEnabled = false;
+    int playImage = 9;
+    std::map<QString, bool> toolbar, checked, menuEnabled;
+    std::map<QString, QString> panels;
+    QString caption;
+    int magnifierClears = 0, markerDiscards = 0, helperUses = 0, eventPasses = 0;
+    Qt::CursorShape pointer = Qt::ArrowCursor;
+    std::vector<int> framesTracked;
+    std::function<void()> onEvents, onTrack;
+};
+
+// Records message boxes and answers them and the open dialog from queues.
+class ScriptedDialogs : public platform::ui::Dialogs {
+public:
+    struct Message {
+        QString text;
+        QString title;
+        int style;
+    };
+    ScriptedDialogs() { platform::ui::setDialogs(this); }
+    ~ScriptedDialogs() override { platform::ui::setDialogs(nullptr); }
+    int messageBox(QWidget *, const QString &text, const QString &title, int style) override {
+        messages.push_back({text, title, style});
+        if (answers.empty())
+            return platform::ui::Ok;
+        const int a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    void beep() override {}
+    std::optional<QString> openFile(QWidget *, const platform::ui::FileDialogRequest &r) override {
+        requests.push_back(r);
+        if (files.empty())
+            return std::nullopt;
+        auto f = files.front();
+        files.pop_front();
+        return f;
+    }
+    std::optional<QColor> chooseColor(QWidget *, const QColor &) override { return {}; }
+    int exec(QDialog &) override { return QDialog::Rejected; }
+
+    std::vector<Message> messages;
+    std::deque<int> answers;
+    std::deque<std::optional<QString>> files;
+    std::vector<platform::ui::FileDialogRequest> requests;
+};
+
+// Clips made with the ffmpeg program; every test gets the shared folder.
+class Clips {
+public:
+    static Clips &instance() {
+        static Clips clips;
+        return clips;
+    }
+    // A testsrc clip (frame number burnt in) of a size, frame count, rate and codec.
+    QString make(const QString &name, int width, int height, int frames, double rate,
+                 const QString &codec = QStringLiteral("mpeg4")) {
+        const QString path = m_dir.filePath(name);
+        if (QFile::exists(path))
+            return path;
+        const QString source =
+            QStringLiteral("testsrc=size=%1x%2:rate=%3").arg(width).arg(height).arg(rate);
+        QProcess::execute(QStringLiteral("ffmpeg"),
+                          {"-v", "error", "-y", "-f", "lavfi", "-i", source, "-frames:v",
+                           QString::number(frames), "-c:v", codec, "-pix_fmt", "yuv420p", path});
+        return path;
+    }
+    QString dir() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+};

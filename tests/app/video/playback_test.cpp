@@ -1,0 +1,233 @@
+// Frame changes, the status bar, playing, looping, stopping and the keys.
+#include "videofixture.h"
+
+using namespace video;
+
+namespace {
+QString clip25() {
+    return Clips::instance().make("c25.avi", 160, 120, 40, 25);
+}
+} // namespace
+
+class PlaybackTest : public VideoFixture {};
+
+TEST_F(PlaybackTest, FrameChangeMovesTheViewTracksAndShowsFrameAndTime) {
+    open(clip25());
+    ASSERT_EQ(host.maximum, 39);
+    host.framesTracked.clear();
+    host.setScrollValue(25);
+    EXPECT_EQ(host.view.AVIFrame(), 25);
+    EXPECT_EQ(host.framesTracked, std::vector<int>{25});
+    EXPECT_EQ(host.panels["Info"], "Frame: 25, Time: 1.00 seconds");
+    EXPECT_EQ(host.panels["Zoom"], QString("Zoom: %1%").arg(host.view.Zoom()));
+
+    playback().setDecimalSeparator(",");
+    state.settings.DecDigits = 3;
+    playback().UpdateStatusBar();
+    EXPECT_EQ(host.panels["Info"], "Frame: 25, Time: 1,000 seconds");
+    playback().setDecimalSeparator(".");
+    state.settings.DecDigits = 0;
+    host.setScrollValue(38);
+    EXPECT_EQ(host.panels["Info"], "Frame: 38, Time: 2 seconds");
+    // A damaged setting neither shows nonsense nor builds a huge mask.
+    state.settings.DecDigits = 1000000000;
+    playback().UpdateStatusBar();
+    const QString info = host.panels["Info"];
+    EXPECT_TRUE(info.startsWith("Frame: 38, Time: 1.5"));
+    EXPECT_EQ(info.section('.', 1).section(' ', 0, 0).size(), 30);
+    state.settings.DecDigits = -4;
+    playback().UpdateStatusBar();
+    EXPECT_EQ(host.panels["Info"], "Frame: 38, Time: 2 seconds");
+}
+
+TEST_F(PlaybackTest, WithoutARateEveryFrameIsAtTimeZero) {
+    host.view.SetZoom(100);
+    playback().UpdateStatusBar();
+    EXPECT_EQ(host.view.AVIFrameRate(), 0.0f);
+    EXPECT_TRUE(host.panels["Info"].endsWith(", Time: 0.00 seconds"));
+    EXPECT_EQ(host.panels["Zoom"], "Zoom: 100%");
+}
+
+TEST_F(PlaybackTest, PlayRunsToTheEndAndStops) {
+    open(clip25());
+    host.setScrollValue(30);
+    host.framesTracked.clear();
+    std::vector<bool> loopEntryWhilePlaying;
+    host.onEvents = [&] {
+        loopEntryWhilePlaying.push_back(host.menuEnabled["mnuPopupSLoop"]);
+        EXPECT_EQ(host.playImage, kStopImage);
+        EXPECT_TRUE(state.IsPlaying);
+    };
+    playback().Play();
+    EXPECT_EQ(host.value, 39);
+    EXPECT_EQ(host.framesTracked, (std::vector<int>{31, 32, 33, 34, 35, 36, 37, 38, 39}));
+    EXPECT_FALSE(state.IsPlaying);
+    EXPECT_EQ(host.playImage, kPlayImage);
+    EXPECT_TRUE(host.menuEnabled["mnuPopupSLoop"]);
+    EXPECT_EQ(loopEntryWhilePlaying, std::vector<bool>(9, false));
+}
+
+TEST_F(PlaybackTest, PlayAtTheLastFrameStartsAgainFromZero) {
+    open(clip25());
+    host.setScrollValue(39);
+    host.framesTracked.clear();
+    playback().Play();
+    ASSERT_EQ(host.framesTracked.size(), 40u);
+    EXPECT_EQ(host.framesTracked.front(), 0);
+    EXPECT_EQ(host.framesTracked.back(), 39);
+}
+
+TEST_F(PlaybackTest, LoopRestartsAtZeroUntilStoppedFromOutside) {
+    open(clip25());
+    playback().ToggleLoop();
+    EXPECT_TRUE(state.LoopPlayback);
+    EXPECT_TRUE(host.checked["mnuPopupSLoop"]);
+    host.setScrollValue(35);
+    host.framesTracked.clear();
+    int restarts = 0;
+    host.onTrack = [&] {
+        if (host.value == 0)
+            ++restarts;
+    };
+    // The second time round, a click on Play (served between frames) stops it.
+    host.onEvents = [&] {
+        EXPECT_FALSE(host.menuEnabled["mnuPopupSLoop"]);
+        if (restarts == 2 && host.value == 10)
+            playback().Play();
+    };
+    playback().Play();
+    EXPECT_EQ(restarts, 2);
+    EXPECT_EQ(host.value, 10);
+    EXPECT_FALSE(state.IsPlaying);
+    EXPECT_EQ(host.playImage, kPlayImage);
+    EXPECT_TRUE(host.menuEnabled["mnuPopupSLoop"]);
+    // 36..39, 0..39, 0..10
+    EXPECT_EQ(host.framesTracked.size(), 4u + 40u + 11u);
+    playback().ToggleLoop();
+    EXPECT_FALSE(state.LoopPlayback);
+}
+
+TEST_F(PlaybackTest, RewindAndFastForwardDuringPlaybackStopIt) {
+    open(clip25());
+    host.onEvents = [&] {
+        if (host.value == 5)
+            playback().Rewind();
+    };
+    playback().Play();
+    EXPECT_EQ(host.value, 0);
+    EXPECT_EQ(host.view.AVIFrame(), 0);
+    EXPECT_FALSE(state.IsPlaying);
+    EXPECT_EQ(host.playImage, kPlayImage);
+
+    host.onEvents = [&] {
+        if (host.value == 3)
+            playback().FastForward();
+    };
+    playback().Play();
+    EXPECT_EQ(host.value, 39);
+    EXPECT_EQ(host.view.AVIFrame(), 39);
+    EXPECT_FALSE(state.IsPlaying);
+}
+
+TEST_F(PlaybackTest, TrackingLossStopsAsTheSettingSays) {
+    open(clip25());
+    host.onTrack = [&] {
+        state.MarkerLost = host.value >= 3;
+    };
+    state.settings.StopAtDrop = false;
+    playback().Play();
+    EXPECT_EQ(host.value, 39);
+
+    host.setScrollValue(0);
+    state.settings.StopAtDrop = true;
+    playback().Play();
+    EXPECT_EQ(host.value, 3);
+    EXPECT_FALSE(state.IsPlaying);
+
+    // Losing the last tracked marker stops whatever the setting.
+    host.setScrollValue(0);
+    state.settings.StopAtDrop = false;
+    host.onTrack = [&] {
+        state.MarkerLost = false;
+        state.AllMarkersLost = host.value == 7;
+    };
+    playback().Play();
+    EXPECT_EQ(host.value, 7);
+}
+
+TEST_F(PlaybackTest, StopInTheLastPassDoesNotLoop) {
+    open(clip25());
+    state.LoopPlayback = true;
+    host.setScrollValue(30);
+    host.onTrack = [&] {
+        state.AllMarkersLost = host.value == 39;
+    };
+    playback().Play();
+    EXPECT_EQ(host.value, 39);
+    EXPECT_FALSE(state.IsPlaying);
+}
+
+TEST_F(PlaybackTest, ASingleFrameVideoWithLoopDoesNotSpin) {
+    const QString still = Clips::instance().make("one.avi", 64, 48, 1, 25);
+    open(still);
+    ASSERT_EQ(host.maximum, 0);
+    state.LoopPlayback = true;
+    playback().Play();
+    EXPECT_FALSE(state.IsPlaying);
+    EXPECT_EQ(host.playImage, kPlayImage);
+}
+
+TEST_F(PlaybackTest, ShiftShowsTheMovePointerUntilAKeyIsReleased) {
+    playback().keyDown(false);
+    EXPECT_FALSE(state.ShiftDown);
+    EXPECT_EQ(host.pointer, Qt::ArrowCursor);
+    playback().keyDown(true);
+    EXPECT_TRUE(state.ShiftDown);
+    EXPECT_EQ(host.pointer, Qt::SizeAllCursor);
+    playback().keyUp();
+    EXPECT_FALSE(state.ShiftDown);
+    EXPECT_EQ(host.pointer, Qt::ArrowCursor);
+}
+
+TEST_F(PlaybackTest, KeysStepWithinTheRangeAndOnlyWithAVideo) {
+    EXPECT_FALSE(playback().navigationKey(Qt::Key_Right));
+    open(clip25());
+    EXPECT_TRUE(playback().navigationKey(Qt::Key_Left));
+    EXPECT_EQ(host.value, 0);
+    playback().navigationKey(Qt::Key_Right);
+    playback().navigationKey(Qt::Key_Right);
+    EXPECT_EQ(host.view.AVIFrame(), 2);
+    playback().navigationKey(Qt::Key_End);
+    EXPECT_EQ(host.value, 39);
+    playback().navigationKey(Qt::Key_Right);
+    EXPECT_EQ(host.value, 39);
+    playback().navigationKey(Qt::Key_Home);
+    EXPECT_EQ(host.value, 0);
+    host.onEvents = [&] {
+        if (host.value == 4)
+            playback().navigationKey(Qt::Key_Space);
+    };
+    playback().navigationKey(Qt::Key_Space);
+    EXPECT_EQ(host.value, 4);
+    EXPECT_FALSE(state.IsPlaying);
+    EXPECT_FALSE(playback().navigationKey(Qt::Key_A));
+}
+
+TEST_F(PlaybackTest, ScrollRangeFollowsCountsAndStopsAt32767) {
+    open(clip25());
+    playback().SetupFrameScrollBar(40000);
+    EXPECT_EQ(host.maximum, kMaxScrollFrame);
+    playback().SetupFrameScrollBar(-3);
+    EXPECT_EQ(host.maximum, 39);
+    EXPECT_TRUE(host.scrollEnabled);
+    EXPECT_EQ(host.value, 0);
+}
+
+TEST_F(PlaybackTest, AVideoOfMoreThan32768FramesScrollsTo32767) {
+    const QString many = Clips::instance().make("many.avi", 16, 16, 33000, 1000);
+    open(many);
+    ASSERT_EQ(state.FrameCount, 33000);
+    EXPECT_EQ(host.maximum, 32767);
+    host.setScrollValue(32767);
+    EXPECT_EQ(host.view.AVIFrame(), 32767);
+}

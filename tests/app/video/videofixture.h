@@ -1,0 +1,36 @@
+// A controller on a fake host with fresh shared state and English texts.
+#pragma once
+
+#include "fakehost.h"
+
+#include "app/shell/appstate.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+
+class VideoFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        shell::resetAppState();
+        shell::appState().TextBase = 4000;
+        controller = std::make_unique<video::VideoController>(host, state);
+        host.controller = controller.get();
+        controller->playback.setDecimalSeparator(QStringLiteral("."));
+    }
+    void TearDown() override {
+        host.controller = nullptr;
+        shell::resetAppState();
+    }
+    // Opens a file without the dialog, as start-up does.
+    void open(const QString &file, int mode = 0, float rate = 0.0f, int count = 0) {
+        state.VideoFile = file;
+        controller->loader.LoadVideo(false, mode, rate, count);
+    }
+    video::Playback &playback() { return controller->playback; }
+    video::VideoModes &modes() { return controller->modes; }
+    video::VideoLoader &loader() { return controller->loader; }
+
+    FakeHost host;
+    shell::AppState state;
+    std::unique_ptr<video::VideoController> controller;
+};

@@ -1,0 +1,143 @@
+// Modes, rotation, mirroring, check marks and the zoom commands on the real view.
+#include "videofixture.h"
+
+using namespace video;
+
+namespace {
+QString pal() {
+    return Clips::instance().make("pal.avi", 720, 576, 10, 25);
+}
+QString small() {
+    return Clips::instance().make("small.avi", 320, 240, 10, 25);
+}
+} // namespace
+
+class ModesTest : public VideoFixture {};
+
+TEST_F(ModesTest, ZoomCommandsClampTo20And400) {
+    open(pal());
+    host.view.SetZoom(25);
+    modes().toolbarZoom("Minus10");
+    EXPECT_EQ(host.view.Zoom(), 20);
+    host.view.SetZoom(395);
+    modes().toolbarZoom("Plus10");
+    EXPECT_EQ(host.view.Zoom(), 400);
+    modes().toolbarZoom("Plus10");
+    EXPECT_EQ(host.view.Zoom(), 400);
+    modes().toolbarZoom("To100");
+    EXPECT_EQ(host.view.Zoom(), 100);
+    EXPECT_EQ(host.panels["Zoom"], "Zoom: 100%");
+    EXPECT_FALSE(modes().toolbarZoom("Helper"));
+}
+
+TEST_F(ModesTest, ZoomKeepsTheViewInsideTheScaledPicture) {
+    open(pal());
+    host.view.resize(400, 300);
+    host.view.SetZoom(100);
+    host.view.SetHorizontalOffset(1200);
+    host.view.SetVerticalOffset(900);
+    modes().ZoomChange(200);
+    EXPECT_EQ(host.view.HorizontalOffset(), 1440 - 400);
+    EXPECT_EQ(host.view.VerticalOffset(), 1152 - 300);
+    // Within the picture the offsets stay: 900 + 400 ends before 1440.
+    host.view.SetHorizontalOffset(900);
+    modes().ZoomChange(200);
+    EXPECT_EQ(host.view.HorizontalOffset(), 900);
+    // A picture smaller than the view has no offsets at all.
+    modes().ZoomChange(50);
+    EXPECT_EQ(host.view.HorizontalOffset(), 0);
+    EXPECT_EQ(host.view.VerticalOffset(), 0);
+    // Offsets inside the picture stay.
+    modes().ZoomChange(200);
+    host.view.SetHorizontalOffset(100);
+    host.view.SetVerticalOffset(50);
+    modes().ZoomChange(190);
+    EXPECT_EQ(host.view.HorizontalOffset(), 100);
+    EXPECT_EQ(host.view.VerticalOffset(), 50);
+}
+
+TEST_F(ModesTest, FitTakesTheSmallerZoomAndIsNotClamped) {
+    open(pal());
+    host.view.resize(360, 400);
+    host.view.SetHorizontalOffset(30);
+    modes().FitZoomToView();
+    EXPECT_EQ(host.view.Zoom(), 50);
+    EXPECT_EQ(host.view.HorizontalOffset(), 0);
+    host.view.resize(2000, 2000);
+    modes().toolbarZoom("FitView");
+    EXPECT_EQ(host.view.Zoom(), 278);
+    host.view.resize(2000, 4000);
+    host.view.SetZoom(100);
+    open(small()); // fits at 625 by width, above the commands' 400
+    EXPECT_EQ(host.view.Zoom(), 625);
+}
+
+TEST_F(ModesTest, FitWithoutAPictureKeepsTheZoom) {
+    host.view.SetZoom(130);
+    modes().FitZoomToView();
+    EXPECT_EQ(host.view.Zoom(), 130);
+}
+
+TEST_F(ModesTest, RotationTogglesAndReplaces) {
+    open(small());
+    modes().Rotate(kRotate90);
+    EXPECT_EQ(modes().VideoRotation(), kRotate90);
+    EXPECT_EQ(host.view.AVIWidth(), 240);
+    EXPECT_EQ(host.view.AVIHeight(), 320);
+    EXPECT_TRUE(host.checked["mnuPopupSRotate90"]);
+    modes().Rotate(kRotate90);
+    EXPECT_EQ(modes().VideoRotation(), 0);
+    EXPECT_EQ(host.view.AVIWidth(), 320);
+    EXPECT_FALSE(host.checked["mnuPopupSRotate90"]);
+    modes().Rotate(kRotate90);
+    modes().Rotate(kRotate180);
+    EXPECT_EQ(modes().VideoRotation(), kRotate180);
+    EXPECT_FALSE(host.checked["mnuPopupSRotate90"]);
+    EXPECT_TRUE(host.checked["mnuPopupSRotate180"]);
+    EXPECT_EQ(host.view.AVIWidth(), 320);
+}
+
+TEST_F(ModesTest, MirrorWithFieldsOpensWithBothBits) {
+    open(small());
+    modes().ApplyVideoMode(kModeFields);
+    modes().ToggleMirror();
+    EXPECT_EQ(modes().openMode(state.VideoMode), 2048 + 1 + 131072);
+    EXPECT_TRUE(host.checked["mnuPopupSMirror"]);
+    EXPECT_TRUE(host.checked["mnuPopupSFields"]);
+    EXPECT_FALSE(host.checked["mnuPopupSFullFrames"]);
+    // Fields double the frames; the scroll range follows the view.
+    EXPECT_EQ(host.maximum, 19);
+    modes().ToggleMirror();
+    EXPECT_EQ(modes().VideoMirror(), 0);
+}
+
+TEST_F(ModesTest, ModeChangeKeepsTheProjectAndTheZoomAndReturnsToFrameZero) {
+    open(small());
+    host.setScrollValue(7);
+    host.view.SetZoom(170);
+    state.VideoCalibrated = true;
+    const int discards = host.markerDiscards;
+    modes().ApplyVideoMode(kModeJvc100);
+    EXPECT_EQ(host.markerDiscards, discards);
+    EXPECT_TRUE(state.VideoCalibrated);
+    EXPECT_EQ(host.value, 0);
+    EXPECT_EQ(host.view.AVIFrame(), 0);
+    EXPECT_EQ(host.view.Zoom(), 170);
+    EXPECT_EQ(state.VideoMode, kModeJvc100);
+    EXPECT_TRUE(host.checked["mnuPopupSJVC100"]);
+    EXPECT_EQ(host.view.AVIHeight(), 120);
+}
+
+TEST_F(ModesTest, AModeTheVideoCannotTakeIsKept) {
+    open(Clips::instance().make("tiny.avi", 16, 2, 4, 25));
+    modes().ApplyVideoMode(kModeJvc200);
+    EXPECT_EQ(state.VideoMode, kModeJvc200);
+    EXPECT_TRUE(host.checked["mnuPopupSJVC200"]);
+}
+
+TEST_F(ModesTest, WithoutAVideoAModeOnlyMovesTheMarks) {
+    modes().ApplyVideoMode(kModeJvc100Vertical);
+    EXPECT_TRUE(host.checked["mnuPopupSJVC100vert"]);
+    EXPECT_FALSE(host.scrollEnabled);
+    EXPECT_FALSE(host.view.isVideoOpen());
+}
