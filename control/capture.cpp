@@ -192,9 +192,13 @@ LONG CVViewCtrl::startCapture(LONG (VidgrabCalls::*start)(LONG)) {
     return r;
 }
 
-LONG CVViewCtrl::CaptureSequence() { return startCapture(&VidgrabCalls::captureSequence); }
+LONG CVViewCtrl::CaptureSequence() {
+    return startCapture(&VidgrabCalls::captureSequence);
+}
 
-LONG CVViewCtrl::CaptureStart() { return startCapture(&VidgrabCalls::captureStart); }
+LONG CVViewCtrl::CaptureStart() {
+    return startCapture(&VidgrabCalls::captureStart);
+}
 
 void CVViewCtrl::statisticsTick(bool deviceList) {
     auto fire = [this](LONG device, LONG reported) {

@@ -520,11 +520,21 @@ QImage CVViewCtrl::composeView(QSize size) {
     return image;
 }
 
+void CVViewCtrl::composeBackBuffer() {
+    // The back buffer is kept between repaints: a new image per frame would cost an
+    // allocation and the kernel's page clearing every time during playback.
+    const QSize target = size().expandedTo(QSize(1, 1));
+    if (m_backBuffer.size() != target)
+        m_backBuffer = QImage(target, QImage::Format_RGB32);
+    QPainter painter(&m_backBuffer);
+    paintView(painter, size());
+}
+
 void CVViewCtrl::paintEvent(QPaintEvent *) {
     // QuickRefresh composes ahead of the repaint; a paint the window system asks for
     // composes now. Either way the window receives one finished image.
     if (!m_backBufferFresh || m_backBuffer.size() != size())
-        m_backBuffer = composeView(size());
+        composeBackBuffer();
     m_backBufferFresh = false;
     QPainter painter(this);
     painter.drawImage(0, 0, m_backBuffer);
@@ -533,7 +543,7 @@ void CVViewCtrl::paintEvent(QPaintEvent *) {
 void CVViewCtrl::QuickRefresh() {
     if (m_liveVideo)
         return; // the capture preview owns the window
-    m_backBuffer = composeView(size());
+    composeBackBuffer();
     m_backBufferFresh = true;
     if (isVisible())
         repaint();

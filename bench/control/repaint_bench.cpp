@@ -26,7 +26,8 @@ std::filesystem::path clip() {
     if (!std::filesystem::exists(path)) {
         const std::string cmd = "ffmpeg -nostdin -loglevel error -y -f lavfi -i "
                                 "testsrc2=size=1920x1080:rate=25 -frames:v 5 -c:v libx264 "
-                                "-pix_fmt yuv420p '" + path.string() + "'";
+                                "-pix_fmt yuv420p '" +
+                                path.string() + "'";
         if (std::system(cmd.c_str()) != 0)
             std::fprintf(stderr, "ffmpeg failed to make the clip\n");
     }
@@ -46,8 +47,8 @@ struct Fixture {
         items = platform::createInstance<datalib::TalvorGraphicItems>(datalib::CLSID_GraphicItems);
         std::mt19937 rng(7);
         std::uniform_real_distribution<float> x(0, 1920), y(0, 1080);
-        const datalib::ItemKind kinds[] = {datalib::ItemBox, datalib::ItemCross, datalib::ItemCircle,
-                                           datalib::ItemLines};
+        const datalib::ItemKind kinds[] = {datalib::ItemBox, datalib::ItemCross,
+                                           datalib::ItemCircle, datalib::ItemLines};
         for (int i = 0; i < 200; ++i) {
             datalib::TalvorGraphicItem *raw = nullptr;
             items->Add(kinds[i % 4], &raw);

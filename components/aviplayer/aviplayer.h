@@ -10,6 +10,7 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 class QPainter;
@@ -21,13 +22,26 @@ namespace aviplayer {
 inline constexpr platform::LONG kOpenOk = 0;
 inline constexpr platform::LONG kOpenFailed = -1;
 
+// Allocates without zeroing: every delivered pixel is written by the conversion right after,
+// and clearing megabytes per frame first costs the play loop measurably.
+template <class T> struct UninitializedAllocator : std::allocator<T> {
+    template <class U> struct rebind { using other = UninitializedAllocator<U>; };
+    UninitializedAllocator() = default;
+    template <class U> UninitializedAllocator(const UninitializedAllocator<U> &) {}
+    template <class U> void construct(U *p) noexcept { ::new (static_cast<void *>(p)) U; }
+    template <class U, class... A> void construct(U *p, A &&...args) {
+        ::new (static_cast<void *>(p)) U(std::forward<A>(args)...);
+    }
+};
+using PixelBuffer = std::vector<std::uint8_t, UninitializedAllocator<std::uint8_t>>;
+
 // One delivered frame: BGRA display pixels and, where the source had one, its luma plane
 // at the delivered geometry. Both rows are padded to 32 bytes.
 struct DeliveredImage {
     int width = 0;
     int height = 0;
-    std::vector<std::uint8_t> bgra;
-    std::vector<std::uint8_t> luma; // empty when the source has no 8-bit luma plane
+    PixelBuffer bgra;
+    PixelBuffer luma; // empty when the source has no 8-bit luma plane
     int bgraStride = 0;
     int lumaStride = 0;
     // When the frame is delivered as decoded, its luma is the decoder's own plane, kept

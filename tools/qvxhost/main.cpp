@@ -183,7 +183,8 @@ int main(int argc, char **argv) {
     layout->addWidget(&ctrl, 1);
 
     auto refreshStatus = [&] {
-        status->setText(QStringLiteral("frame %1 / %2").arg(ctrl.AVIFrame()).arg(ctrl.AVINumberOfFrames()));
+        status->setText(
+            QStringLiteral("frame %1 / %2").arg(ctrl.AVIFrame()).arg(ctrl.AVINumberOfFrames()));
     };
     QObject::connect(back, &QPushButton::clicked, [&] {
         ctrl.SetAVIFrame(ctrl.AVIFrame() - 1);
