@@ -1,6 +1,7 @@
 #include "components/engines/markerengine.h"
 
 #include "components/engines/comobject.h"
+#include "components/engines/engineobject.h"
 #include "components/engines/lumaview.h"
 #include "components/engines/markermodel.h"
 #include "components/engines/settingseditor.h"
@@ -25,11 +26,7 @@ using platform::Variant;
 
 namespace {
 
-struct Shared {
-    MarkerSettings defaults;
-    LCID lcid = 1033;
-    LONG mode = 0;
-};
+using Shared = EngineShared<MarkerSettings>;
 
 // Everything the engine knows of one marker; frame contexts are views of (marker, frame).
 struct Marker {
@@ -225,76 +222,22 @@ private:
     std::shared_ptr<Marker> m_marker;
 };
 
-class MarkerTracker final : public ComObject<IMarkerTracker> {
-public:
-    MarkerTracker() : m_shared(std::make_shared<Shared>()) {
-        m_shared->defaults = loadMarkerSettings(platform::RegistryStore());
+struct MarkerTrackerPolicy {
+    using SettingsValues = MarkerSettings;
+    static SettingsValues load(const platform::RegistryStore &store) {
+        return loadMarkerSettings(store);
     }
-
-    HRESULT Init(LONG mode, LCID lcid) override {
-        if (mode != 0 && mode != kInteractive)
-            return E_INVALIDARG;
-        m_shared->mode = mode;
-        m_shared->lcid = lcid;
-        return S_OK;
+    static bool save(platform::RegistryStore &store, const SettingsValues &s) {
+        return saveMarkerSettings(store, s);
     }
-
-    HRESULT MarkerContext(LONG marker, IMarkerMarkerContext **context) override {
-        if (!context)
-            return E_POINTER;
-        auto &slot = m_markers[marker];
-        if (!slot) {
-            slot = std::make_shared<Marker>();
-            slot->number = marker;
-            slot->shared = m_shared;
-        }
-        *context = new engines::MarkerContext(slot);
-        return S_OK;
+    static bool edit(SettingsEditor &editor, SettingsValues &s, LCID lcid) {
+        return editor.editMarker(s, false, lcid);
     }
-
-    HRESULT DropMarkerContext(LONG marker) override {
-        return m_markers.erase(marker) ? S_OK : S_FALSE;
-    }
-
-    HRESULT Settings() override {
-        if (m_shared->mode != kInteractive)
-            return E_NO_USER;
-        SettingsEditor *editor = settingsEditor();
-        if (!editor)
-            return E_NOTIMPL;
-        MarkerSettings s = m_shared->defaults;
-        if (!editor->editMarker(s, false, m_shared->lcid))
-            return S_FALSE;
-        return store(s);
-    }
-
-    HRESULT Setting(LONG id, double *value) override {
-        if (!value)
-            return E_POINTER;
-        const auto v = m_shared->defaults.get(id);
-        if (!v)
-            return E_INVALIDARG;
-        *value = *v;
-        return S_OK;
-    }
-
-    HRESULT PutSetting(LONG id, double value) override {
-        MarkerSettings s = m_shared->defaults;
-        if (!s.put(id, value))
-            return E_INVALIDARG;
-        return store(s);
-    }
-
-private:
-    HRESULT store(const MarkerSettings &s) {
-        m_shared->defaults = s;
-        platform::RegistryStore registry;
-        return saveMarkerSettings(registry, s) ? S_OK : platform::STG_E_WRITEFAULT;
-    }
-
-    std::shared_ptr<Shared> m_shared;
-    std::map<LONG, std::shared_ptr<Marker>> m_markers;
+    static void toUserDefaults(SettingsValues &) {}
 };
+
+class MarkerTracker final : public EngineObject<IMarkerTracker, IMarkerMarkerContext, Marker,
+                                                engines::MarkerContext, MarkerTrackerPolicy> {};
 
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "components/engines/patternengine.h"
 
 #include "components/engines/comobject.h"
+#include "components/engines/engineobject.h"
 #include "components/engines/lumaview.h"
 #include "components/engines/patternmodel.h"
 #include "components/engines/settingseditor.h"
@@ -26,11 +27,7 @@ using platform::S_OK;
 namespace {
 
 // What the engine and all its markers share: the user's defaults and the start values.
-struct Shared {
-    PatternSettings defaults;
-    LCID lcid = 1033;
-    LONG mode = 0;
-};
+using Shared = EngineShared<PatternSettings>;
 
 struct Point {
     double x = 0, y = 0, angle = 0, score = 0;
@@ -266,83 +263,29 @@ private:
     std::shared_ptr<Marker> m_marker;
 };
 
-class PatternMatcher final : public ComObject<IPatternMatcher> {
+struct PatternMatcherPolicy {
+    using SettingsValues = PatternSettings;
+    static SettingsValues load(const platform::RegistryStore &store) {
+        return loadPatternSettings(store);
+    }
+    static bool save(platform::RegistryStore &store, const SettingsValues &s) {
+        return savePatternSettings(store, s);
+    }
+    static bool edit(SettingsEditor &editor, SettingsValues &s, LCID lcid) {
+        return editor.editPattern(s, false, lcid);
+    }
+    // The reference frame belongs to markers; the user's defaults never carry one.
+    static void toUserDefaults(SettingsValues &s) { s.referenceFrame = 0; }
+};
+
+class PatternMatcher final : public EngineObject<IPatternMatcher, IPatternMarkerContext, Marker,
+                                                 engines::MarkerContext, PatternMatcherPolicy> {
 public:
-    PatternMatcher() : m_shared(std::make_shared<Shared>()) {
-        m_shared->defaults = loadPatternSettings(platform::RegistryStore());
-    }
-
-    HRESULT Init(LONG mode, LCID lcid) override {
-        if (mode != 0 && mode != kInteractive)
-            return E_INVALIDARG;
-        m_shared->mode = mode;
-        m_shared->lcid = lcid;
-        return S_OK;
-    }
-
     HRESULT Prepare() override {
         for (auto &[number, marker] : m_markers)
             marker->picture.reset();
         return S_OK;
     }
-
-    HRESULT MarkerContext(LONG marker, IPatternMarkerContext **context) override {
-        if (!context)
-            return E_POINTER;
-        auto &slot = m_markers[marker];
-        if (!slot) {
-            slot = std::make_shared<Marker>();
-            slot->number = marker;
-            slot->shared = m_shared;
-        }
-        *context = new engines::MarkerContext(slot);
-        return S_OK;
-    }
-
-    HRESULT DropMarkerContext(LONG marker) override {
-        return m_markers.erase(marker) ? S_OK : S_FALSE;
-    }
-
-    HRESULT Settings() override {
-        if (m_shared->mode != kInteractive)
-            return E_NO_USER;
-        SettingsEditor *editor = settingsEditor();
-        if (!editor)
-            return E_NOTIMPL;
-        PatternSettings s = m_shared->defaults;
-        if (!editor->editPattern(s, false, m_shared->lcid))
-            return S_FALSE;
-        return store(s);
-    }
-
-    HRESULT Setting(LONG id, double *value) override {
-        if (!value)
-            return E_POINTER;
-        const auto v = m_shared->defaults.get(id);
-        if (!v)
-            return E_INVALIDARG;
-        *value = *v;
-        return S_OK;
-    }
-
-    HRESULT PutSetting(LONG id, double value) override {
-        PatternSettings s = m_shared->defaults;
-        if (!s.put(id, value))
-            return E_INVALIDARG;
-        return store(s);
-    }
-
-private:
-    // The reference frame belongs to markers; the user's defaults never carry one.
-    HRESULT store(PatternSettings s) {
-        s.referenceFrame = 0;
-        m_shared->defaults = s;
-        platform::RegistryStore registry;
-        return savePatternSettings(registry, s) ? S_OK : platform::STG_E_WRITEFAULT;
-    }
-
-    std::shared_ptr<Shared> m_shared;
-    std::map<LONG, std::shared_ptr<Marker>> m_markers;
 };
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPixmap>
 #include <QProgressDialog>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -140,7 +141,9 @@ TEST_F(WindowVideoTest, ScreenshotsForTheEye) {
     const auto shot = [&](const char *name) {
         for (int i = 0; i < 5; ++i)
             QApplication::processEvents();
-        window->grab().save(out + "/" + name + ".png");
+        const QPixmap picture = window->grab();
+        EXPECT_FALSE(picture.isNull()) << name;
+        EXPECT_TRUE(picture.save(out + "/" + name + ".png")) << name;
     };
     shell::appState().VideoFile = file;
     window->LoadVideo(false, 0, 0.0f, 0);
