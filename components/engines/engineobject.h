@@ -11,8 +11,37 @@
 
 #include <map>
 #include <memory>
+#include <utility>
 
 namespace engines {
+
+// A marker's context: the marker number and its frame contexts (view kMainView only).
+template <class ContextInterface, class FrameInterface, class Marker, class Frame>
+class MarkerContextObject final : public ComObject<ContextInterface> {
+public:
+    explicit MarkerContextObject(std::shared_ptr<Marker> marker) : m_marker(std::move(marker)) {}
+
+    platform::HRESULT FrameContext(platform::LONG view, platform::LONG frame,
+                                   FrameInterface **context) override {
+        if (!context)
+            return platform::E_POINTER;
+        *context = nullptr;
+        if (view != kMainView || frame < 0)
+            return platform::E_INVALIDARG;
+        *context = new Frame(m_marker, frame);
+        return platform::S_OK;
+    }
+
+    platform::HRESULT Number(platform::LONG *number) override {
+        if (!number)
+            return platform::E_POINTER;
+        *number = m_marker->number;
+        return platform::S_OK;
+    }
+
+private:
+    std::shared_ptr<Marker> m_marker;
+};
 
 template <class SettingsValues> struct EngineShared {
     SettingsValues defaults;

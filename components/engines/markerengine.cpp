@@ -197,30 +197,8 @@ private:
     LONG m_frame;
 };
 
-class MarkerContext final : public ComObject<IMarkerMarkerContext> {
-public:
-    explicit MarkerContext(std::shared_ptr<Marker> marker) : m_marker(std::move(marker)) {}
-
-    HRESULT FrameContext(LONG view, LONG frame, IMarkerFrameContext **context) override {
-        if (!context)
-            return E_POINTER;
-        *context = nullptr;
-        if (view != kMainView || frame < 0)
-            return E_INVALIDARG;
-        *context = new engines::FrameContext(m_marker, frame);
-        return S_OK;
-    }
-
-    HRESULT Number(LONG *number) override {
-        if (!number)
-            return E_POINTER;
-        *number = m_marker->number;
-        return S_OK;
-    }
-
-private:
-    std::shared_ptr<Marker> m_marker;
-};
+using MarkerContext =
+    MarkerContextObject<IMarkerMarkerContext, IMarkerFrameContext, Marker, engines::FrameContext>;
 
 struct MarkerTrackerPolicy {
     using SettingsValues = MarkerSettings;

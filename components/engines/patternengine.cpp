@@ -238,30 +238,8 @@ private:
     LONG m_frame;
 };
 
-class MarkerContext final : public ComObject<IPatternMarkerContext> {
-public:
-    explicit MarkerContext(std::shared_ptr<Marker> marker) : m_marker(std::move(marker)) {}
-
-    HRESULT FrameContext(LONG view, LONG frame, IPatternFrameContext **context) override {
-        if (!context)
-            return E_POINTER;
-        *context = nullptr;
-        if (view != kMainView || frame < 0)
-            return E_INVALIDARG;
-        *context = new engines::FrameContext(m_marker, frame);
-        return S_OK;
-    }
-
-    HRESULT Number(LONG *number) override {
-        if (!number)
-            return E_POINTER;
-        *number = m_marker->number;
-        return S_OK;
-    }
-
-private:
-    std::shared_ptr<Marker> m_marker;
-};
+using MarkerContext =
+    MarkerContextObject<IPatternMarkerContext, IPatternFrameContext, Marker, engines::FrameContext>;
 
 struct PatternMatcherPolicy {
     using SettingsValues = PatternSettings;
