@@ -503,8 +503,42 @@ void CVViewCtrl::paintOverlays(QPainter &painter, QSize size) {
     }
 }
 
+QRect CVViewCtrl::opaqueFrameRect() const {
+    // Where the frame layer is sure to cover every pixel: its drawn rectangle less a pixel
+    // at each edge, so that rounding at a fractional zoom can never leave a seam unfilled.
+    if (!m_videoOpen || (m_overlayFlags & TALVOROVL_ONLY) || m_mixing)
+        return {};
+    const auto g = frameLayerGeometry(m_zoom, m_videoWidth, m_videoHeight, m_hOffset, m_vOffset);
+    QRectF drawn;
+    if (m_sourceKind == 1) // the player draws from column and row, clamped to the frame
+        drawn =
+            QRectF(-g.dx, -g.dy, (m_videoWidth - std::max<LONG>(0, g.column)) * (m_zoom / 100.0),
+                   (m_videoHeight - std::max<LONG>(0, g.row)) * (m_zoom / 100.0));
+    else if (!m_frameImage.isNull())
+        drawn = QRectF(-m_hOffset, -m_vOffset, g.scaledWidth, g.scaledHeight);
+    if (drawn.width() <= 2 || drawn.height() <= 2)
+        return {};
+    const int left = static_cast<int>(std::ceil(drawn.left())) + 1;
+    const int top = static_cast<int>(std::ceil(drawn.top())) + 1;
+    const int right = static_cast<int>(std::floor(drawn.right())) - 1;
+    const int bottom = static_cast<int>(std::floor(drawn.bottom())) - 1;
+    if (right <= left || bottom <= top)
+        return {};
+    return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+}
+
 void CVViewCtrl::paintView(QPainter &painter, QSize size) {
-    painter.fillRect(QRect(QPoint(0, 0), size), translateColor(m_backColor));
+    // The background shows only around the frame; filling under it as well would write
+    // every pixel twice per frame during playback.
+    const QRect view(QPoint(0, 0), size);
+    const QColor back = translateColor(m_backColor);
+    const QRect covered = opaqueFrameRect() & view;
+    if (covered.isEmpty()) {
+        painter.fillRect(view, back);
+    } else {
+        for (const QRect &band : QRegion(view).subtracted(QRegion(covered)))
+            painter.fillRect(band, back);
+    }
     if (m_overlayFlags & TALVOROVL_ONLY)
         paintOverlayOnlyLayer(painter);
     else
@@ -520,37 +554,22 @@ QImage CVViewCtrl::composeView(QSize size) {
     return image;
 }
 
-void CVViewCtrl::composeBackBuffer() {
-    // The back buffer is kept between repaints: a new image per frame would cost an
-    // allocation and the kernel's page clearing every time during playback.
-    const QSize target = size().expandedTo(QSize(1, 1));
-    if (m_backBuffer.size() != target)
-        m_backBuffer = QImage(target, QImage::Format_RGB32);
-    QPainter painter(&m_backBuffer);
-    paintView(painter, size());
-}
-
 void CVViewCtrl::paintEvent(QPaintEvent *) {
-    // QuickRefresh composes ahead of the repaint; a paint the window system asks for
-    // composes now. Either way the window receives one finished image.
-    if (!m_backBufferFresh || m_backBuffer.size() != size())
-        composeBackBuffer();
-    m_backBufferFresh = false;
+    // The window's backing store is the one off-screen image a repaint is composed in; the
+    // window system copies it to the screen once, so nothing flickers and no frame is
+    // copied twice on its way there.
     QPainter painter(this);
-    painter.drawImage(0, 0, m_backBuffer);
+    paintView(painter, size());
 }
 
 void CVViewCtrl::QuickRefresh() {
     if (m_liveVideo)
         return; // the capture preview owns the window
-    composeBackBuffer();
-    m_backBufferFresh = true;
     if (isVisible())
         repaint();
 }
 
 void CVViewCtrl::Refresh() {
-    m_backBufferFresh = false;
     if (isVisible())
         repaint();
 }

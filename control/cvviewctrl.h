@@ -332,9 +332,7 @@ private:
     void readCaptureSize();
     LONG startCapture(LONG (VidgrabCalls::*start)(LONG));
 
-    void composeBackBuffer();
-    QImage m_backBuffer; // the last composed view, copied to the window by paintEvent
-    bool m_backBufferFresh = false;
+    QRect opaqueFrameRect() const;
 };
 
 } // namespace quivex

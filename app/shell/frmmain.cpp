@@ -1,5 +1,7 @@
 #include "app/shell/frmmain.h"
 
+#include "app/shell/framescrollbar.h"
+
 #include "app/shell/appstate.h"
 #include "app/shell/frmabout.h"
 #include "app/shell/frmoptions.h"
@@ -43,6 +45,9 @@ namespace {
 
 using platform::LONG;
 namespace ui = platform::ui;
+
+// Room beside a status panel's text, in pixels, so that it never touches the next panel.
+constexpr int kPanelSlack = 8;
 
 // Image list indexes of the play button's pictures.
 constexpr int kPictureStart = 9;
@@ -306,7 +311,7 @@ void frmMain::buildToolbar() {
     btnBack = playbackButton("btnBack", icon("rewind"), 1027);
     btnPlay = playbackButton("btnPlay", imlIcons(kPictureStart), 1029);
     btnSkip = playbackButton("btnSkip", icon("forward"), 1028);
-    hscScroll = new QScrollBar(Qt::Horizontal, helper);
+    hscScroll = new FrameScrollBar(Qt::Horizontal, helper);
     hscScroll->setObjectName(QStringLiteral("hscScroll"));
     hscScroll->setFixedWidth(kScrollBarWidth);
     hscScroll->setRange(0, 0);
@@ -385,8 +390,12 @@ void frmMain::buildStatusBar() {
     for (const char *key : {"Zoom", "Info"}) {
         auto *panel = new QLabel(sbStatusbar);
         panel->setObjectName(QLatin1String(key));
-        panel->setMinimumWidth(qstrcmp(key, "Zoom") == 0 ? 110 : 260);
-        sbStatusbar->addWidget(panel, qstrcmp(key, "Info") == 0 ? 1 : 0);
+        // Panels have a fixed size: during playback the texts change with every frame,
+        // and a label that may resize makes the status bar lay itself out again each time.
+        panel->setText(QStringLiteral("0"));
+        panel->setFixedSize(qstrcmp(key, "Zoom") == 0 ? 110 : 260, panel->sizeHint().height());
+        panel->clear();
+        sbStatusbar->addWidget(panel);
         m_panels[QLatin1String(key)] = panel;
     }
     m_productPanel = new QLabel(productTitle(), sbStatusbar);
@@ -677,8 +686,22 @@ void frmMain::setMenuEnabled(const QString &name, bool enabled) {
         entry->setEnabled(enabled);
 }
 void frmMain::setStatusPanelText(const QString &key, const QString &text) {
-    if (QLabel *panel = statusPanel(key))
-        panel->setText(text);
+    QLabel *panel = statusPanel(key);
+    if (!panel)
+        return;
+    // A text wider than its panel (a long translation) widens the panel once; the panel
+    // never shrinks, so the status bar does not jitter while the numbers change.
+    // Measuring shapes the text, so it is done only for texts longer than any seen before
+    // in this panel; the slack absorbs the small width differences of equally long texts.
+    qsizetype &longest = m_panelLongestText[panel];
+    if (text.size() > longest) {
+        longest = text.size();
+        const int needed = panel->fontMetrics().horizontalAdvance(text) + 2 * panel->margin() +
+                           2 * panel->frameWidth() + kPanelSlack;
+        if (needed > panel->width())
+            panel->setFixedWidth(needed);
+    }
+    panel->setText(text);
 }
 void frmMain::setVideoCaption(const QString &caption) {
     fraVideo->setTitle(caption);

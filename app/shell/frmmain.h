@@ -221,6 +221,7 @@ private:
     QLabel *m_productPanel = nullptr;
     std::map<QString, QAction *> m_buttons;
     std::map<QString, QLabel *> m_panels;
+    std::map<const QLabel *, qsizetype> m_panelLongestText; // the longest text measured so far
     MainWindowObjects m_objects;
     std::unique_ptr<video::VideoController> m_video;
     QProgressDialog *m_progress = nullptr; // while a long open indexes

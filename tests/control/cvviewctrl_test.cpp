@@ -221,6 +221,42 @@ TEST_F(Control, PlayerServedVideoStartsAtFrameMinusOneAndChecksFrames) {
     EXPECT_TRUE(ctrl.isVideoOpen());
 }
 
+// The background is filled only around the frame; every pixel of a repaint must still come
+// from this repaint, at any zoom and offset, and what the window shows must be the composed
+// view. Rendering over two different old contents catches a pixel left unpainted.
+TEST_F(Control, EveryPixelOfARepaintIsPaintedAtAnyZoomAndOffset) {
+    const auto clip = testClip();
+    ASSERT_FALSE(clip.empty()) << "ffmpeg could not generate the test clip";
+    ASSERT_EQ(ctrl.AVIOpen(clip.string(), 0x20000), 0);
+    ctrl.SetAVIFrame(3);
+    ctrl.SetBackColor(0x00204060);
+    const QColor back(0x60, 0x40, 0x20);
+    for (const LONG zoom : {37, 100, 113, 150, 333}) {
+        for (const auto &[h, v] : {std::pair<LONG, LONG>{0, 0}, {7, 5}, {-9, -4}}) {
+            ctrl.SetZoom(zoom);
+            ctrl.SetHorizontalOffset(h);
+            ctrl.SetVerticalOffset(v);
+            QImage first(ctrl.size(), QImage::Format_RGB32);
+            QImage second(ctrl.size(), QImage::Format_RGB32);
+            first.fill(QColor(1, 2, 3));
+            second.fill(QColor(250, 251, 252));
+            ctrl.render(&first);
+            ctrl.render(&second);
+            ASSERT_EQ(first, second) << "zoom " << zoom << " offsets " << h << "," << v;
+            EXPECT_EQ(first, ctrl.composeView(ctrl.size()));
+            // Right of and below the zoomed frame the back colour shows.
+            const int right = (64 * zoom + 50) / 100 - static_cast<int>(h);
+            const int bottom = (48 * zoom + 50) / 100 - static_cast<int>(v);
+            if (right + 2 < ctrl.width()) {
+                EXPECT_EQ(pixel(first, right + 2, 1), back) << zoom;
+            }
+            if (bottom + 2 < ctrl.height()) {
+                EXPECT_EQ(pixel(first, 1, bottom + 2), back) << zoom;
+            }
+        }
+    }
+}
+
 TEST_F(Control, DrawFitsTheViewAndRestoresTheZoom) {
     FrmSpec s;
     s.width = 640;

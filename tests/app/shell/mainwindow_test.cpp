@@ -229,6 +229,36 @@ TEST_F(MainWindowTest, StatusBarHasZoomInfoAndTheProductPanel) {
     EXPECT_EQ(w->windowTitle(), "Talvor Orvane");
 }
 
+// Panel texts change with every frame during playback: a panel keeps its place and size
+// for texts that fit, and a text wider than its panel widens it instead of being cut.
+TEST_F(MainWindowTest, StatusPanelsKeepTheirSizeAndWidenForLongTexts) {
+    auto w = makeWindow();
+    w->show();
+    QLabel *info = w->statusPanel("Info");
+    QLabel *zoom = w->statusPanel("Zoom");
+    w->setStatusPanelText("Info", "Frame: 1  Time: 0.01 s");
+    QApplication::processEvents();
+    const QRect infoPlace = info->geometry();
+    const QRect zoomPlace = zoom->geometry();
+    w->setStatusPanelText("Info", "Frame: 12345  Time: 123.45 s");
+    w->setStatusPanelText("Zoom", "Zoom: 1999%");
+    QApplication::processEvents();
+    EXPECT_EQ(info->geometry(), infoPlace);
+    EXPECT_EQ(zoom->geometry(), zoomPlace);
+    EXPECT_EQ(info->text(), "Frame: 12345  Time: 123.45 s");
+
+    const QString longText(120, QLatin1Char('W'));
+    w->setStatusPanelText("Info", longText);
+    QApplication::processEvents();
+    EXPECT_GE(info->width(), info->fontMetrics().horizontalAdvance(longText));
+    EXPECT_EQ(info->text(), longText);
+    // Shorter texts afterwards keep the wider panel: no jitter while numbers change.
+    const int widened = info->width();
+    w->setStatusPanelText("Info", "Frame: 2");
+    QApplication::processEvents();
+    EXPECT_EQ(info->width(), widened);
+}
+
 TEST_F(MainWindowTest, ImageListPicturesForPlayStopAndMarkerKinds) {
     for (int index : {9, 11, 16, 19, 20})
         EXPECT_FALSE(frmMain::imlIcons(index).isNull()) << index;
