@@ -1,5 +1,7 @@
 #include "platform/profile.h"
 
+#include "platform/filelock.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -208,6 +210,7 @@ BOOL writePrivateProfileString(std::string_view section, std::string_view key,
     section = trim(section);
     key = trim(key);
 
+    const FileLock writers(file); // no other thread or program rewrites it meanwhile
     ProfileFile f;
     if (auto existing = loadFile(file))
         f = std::move(*existing);

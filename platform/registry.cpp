@@ -1,5 +1,7 @@
 #include "platform/registry.h"
 
+#include "platform/filelock.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -202,8 +204,8 @@ void writeHiveText(std::ostream &out, const Hive &hive) {
     }
 }
 
-// Serialises read-modify-write cycles of this process; the rename keeps readers of
-// other processes from ever seeing a half-written hive.
+// Serialises read-modify-write cycles of this process (a lock file does the same between
+// processes); the rename keeps readers from ever seeing a half-written hive.
 std::mutex &storeMutex() {
     static std::mutex m;
     return m;
@@ -250,6 +252,9 @@ const Entry *findValue(const Key &key, std::string_view name) {
 template <class Change> bool modify(const RegistryStore &store, RegistryHive which, Change change) {
     std::lock_guard lock(storeMutex());
     const auto file = store.hiveFile(which);
+    std::error_code ec;
+    std::filesystem::create_directories(file.parent_path(), ec);
+    const FileLock others(file); // another running program may change the same hive
     Hive hive = loadHive(file);
     if (!change(hive))
         return false;

@@ -7,7 +7,9 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -150,3 +152,24 @@ TEST_F(Profile, ValuesBeyondAnEmbeddedNulAreStillStored) {
 }
 
 } // namespace
+
+// Each write rewrites the whole file; writers at the same time must not drop each other's
+// keys (two programs, or two threads of one, saving their settings together).
+TEST_F(Profile, WritersAtTheSameTimeKeepEveryKey) {
+    constexpr int kWriters = 4, kKeys = 25;
+    std::vector<std::thread> writers;
+    for (int w = 0; w < kWriters; ++w)
+        writers.emplace_back([this, w] {
+            for (int k = 0; k < kKeys; ++k) {
+                const std::string key = "K" + std::to_string(w) + "_" + std::to_string(k);
+                platform::writePrivateProfileString("Shared", key, std::to_string(k), m_file);
+            }
+        });
+    for (auto &t : writers)
+        t.join();
+    for (int w = 0; w < kWriters; ++w)
+        for (int k = 0; k < kKeys; ++k) {
+            const std::string key = "K" + std::to_string(w) + "_" + std::to_string(k);
+            EXPECT_EQ(get("Shared", key.c_str()), std::to_string(k)) << key;
+        }
+}

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace platform;
 
@@ -127,4 +129,36 @@ TEST(RegistryRoot, EnvironmentRedirectsTheDefaultRoot) {
     EXPECT_EQ(RegistryStore::defaultRoot(), "/tmp/xdg/orvane/registry");
     if (old)
         ::setenv("ORVANE_REGISTRY_ROOT", saved.c_str(), 1);
+}
+
+// Two programs changing the same hive at once: each rewrite starts from the other's latest
+// content, so no value is lost.
+TEST_F(Registry, TwoProgramsWritingAtOnceLoseNothing) {
+    constexpr int kValues = 40;
+    const auto writeAll = [this](const char *prefix) {
+        RegistryStore store(m_root);
+        bool ok = true;
+        for (int i = 0; i < kValues; ++i)
+            ok = store.writeDword(HKCU, "Software\\Shared", prefix + std::to_string(i),
+                                  static_cast<DWORD>(i)) &&
+                 ok;
+        return ok;
+    };
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        ::_exit(writeAll("child") ? 0 : 1);
+    const bool parentOk = writeAll("parent");
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(parentOk);
+    RegistryStore store(m_root);
+    for (int i = 0; i < kValues; ++i) {
+        EXPECT_EQ(store.readDword(HKCU, "Software\\Shared", "child" + std::to_string(i)),
+                  static_cast<DWORD>(i));
+        EXPECT_EQ(store.readDword(HKCU, "Software\\Shared", "parent" + std::to_string(i)),
+                  static_cast<DWORD>(i));
+    }
 }
