@@ -223,7 +223,11 @@ BOOL writePrivateProfileString(std::string_view section, std::string_view key,
             return TRUE_;
         if (!f.lines.empty() && !trim(f.lines.back()).empty())
             f.lines.emplace_back();
-        f.lines.push_back("[" + std::string(section) + "]");
+        // Appended piece by piece: GCC 12 misreads `"[" + std::string(...)` at -O3 (-Wrestrict).
+        std::string title;
+        title.reserve(section.size() + 2);
+        title.append(1, '[').append(section).append(1, ']');
+        f.lines.push_back(std::move(title));
         f.lines.push_back(std::string(key) + "=" + std::string(*value));
         f.finalNewline = true;
         return saveFile(f, file) ? TRUE_ : FALSE_;

@@ -1,6 +1,6 @@
 // A long file is indexed once on a worker thread before the view opens it, while the
 // window keeps serving events and shows the progress; the view's own (synchronous) open
-// then reads the file from the system's cache instead of the disk.
+// then takes that index from the player's index cache and reads only the first frame.
 #pragma once
 
 #include "app/video/videohost.h"

@@ -1,6 +1,9 @@
 #include "components/aviplayer/streamdecoder.h"
 
+#include "components/aviplayer/indexcache.h"
+
 #include <algorithm>
+#include <atomic>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -86,8 +89,16 @@ bool StreamDecoder::open(const std::string &path, int threads, const ProgressFn 
         return fail("not a readable video file");
     if (!openDecoder(threads))
         return fail("no decoder for the video stream");
-    if (!buildIndex(progress))
+    // A file indexed a moment ago by another player (unchanged since) is not read again.
+    const auto key = IndexCache::identify(path, m_stream);
+    const auto cached = key ? IndexCache::find(*key) : nullptr;
+    if (cached) {
+        m_index = *cached;
+        if (progress)
+            progress(1.0);
+    } else if (!buildIndex(progress)) {
         return fail("the video stream holds no frames");
+    }
 
     const AVStream *stream = m_format->streams[m_stream];
     const double ticksPerSecond = av_q2d(av_inv_q(stream->time_base));
@@ -99,15 +110,20 @@ bool StreamDecoder::open(const std::string &path, int threads, const ProgressFn 
     else if (stream->r_frame_rate.num > 0 && stream->r_frame_rate.den > 0)
         m_rate = av_q2d(stream->r_frame_rate);
     m_fieldOrder = fieldOrderOf(stream->codecpar->field_order);
-    if (!m_index.hasTimestamps() && m_index.frameCount() > 1 && !learnOrder())
+    if (!cached && !m_index.hasTimestamps() && m_index.frameCount() > 1 && !learnOrder())
         return fail("the video stream cannot be decoded");
 
     if (!decode(0, {}))
         return fail("the first frame cannot be decoded");
+    if (!cached && key)
+        IndexCache::store(*key, m_index);
     return true;
 }
 
+std::atomic<long> StreamDecoder::s_indexScans{0};
+
 bool StreamDecoder::buildIndex(const ProgressFn &progress) {
+    ++s_indexScans;
     const std::int64_t size = m_format->pb ? avio_size(m_format->pb) : -1;
     int sinceReport = 0;
     while (true) {

@@ -4,6 +4,7 @@
 #include "components/aviplayer/frameindex.h"
 #include "components/aviplayer/framesource.h"
 
+#include <atomic>
 #include <memory>
 
 struct AVFormatContext;
@@ -32,6 +33,8 @@ public:
     const FrameIndex &index() const { return m_index; }
     // Number of seeks made so far (for tests of the access pattern).
     int seekCount() const { return m_seeks; }
+    // Whole-file index scans made by all decoders of the process (for tests of the cache).
+    static long indexScans() { return s_indexScans.load(); }
 
 private:
     bool openInput();
@@ -72,6 +75,7 @@ private:
     bool m_rewound = false;
     int m_readCount = 0; // packets of the stream read since the last (re)open
     int m_seeks = 0;
+    static std::atomic<long> s_indexScans;
 };
 
 } // namespace aviplayer
