@@ -2,6 +2,9 @@
 // run from the open dialog to the last frame checked against ffmpeg.
 #include "videofixture.h"
 
+#include "components/aviplayer/indexcache.h"
+#include "components/aviplayer/streamdecoder.h"
+
 #include <QImage>
 #include <QProcess>
 #include <cmath>
@@ -245,7 +248,12 @@ TEST_F(LoaderTest, LongOpensShowProgressAndCanBeCancelled) {
     const QString first = Clips::instance().make("c25.avi", 160, 120, 40, 25);
     const QString second = Clips::instance().make("small.avi", 320, 240, 10, 25);
     local.VideoFile = first;
+    aviplayer::IndexCache::clear();
+    const long scans = aviplayer::StreamDecoder::indexScans();
     c.loader.LoadVideo(false);
+    // The views' own opens (the helper's and the shown one's) take the pass's index: the
+    // window never reads the long file while it cannot serve events.
+    EXPECT_EQ(aviplayer::StreamDecoder::indexScans(), scans + 1);
     ASSERT_EQ(progressHost.began.size(), 1u);
     EXPECT_EQ(progressHost.began[0], "Load video file");
     EXPECT_EQ(progressHost.ended, 1);
