@@ -88,6 +88,7 @@ void AviPlayer::close() {
     m_reader.close();
     std::lock_guard lock(m_mutex);
     m_recent.clear();
+    m_spare = {};
     m_layout = FrameLayout();
 }
 
@@ -135,17 +136,23 @@ std::shared_ptr<const DeliveredImage> AviPlayer::image(int n) {
     if (!delivered)
         return {};
     m_recent.emplace_front(n, delivered);
-    if (m_recent.size() > kRecentImages)
+    if (m_recent.size() > kRecentImages) {
+        // Only an image no picture or painter still holds may give its pixels away.
+        if (m_recent.back().second.use_count() == 1)
+            m_spare = std::move(m_recent.back().second->bgra);
         m_recent.pop_back();
+    }
     return delivered;
 }
 
-std::shared_ptr<const DeliveredImage> AviPlayer::deliver(const FramePtr &source, int sub) {
+std::shared_ptr<DeliveredImage> AviPlayer::deliver(const FramePtr &source, int sub) {
     const AVFrame &frame = *source;
     auto out = std::make_shared<DeliveredImage>();
     out->width = m_layout.width();
     out->height = m_layout.height();
     out->bgraStride = aligned(out->width * 4);
+    out->bgra = std::move(m_spare);
+    m_spare = {};
     out->bgra.resize(static_cast<std::size_t>(out->bgraStride) *
                      static_cast<std::size_t>(out->height));
 

@@ -97,7 +97,7 @@ public:
     VideoReader &reader() { return m_reader; }
 
 private:
-    std::shared_ptr<const DeliveredImage> deliver(const FramePtr &source, int sub);
+    std::shared_ptr<DeliveredImage> deliver(const FramePtr &source, int sub);
 
     VideoReader m_reader;
     FrameLayout m_layout;
@@ -106,7 +106,10 @@ private:
     platform::COLORREF m_backColor = 0;
 
     std::mutex m_mutex; // the delivered images and the converter
-    std::list<std::pair<int, std::shared_ptr<const DeliveredImage>>> m_recent;
+    std::list<std::pair<int, std::shared_ptr<DeliveredImage>>> m_recent;
+    // The pixels of the last image dropped from m_recent that nobody else held: the next
+    // delivery reuses them instead of taking fresh memory from the system for every frame.
+    PixelBuffer m_spare;
     ::SwsContext *m_sws = nullptr;
 };
 

@@ -14,6 +14,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 using namespace aviplayer;
 using platform::LONG;
@@ -255,6 +256,38 @@ TEST(PlayerFields, TheStreamsFieldOrderDecidesWhichFieldComesFirst) {
         EXPECT_EQ(deliveredRow(*first, 2), sourceRow(*source, firstParity + 2));
         EXPECT_EQ(deliveredRow(*second, 0), sourceRow(*source, 1 - firstParity)) << "top=" << top;
     }
+}
+
+// Display pixels of images that dropped out of the player's recent list are reused for new
+// frames; an image a caller (a picture, a painter) still holds must never be among them.
+TEST(PlayerImages, HeldImagesKeepTheirPixelsWhileNewFramesReuseMemory) {
+    testmedia::TempDir dir;
+    const std::string file = dir.path("c.mkv");
+    ASSERT_TRUE(testmedia::makeClip(file, "-c:v ffv1 -pix_fmt yuv420p", 12, "64x48"));
+    AviPlayer player;
+    ASSERT_EQ(player.open(file, 0), kOpenOk);
+    const auto digest = [](const DeliveredImage &img) {
+        return imageMd5(img.image(), {0, 1, 2});
+    };
+
+    const auto held = player.image(0);
+    ASSERT_TRUE(held);
+    const std::string heldDigest = digest(*held);
+    std::vector<std::string> digests;
+    for (int n = 1; n < 12; ++n) {
+        const auto img = player.image(n);
+        ASSERT_TRUE(img) << n;
+        digests.push_back(digest(*img));
+    }
+    EXPECT_EQ(digest(*held), heldDigest);
+    // Every frame still shows its own picture, whichever memory it was delivered in.
+    for (int n = 1; n < 12; ++n) {
+        AviPlayer fresh;
+        ASSERT_EQ(fresh.open(file, 0), kOpenOk);
+        EXPECT_EQ(digest(*fresh.image(n)), digests[static_cast<std::size_t>(n - 1)]) << n;
+    }
+    // The clip moves, so a stale picture would be caught.
+    EXPECT_GT(std::set<std::string>(digests.begin(), digests.end()).size(), 1u);
 }
 
 TEST(PlayerLuma, FullFramesHandTheDecodersPlaneOverUnconverted) {
