@@ -45,6 +45,12 @@ void FrameCache::insert(int n, FramePtr frame) {
     m_bytes += bytes;
 }
 
+void FrameCache::setBudget(std::size_t budgetBytes) {
+    m_budget = budgetBytes;
+    while (!m_entries.empty() && m_bytes > m_budget)
+        evictOne();
+}
+
 FramePtr FrameCache::find(int n) {
     const auto it = m_entries.find(n);
     if (it == m_entries.end())

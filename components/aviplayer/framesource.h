@@ -24,6 +24,9 @@ public:
     virtual int frameCount() const = 0;
     virtual double frameRate() const = 0; // frames per second, average for variable rates
     virtual FieldOrder fieldOrder() const { return FieldOrder::Unknown; }
+    // Every frame decodes on its own, without reference to another (intra-only codecs,
+    // pictures): any frame costs one frame's decoding, wherever it is.
+    virtual bool independentFrames() const { return false; }
     // Frame n, or null when it cannot be decoded.
     virtual FramePtr decode(int n, const Sink &sink) = 0;
 };

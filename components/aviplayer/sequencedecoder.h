@@ -14,6 +14,7 @@ public:
 
     int frameCount() const override { return static_cast<int>(m_files.size()); }
     double frameRate() const override { return 25.0; }
+    bool independentFrames() const override { return true; } // each picture is its own file
     FramePtr decode(int n, const Sink &sink) override;
 
     long long firstNumber() const { return m_first; }

@@ -60,6 +60,13 @@ bool StreamDecoder::openInput() {
     return true;
 }
 
+bool StreamDecoder::independentFrames() const {
+    // Taken from the codec's nature, not from the container's keyframe flags, which some
+    // muxers set on every packet.
+    const AVCodecDescriptor *codec = m_codec ? avcodec_descriptor_get(m_codec->codec_id) : nullptr;
+    return codec && (codec->props & AV_CODEC_PROP_INTRA_ONLY);
+}
+
 bool StreamDecoder::openDecoder(int threads) {
     const AVStream *stream = m_format->streams[m_stream];
     const AVCodec *codec = avcodec_find_decoder(stream->codecpar->codec_id);

@@ -28,6 +28,7 @@ public:
     int frameCount() const override { return m_index.frameCount(); }
     double frameRate() const override { return m_rate; }
     FieldOrder fieldOrder() const override { return m_fieldOrder; }
+    bool independentFrames() const override;
     FramePtr decode(int n, const Sink &sink) override;
 
     const FrameIndex &index() const { return m_index; }

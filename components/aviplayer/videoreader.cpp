@@ -36,6 +36,11 @@ bool VideoReader::open(const std::string &path, const ProgressFn &progress, std:
         return false;
     }
     std::lock_guard lock(m_mutex);
+    std::size_t budget = m_settings.cacheBytes;
+    if (source->independentFrames() && m_settings.independentFrames > 0)
+        budget = std::min(budget, frameBytes(*first) *
+                                      static_cast<std::size_t>(m_settings.independentFrames));
+    m_cache.setBudget(budget);
     m_source = std::move(source);
     m_width = first->width;
     m_height = first->height;
@@ -87,6 +92,11 @@ FieldOrder VideoReader::fieldOrder() const {
 std::size_t VideoReader::cachedBytes() const {
     std::lock_guard lock(m_mutex);
     return m_cache.bytes();
+}
+
+std::size_t VideoReader::cacheBudget() const {
+    std::lock_guard lock(m_mutex);
+    return m_cache.budget();
 }
 
 int VideoReader::seekCount() const {

@@ -15,6 +15,11 @@ namespace aviplayer {
 
 struct ReaderSettings {
     std::size_t cacheBytes = std::size_t{384} << 20;
+    // Frames kept for a stream whose frames decode on their own (intra-only codecs,
+    // pictures), where a frame not kept costs just one frame's decoding: enough for the
+    // read-ahead and steps around the current frame, while the decoder's buffers are
+    // recycled instead of taking fresh memory for every frame played.
+    int independentFrames = 48;
     int threads = 0;   // decoder threads; 0 lets FFmpeg choose
     int readAhead = 8; // frames decoded ahead of an in-order reader; 0 switches it off
 };
@@ -45,6 +50,7 @@ public:
     FramePtr frame(int n);
 
     std::size_t cachedBytes() const;
+    std::size_t cacheBudget() const; // what the cache may hold for the open video
     // Restarts of the decoder at a keyframe so far (0 for picture sequences).
     int seekCount() const;
     const ReaderSettings &settings() const { return m_settings; }

@@ -135,6 +135,11 @@ TEST(FrameCache, EvictsLeastRecentlyUsedWithinTheBudget) {
     cache.insert(9, makeFrame(1000, 10));
     EXPECT_FALSE(cache.contains(9));
     EXPECT_EQ(cache.size(), 3u);
+    // A smaller budget lets the least recently used go at once.
+    EXPECT_TRUE(cache.find(3));
+    cache.setBudget(one);
+    EXPECT_EQ(cache.size(), 1u);
+    EXPECT_TRUE(cache.contains(3));
     cache.clear();
     EXPECT_EQ(cache.bytes(), 0u);
 }

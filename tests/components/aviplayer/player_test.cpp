@@ -290,6 +290,35 @@ TEST(PlayerImages, HeldImagesKeepTheirPixelsWhileNewFramesReuseMemory) {
     EXPECT_GT(std::set<std::string>(digests.begin(), digests.end()).size(), 1u);
 }
 
+// Streams whose frames decode on their own keep only a few frames; the others keep what
+// the configured memory allows, since a step back there may cost a whole GOP.
+TEST(PlayerCache, IntraOnlyStreamsKeepFewFramesAndStillShowEveryFrame) {
+    testmedia::TempDir dir;
+    const std::string intra = dir.path("intra.avi"), inter = dir.path("inter.avi");
+    ASSERT_TRUE(testmedia::makeClip(intra, "-c:v mjpeg -q:v 5 -pix_fmt yuvj420p", 80, "64x48"));
+    ASSERT_TRUE(testmedia::makeClip(inter, "-c:v mpeg4 -g 12 -q:v 4", 80, "64x48"));
+    ReaderSettings settings;
+    settings.independentFrames = 10;
+
+    AviPlayer player(settings);
+    ASSERT_EQ(player.open(intra, 0), kOpenOk);
+    const std::size_t budget = player.reader().cacheBudget();
+    EXPECT_LT(budget, settings.cacheBytes);
+    const auto expected = testmedia::framemd5(intra);
+    ASSERT_EQ(expected.size(), 80u);
+    for (int n = 0; n < 80; ++n) {
+        const FramePtr frame = player.sourceFrame(n);
+        ASSERT_TRUE(frame) << n;
+        EXPECT_EQ(nativeMd5(*frame), expected[static_cast<std::size_t>(n)]) << n;
+        EXPECT_LE(player.reader().cachedBytes(), budget);
+    }
+    // Back to the start: decoded again, the same picture.
+    EXPECT_EQ(nativeMd5(*player.sourceFrame(0)), expected[0]);
+
+    ASSERT_EQ(player.open(inter, 0), kOpenOk);
+    EXPECT_EQ(player.reader().cacheBudget(), settings.cacheBytes);
+}
+
 TEST(PlayerLuma, FullFramesHandTheDecodersPlaneOverUnconverted) {
     testmedia::TempDir dir;
     const std::string file = dir.path("c.mkv");
