@@ -63,6 +63,7 @@ AviPlayer::AviPlayer(ReaderSettings settings) : m_reader(settings) {}
 AviPlayer::~AviPlayer() {
     close();
     sws_freeContext(m_sws);
+    sws_freeContext(m_prefetchSws);
 }
 
 LONG AviPlayer::open(const std::string &file, LONG mode, const ProgressFn &progress) {
@@ -85,6 +86,7 @@ LONG AviPlayer::open(const std::string &file, LONG mode, const ProgressFn &progr
 }
 
 void AviPlayer::close() {
+    stopPrefetch(); // it reads through the reader
     m_reader.close();
     std::lock_guard lock(m_mutex);
     m_recent.clear();
@@ -118,49 +120,141 @@ FramePtr AviPlayer::sourceFrame(int n, int *sub) {
     return m_reader.frame(n / m_layout.perFrame());
 }
 
-std::shared_ptr<const DeliveredImage> AviPlayer::image(int n) {
-    {
-        std::lock_guard lock(m_mutex);
-        for (auto it = m_recent.begin(); it != m_recent.end(); ++it)
-            if (it->first == n) {
-                m_recent.splice(m_recent.begin(), m_recent, it);
-                return it->second;
-            }
-    }
-    int sub = 0;
-    const FramePtr frame = sourceFrame(n, &sub);
-    if (!frame)
-        return {};
-    std::lock_guard lock(m_mutex);
-    auto delivered = deliver(frame, sub);
-    if (!delivered)
-        return {};
-    m_recent.emplace_front(n, delivered);
+std::shared_ptr<DeliveredImage> AviPlayer::recentLocked(int n) {
+    for (auto it = m_recent.begin(); it != m_recent.end(); ++it)
+        if (it->first == n) {
+            m_recent.splice(m_recent.begin(), m_recent, it);
+            return it->second;
+        }
+    return {};
+}
+
+void AviPlayer::rememberLocked(int n, std::shared_ptr<DeliveredImage> image) {
+    m_recent.emplace_front(n, std::move(image));
     if (m_recent.size() > kRecentImages) {
         // Only an image no picture or painter still holds may give its pixels away.
         if (m_recent.back().second.use_count() == 1)
             m_spare = std::move(m_recent.back().second->bgra);
         m_recent.pop_back();
     }
-    return delivered;
 }
 
-std::shared_ptr<DeliveredImage> AviPlayer::deliver(const FramePtr &source, int sub) {
+PixelBuffer AviPlayer::takeSpareLocked() {
+    PixelBuffer pixels = std::move(m_spare);
+    m_spare = {};
+    return pixels;
+}
+
+std::shared_ptr<const DeliveredImage> AviPlayer::image(int n) {
+    if (n < 0 || n >= frameCount())
+        return {}; // (and -1 is the prefetch state's "none")
+    std::unique_lock lock(m_mutex);
+    // An image the prefetch thread is making is waited for, not made twice.
+    m_converted.wait(lock, [&] { return m_inFlight != n; });
+    std::shared_ptr<DeliveredImage> found = recentLocked(n);
+    if (!found) {
+        lock.unlock();
+        int sub = 0;
+        const FramePtr frame = sourceFrame(n, &sub);
+        if (!frame)
+            return {};
+        lock.lock();
+        found = recentLocked(n);
+        if (!found) {
+            found = convert(frame, sub, m_sws, takeSpareLocked());
+            if (!found)
+                return {};
+            rememberLocked(n, found);
+        }
+    }
+    requestNextLocked(n);
+    return found;
+}
+
+bool AviPlayer::imageReady(int n) {
+    std::lock_guard lock(m_mutex);
+    for (const auto &entry : m_recent)
+        if (entry.first == n)
+            return m_inFlight != n;
+    return false;
+}
+
+void AviPlayer::requestNextLocked(int n) {
+    const bool inOrder = n == m_lastImage + 1;
+    m_lastImage = n;
+    if (!inOrder || n + 1 >= frameCount() || m_inFlight == n + 1)
+        return;
+    for (const auto &entry : m_recent)
+        if (entry.first == n + 1)
+            return;
+    m_wanted = n + 1;
+    if (!m_prefetcher.joinable()) {
+        m_stopPrefetch = false;
+        m_prefetcher = std::thread([this] { prefetchLoop(); });
+    }
+    m_prefetchWake.notify_one();
+}
+
+void AviPlayer::prefetchLoop() {
+    std::unique_lock lock(m_mutex);
+    while (!m_stopPrefetch) {
+        if (m_wanted < 0) {
+            m_prefetchWake.wait(lock);
+            continue;
+        }
+        const int k = m_wanted;
+        m_wanted = -1;
+        bool known = false;
+        for (const auto &entry : m_recent)
+            known = known || entry.first == k;
+        if (known)
+            continue;
+        m_inFlight = k;
+        PixelBuffer pixels = takeSpareLocked();
+        lock.unlock();
+        int sub = 0;
+        const FramePtr frame = sourceFrame(k, &sub);
+        std::shared_ptr<DeliveredImage> made =
+            frame ? convert(frame, sub, m_prefetchSws, std::move(pixels)) : nullptr;
+        lock.lock();
+        m_inFlight = -1;
+        if (made && !recentLocked(k))
+            rememberLocked(k, std::move(made));
+        m_converted.notify_all();
+    }
+}
+
+void AviPlayer::stopPrefetch() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopPrefetch = true;
+    }
+    m_prefetchWake.notify_all();
+    if (m_prefetcher.joinable())
+        m_prefetcher.join();
+    std::lock_guard lock(m_mutex);
+    m_stopPrefetch = false;
+    m_wanted = -1;
+    m_inFlight = -1;
+    m_lastImage = -2;
+}
+
+std::shared_ptr<DeliveredImage> AviPlayer::convert(const FramePtr &source, int sub,
+                                                   ::SwsContext *&sws, PixelBuffer pixels) const {
     const AVFrame &frame = *source;
     auto out = std::make_shared<DeliveredImage>();
     out->width = m_layout.width();
     out->height = m_layout.height();
     out->bgraStride = aligned(out->width * 4);
-    out->bgra = std::move(m_spare);
-    m_spare = {};
+    out->bgra = std::move(pixels);
     out->bgra.resize(static_cast<std::size_t>(out->bgraStride) *
                      static_cast<std::size_t>(out->height));
 
     // One conversion to BGRA per delivered frame; the layout then only moves pixels.
-    m_sws = sws_getCachedContext(
-        m_sws, frame.width, frame.height, static_cast<AVPixelFormat>(frame.format), frame.width,
-        frame.height, AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr, nullptr);
-    if (!m_sws)
+    sws = sws_getCachedContext(sws, frame.width, frame.height,
+                               static_cast<AVPixelFormat>(frame.format), frame.width, frame.height,
+                               AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr, nullptr);
+    if (!sws)
         return {};
     std::vector<std::uint8_t> full;
     std::uint8_t *dst = out->bgra.data();
@@ -172,7 +266,7 @@ std::shared_ptr<DeliveredImage> AviPlayer::deliver(const FramePtr &source, int s
     }
     std::uint8_t *planes[4] = {dst, nullptr, nullptr, nullptr};
     int strides[4] = {dstStride, 0, 0, 0};
-    if (sws_scale(m_sws, frame.data, frame.linesize, 0, frame.height, planes, strides) !=
+    if (sws_scale(sws, frame.data, frame.linesize, 0, frame.height, planes, strides) !=
         frame.height)
         return {};
     if (!m_layout.identity())

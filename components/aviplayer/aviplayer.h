@@ -7,9 +7,11 @@
 #include "components/aviplayer/videoreader.h"
 #include "platform/picture.h"
 
+#include <condition_variable>
 #include <list>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -78,6 +80,9 @@ public:
 
     // Delivered frame n, or null when out of range or not decodable.
     std::shared_ptr<const DeliveredImage> image(int n);
+    // The image of frame n is made already (by an earlier call or read ahead while
+    // frames are asked for in order), so image(n) returns at once.
+    bool imageReady(int n);
     // Source frame and sub-picture behind delivered frame n.
     FramePtr sourceFrame(int n, int *sub = nullptr);
 
@@ -97,7 +102,22 @@ public:
     VideoReader &reader() { return m_reader; }
 
 private:
-    std::shared_ptr<DeliveredImage> deliver(const FramePtr &source, int sub);
+    // Converts a source frame to a delivered image with the given converter, into `pixels`
+    // when they are large enough. Reads only the layout, so it runs without the lock.
+    std::shared_ptr<DeliveredImage> convert(const FramePtr &source, int sub, ::SwsContext *&sws,
+                                            PixelBuffer pixels) const;
+    // Under m_mutex: the recent image of frame n (made the most recent), or null.
+    std::shared_ptr<DeliveredImage> recentLocked(int n);
+    // Under m_mutex: keeps an image among the recent ones, recycling the pixels of the one
+    // that drops out when nobody holds it.
+    void rememberLocked(int n, std::shared_ptr<DeliveredImage> image);
+    PixelBuffer takeSpareLocked();
+
+    // While frames are asked for in order, the next one's image is made on a thread of its
+    // own, so that its conversion overlaps the painting of the current one.
+    void requestNextLocked(int n);
+    void prefetchLoop();
+    void stopPrefetch();
 
     VideoReader m_reader;
     FrameLayout m_layout;
@@ -111,6 +131,16 @@ private:
     // delivery reuses them instead of taking fresh memory from the system for every frame.
     PixelBuffer m_spare;
     ::SwsContext *m_sws = nullptr;
+
+    // The prefetch thread and its state, guarded by m_mutex.
+    std::thread m_prefetcher;
+    std::condition_variable m_prefetchWake; // a frame is wanted, or stop
+    std::condition_variable m_converted;    // the frame in flight is done
+    int m_lastImage = -2;                   // the frame last asked for through image()
+    int m_wanted = -1;                      // the frame to make next, or -1
+    int m_inFlight = -1;                    // the frame being made, or -1
+    bool m_stopPrefetch = false;
+    ::SwsContext *m_prefetchSws = nullptr; // the prefetch thread's own converter
 };
 
 } // namespace aviplayer

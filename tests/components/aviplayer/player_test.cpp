@@ -12,9 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <thread>
 
 using namespace aviplayer;
 using platform::LONG;
@@ -317,6 +319,56 @@ TEST(PlayerCache, IntraOnlyStreamsKeepFewFramesAndStillShowEveryFrame) {
 
     ASSERT_EQ(player.open(inter, 0), kOpenOk);
     EXPECT_EQ(player.reader().cacheBudget(), settings.cacheBytes);
+}
+
+// Read in order, the next frame's image is made while the current one is used; whatever
+// the order of the calls, every image shows its own frame, and closing or reopening while
+// an image is being made is safe.
+TEST(PlayerImages, InOrderReadingMakesTheNextImageAheadWithoutChangingAnyPicture) {
+    testmedia::TempDir dir;
+    const std::string file = dir.path("c.mkv"), other = dir.path("d.mkv");
+    ASSERT_TRUE(testmedia::makeClip(file, "-c:v ffv1 -pix_fmt yuv420p", 30, "64x48"));
+    ASSERT_TRUE(testmedia::makeClip(other, "-c:v ffv1 -pix_fmt yuv420p", 5, "96x64"));
+    const auto digest = [](const DeliveredImage &img) {
+        return imageMd5(img.image(), {0, 1, 2});
+    };
+
+    // The reference: every frame read backwards, so nothing is made ahead.
+    std::vector<std::string> expected(30);
+    {
+        AviPlayer reference;
+        ASSERT_EQ(reference.open(file, 0), kOpenOk);
+        for (int n = 29; n >= 0; --n)
+            expected[static_cast<std::size_t>(n)] = digest(*reference.image(n));
+    }
+
+    AviPlayer player;
+    ASSERT_EQ(player.open(file, 0), kOpenOk);
+    EXPECT_FALSE(player.image(-1)); // no frame before the first, and no wait for one
+    EXPECT_FALSE(player.image(30));
+    ASSERT_TRUE(player.image(0));
+    ASSERT_TRUE(player.image(1));
+    bool ready = false;
+    for (int i = 0; i < 500 && !ready; ++i) {
+        ready = player.imageReady(2);
+        if (!ready)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(ready) << "the next image was not made ahead";
+    for (int n = 2; n < 30; ++n)
+        EXPECT_EQ(digest(*player.image(n)), expected[static_cast<std::size_t>(n)]) << n;
+    // Jumps and steps back mixed with runs in order.
+    for (const int n : {5, 6, 7, 20, 3, 4, 5, 29, 0, 1, 2})
+        EXPECT_EQ(digest(*player.image(n)), expected[static_cast<std::size_t>(n)]) << n;
+
+    // Reopening at once, while frame 3 may be being made, shows the new file.
+    ASSERT_EQ(player.open(other, 0), kOpenOk);
+    const auto first = player.image(0);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->width, 96);
+    player.image(1);
+    player.close();
+    EXPECT_FALSE(player.image(2));
 }
 
 TEST(PlayerLuma, FullFramesHandTheDecodersPlaneOverUnconverted) {
