@@ -260,6 +260,11 @@ TEST(PlayerFields, TheStreamsFieldOrderDecidesWhichFieldComesFirst) {
     }
 }
 
+// The display pixels of an image (BGR of each BGRA pixel).
+std::string displayDigest(const DeliveredImage &img) {
+    return imageMd5(img.image(), {0, 1, 2});
+}
+
 // Display pixels of images that dropped out of the player's recent list are reused for new
 // frames; an image a caller (a picture, a painter) still holds must never be among them.
 TEST(PlayerImages, HeldImagesKeepTheirPixelsWhileNewFramesReuseMemory) {
@@ -268,25 +273,22 @@ TEST(PlayerImages, HeldImagesKeepTheirPixelsWhileNewFramesReuseMemory) {
     ASSERT_TRUE(testmedia::makeClip(file, "-c:v ffv1 -pix_fmt yuv420p", 12, "64x48"));
     AviPlayer player;
     ASSERT_EQ(player.open(file, 0), kOpenOk);
-    const auto digest = [](const DeliveredImage &img) {
-        return imageMd5(img.image(), {0, 1, 2});
-    };
 
     const auto held = player.image(0);
     ASSERT_TRUE(held);
-    const std::string heldDigest = digest(*held);
+    const std::string heldDigest = displayDigest(*held);
     std::vector<std::string> digests;
     for (int n = 1; n < 12; ++n) {
         const auto img = player.image(n);
         ASSERT_TRUE(img) << n;
-        digests.push_back(digest(*img));
+        digests.push_back(displayDigest(*img));
     }
-    EXPECT_EQ(digest(*held), heldDigest);
+    EXPECT_EQ(displayDigest(*held), heldDigest);
     // Every frame still shows its own picture, whichever memory it was delivered in.
     for (int n = 1; n < 12; ++n) {
         AviPlayer fresh;
         ASSERT_EQ(fresh.open(file, 0), kOpenOk);
-        EXPECT_EQ(digest(*fresh.image(n)), digests[static_cast<std::size_t>(n - 1)]) << n;
+        EXPECT_EQ(displayDigest(*fresh.image(n)), digests[static_cast<std::size_t>(n - 1)]) << n;
     }
     // The clip moves, so a stale picture would be caught.
     EXPECT_GT(std::set<std::string>(digests.begin(), digests.end()).size(), 1u);
@@ -329,9 +331,6 @@ TEST(PlayerImages, InOrderReadingMakesTheNextImageAheadWithoutChangingAnyPicture
     const std::string file = dir.path("c.mkv"), other = dir.path("d.mkv");
     ASSERT_TRUE(testmedia::makeClip(file, "-c:v ffv1 -pix_fmt yuv420p", 30, "64x48"));
     ASSERT_TRUE(testmedia::makeClip(other, "-c:v ffv1 -pix_fmt yuv420p", 5, "96x64"));
-    const auto digest = [](const DeliveredImage &img) {
-        return imageMd5(img.image(), {0, 1, 2});
-    };
 
     // The reference: every frame read backwards, so nothing is made ahead.
     std::vector<std::string> expected(30);
@@ -339,7 +338,7 @@ TEST(PlayerImages, InOrderReadingMakesTheNextImageAheadWithoutChangingAnyPicture
         AviPlayer reference;
         ASSERT_EQ(reference.open(file, 0), kOpenOk);
         for (int n = 29; n >= 0; --n)
-            expected[static_cast<std::size_t>(n)] = digest(*reference.image(n));
+            expected[static_cast<std::size_t>(n)] = displayDigest(*reference.image(n));
     }
 
     AviPlayer player;
@@ -356,10 +355,10 @@ TEST(PlayerImages, InOrderReadingMakesTheNextImageAheadWithoutChangingAnyPicture
     }
     EXPECT_TRUE(ready) << "the next image was not made ahead";
     for (int n = 2; n < 30; ++n)
-        EXPECT_EQ(digest(*player.image(n)), expected[static_cast<std::size_t>(n)]) << n;
+        EXPECT_EQ(displayDigest(*player.image(n)), expected[static_cast<std::size_t>(n)]) << n;
     // Jumps and steps back mixed with runs in order.
     for (const int n : {5, 6, 7, 20, 3, 4, 5, 29, 0, 1, 2})
-        EXPECT_EQ(digest(*player.image(n)), expected[static_cast<std::size_t>(n)]) << n;
+        EXPECT_EQ(displayDigest(*player.image(n)), expected[static_cast<std::size_t>(n)]) << n;
 
     // Reopening at once, while frame 3 may be being made, shows the new file.
     ASSERT_EQ(player.open(other, 0), kOpenOk);
