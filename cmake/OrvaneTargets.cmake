@@ -53,13 +53,22 @@ endfunction()
 
 # One test executable, registered with CTest test by test. ORVANE_TEST_DATA names the
 # folder of shipped test data; generated data goes to the test's temporary folder.
+# WIDGETS: the tests need an application object; they get the shared widget-test main
+# (tests/widgettestmain.cpp) and the offscreen platform.
 function(orvane_add_test name)
-    cmake_parse_arguments(T "" "" "SOURCES;LIBS;ENV" ${ARGN})
+    cmake_parse_arguments(T "WIDGETS" "" "SOURCES;LIBS;ENV" ${ARGN})
+    if(T_WIDGETS)
+        find_package(Qt6 REQUIRED COMPONENTS Widgets)
+        list(APPEND T_SOURCES ${PROJECT_SOURCE_DIR}/tests/widgettestmain.cpp)
+        list(APPEND T_LIBS Qt6::Widgets)
+        list(APPEND T_ENV QT_QPA_PLATFORM=offscreen)
+    endif()
     add_executable(${name} ${T_SOURCES})
     orvane_target_defaults(${name})
     orvane_add_version_resource(${name})
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)
-    if(NOT "GTest::gtest_main" IN_LIST T_LIBS AND NOT "GTest::gmock_main" IN_LIST T_LIBS)
+    if(NOT T_WIDGETS AND NOT "GTest::gtest_main" IN_LIST T_LIBS AND
+       NOT "GTest::gmock_main" IN_LIST T_LIBS)
         target_link_libraries(${name} PRIVATE GTest::gtest_main)
     endif()
     target_compile_definitions(${name} PRIVATE

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "components/aviplayer/ctalvoravi.h"
+#include "components/aviplayer/framelayout.h"
 #include "control/rawframefile.h"
 #include "control/vidgrabcalls.h"
 #include "platform/dispatch.h"
@@ -41,19 +42,9 @@ enum OverlayFlagConstants : LONG {
     TALVOROVL_GRAPHICITEMS = 256,
 };
 
-// Open modes of AVIOpen, passed unchanged to the video player.
-enum TalvorAVIMode : LONG {
-    TALVORAVIMODE_NORMAL = 0,
-    TALVORAVIMODE_FIELDS = 1,
-    TALVORAVIMODE_PRAXIM100 = 2,
-    TALVORAVIMODE_JVC9X00 = 3,
-    TALVORAVIMODE_JVC9X00_VERT = 4,
-    TALVORAVIMODE_JVC9X00_200 = 5,
-    TALVORAVIMODE_ROTATE_90 = 256,
-    TALVORAVIMODE_ROTATE_180 = 512,
-    TALVORAVIMODE_ROTATE_270 = 1024,
-    TALVORAVIMODE_HORIZONTAL_FLIP = 2048,
-};
+// Open modes of AVIOpen, passed unchanged to the video player, which defines them.
+using aviplayer::TalvorAVIMode;
+using enum aviplayer::TalvorAVIMode;
 
 enum TalvorCaptureModes : LONG {
     DVRESOLUTION_FULL = 1000,

@@ -112,6 +112,23 @@ private:
     std::atomic<ULONG> m_refs{1};
 };
 
+// An object implementing one interface besides IUnknown: reference counting and the
+// interface query, for the components' concrete objects.
+template <class Interface> class ComObject : public RefCounted<Interface> {
+public:
+    HRESULT QueryInterface(const Guid &iid, void **object) override {
+        if (!object)
+            return E_POINTER;
+        if (iid == IUnknown::IID || iid == Interface::IID) {
+            this->AddRef();
+            *object = static_cast<Interface *>(this);
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+};
+
 // Owning smart pointer for interfaces. attach() takes over a reference, the copy
 // operations add one.
 template <class T> class ComPtr {

@@ -27,23 +27,11 @@ int alignedStride(int width, PixelFormat format) {
     return (bytes + kRowAlign - 1) / kRowAlign * kRowAlign;
 }
 
-class Picture final : public RefCounted<IPicture> {
+class Picture final : public ComObject<IPicture> {
 public:
     Picture(ImageView image, std::shared_ptr<const void> owner, std::optional<ImageView> luma,
             std::uint8_t *writable)
         : m_image(image), m_owner(std::move(owner)), m_luma(luma), m_writable(writable) {}
-
-    HRESULT QueryInterface(const Guid &iid, void **object) override {
-        if (!object)
-            return E_POINTER;
-        if (iid == IUnknown::IID || iid == IPicture::IID) {
-            AddRef();
-            *object = static_cast<IPicture *>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
 
     ImageView image() const override { return m_image; }
 

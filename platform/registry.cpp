@@ -218,9 +218,9 @@ Hive loadHive(const std::filesystem::path &file) {
     return parseHive(in);
 }
 
+// The hive's folder exists already (modify makes it, for the lock file beside the hive).
 bool saveHive(const std::filesystem::path &file, const Hive &hive) {
     std::error_code ec;
-    std::filesystem::create_directories(file.parent_path(), ec);
     auto tmp = file;
     tmp += ".tmp." + std::to_string(::getpid());
     {

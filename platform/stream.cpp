@@ -12,19 +12,6 @@ namespace platform {
 
 namespace {
 
-// Shared QueryInterface for the two stream kinds.
-template <class Self> HRESULT queryStream(Self *self, const Guid &iid, void **object) {
-    if (!object)
-        return E_POINTER;
-    if (iid == IUnknown::IID || iid == IStream::IID) {
-        self->AddRef();
-        *object = static_cast<IStream *>(self);
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
 // Resolves a seek request against the current position and size; false when the
 // target lies before the start or does not fit the 64-bit position.
 bool resolveSeek(LONGLONG move, SeekOrigin origin, ULONGLONG current, ULONGLONG size,
@@ -57,13 +44,9 @@ bool resolveSeek(LONGLONG move, SeekOrigin origin, ULONGLONG current, ULONGLONG 
     return true;
 }
 
-class MemoryStream final : public RefCounted<IStream> {
+class MemoryStream final : public ComObject<IStream> {
 public:
     explicit MemoryStream(std::vector<std::byte> bytes) : m_bytes(std::move(bytes)) {}
-
-    HRESULT QueryInterface(const Guid &iid, void **object) override {
-        return queryStream(this, iid, object);
-    }
 
     HRESULT Read(void *buffer, ULONG count, ULONG *read) override {
         ULONG moved = 0;
@@ -128,14 +111,10 @@ private:
     ULONGLONG m_pos = 0;
 };
 
-class FileStream final : public RefCounted<IStream> {
+class FileStream final : public ComObject<IStream> {
 public:
     explicit FileStream(int fd) : m_fd(fd) {}
     ~FileStream() override { ::close(m_fd); }
-
-    HRESULT QueryInterface(const Guid &iid, void **object) override {
-        return queryStream(this, iid, object);
-    }
 
     HRESULT Read(void *buffer, ULONG count, ULONG *read) override {
         ULONG moved = 0;

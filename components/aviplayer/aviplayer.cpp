@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 extern "C" {
 #include <libavutil/pixdesc.h>
@@ -139,10 +140,13 @@ void AviPlayer::rememberLocked(int n, std::shared_ptr<DeliveredImage> image) {
     }
 }
 
+bool AviPlayer::hasRecentLocked(int n) const {
+    return std::any_of(m_recent.begin(), m_recent.end(),
+                       [n](const auto &entry) { return entry.first == n; });
+}
+
 PixelBuffer AviPlayer::takeSpareLocked() {
-    PixelBuffer pixels = std::move(m_spare);
-    m_spare = {};
-    return pixels;
+    return std::exchange(m_spare, {});
 }
 
 std::shared_ptr<const DeliveredImage> AviPlayer::image(int n) {
@@ -173,25 +177,17 @@ std::shared_ptr<const DeliveredImage> AviPlayer::image(int n) {
 
 bool AviPlayer::imageReady(int n) {
     std::lock_guard lock(m_mutex);
-    for (const auto &entry : m_recent)
-        if (entry.first == n)
-            return m_inFlight != n;
-    return false;
+    return hasRecentLocked(n) && m_inFlight != n;
 }
 
 void AviPlayer::requestNextLocked(int n) {
     const bool inOrder = n == m_lastImage + 1;
     m_lastImage = n;
-    if (!inOrder || n + 1 >= frameCount() || m_inFlight == n + 1)
+    if (!inOrder || n + 1 >= frameCount() || m_inFlight == n + 1 || hasRecentLocked(n + 1))
         return;
-    for (const auto &entry : m_recent)
-        if (entry.first == n + 1)
-            return;
     m_wanted = n + 1;
-    if (!m_prefetcher.joinable()) {
-        m_stopPrefetch = false;
+    if (!m_prefetcher.joinable())
         m_prefetcher = std::thread([this] { prefetchLoop(); });
-    }
     m_prefetchWake.notify_one();
 }
 
@@ -202,13 +198,9 @@ void AviPlayer::prefetchLoop() {
             m_prefetchWake.wait(lock);
             continue;
         }
-        const int k = m_wanted;
-        m_wanted = -1;
-        bool known = false;
-        for (const auto &entry : m_recent)
-            known = known || entry.first == k;
-        if (known)
-            continue;
+        const int k = std::exchange(m_wanted, -1);
+        if (hasRecentLocked(k))
+            continue; // made meanwhile by a caller
         m_inFlight = k;
         PixelBuffer pixels = takeSpareLocked();
         lock.unlock();

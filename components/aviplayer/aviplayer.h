@@ -111,6 +111,7 @@ private:
     // Under m_mutex: keeps an image among the recent ones, recycling the pixels of the one
     // that drops out when nobody holds it.
     void rememberLocked(int n, std::shared_ptr<DeliveredImage> image);
+    bool hasRecentLocked(int n) const; // without changing the order
     PixelBuffer takeSpareLocked();
 
     // While frames are asked for in order, the next one's image is made on a thread of its

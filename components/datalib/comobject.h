@@ -1,25 +1,12 @@
-// Reference counting and the interface query shared by the library's concrete objects.
+// What the library's concrete objects share: the one-interface object of the platform and
+// handing references out.
 #pragma once
 
 #include "platform/com.h"
 
 namespace datalib {
 
-// An object implementing one interface besides IUnknown.
-template <class Interface> class ComObject : public platform::RefCounted<Interface> {
-public:
-    platform::HRESULT QueryInterface(const platform::Guid &iid, void **object) override {
-        if (!object)
-            return platform::E_POINTER;
-        if (iid == platform::IUnknown::IID || iid == Interface::IID) {
-            *object = static_cast<Interface *>(this);
-            this->AddRef();
-            return platform::S_OK;
-        }
-        *object = nullptr;
-        return platform::E_NOINTERFACE;
-    }
-};
+using platform::ComObject;
 
 // Hands a new reference out through an interface out parameter.
 template <class T, class U> platform::HRESULT giveOut(const platform::ComPtr<U> &object, T **out) {

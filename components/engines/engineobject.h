@@ -4,9 +4,9 @@
 // how they are stored and edited, and what is kept out of the user's defaults.
 #pragma once
 
-#include "components/engines/comobject.h"
 #include "components/engines/engines.h"
 #include "components/engines/settingseditor.h"
+#include "platform/com.h"
 #include "platform/registry.h"
 
 #include <map>
@@ -17,7 +17,7 @@ namespace engines {
 
 // A marker's context: the marker number and its frame contexts (view kMainView only).
 template <class ContextInterface, class FrameInterface, class Marker, class Frame>
-class MarkerContextObject final : public ComObject<ContextInterface> {
+class MarkerContextObject final : public platform::ComObject<ContextInterface> {
 public:
     explicit MarkerContextObject(std::shared_ptr<Marker> marker) : m_marker(std::move(marker)) {}
 
@@ -53,7 +53,7 @@ template <class SettingsValues> struct EngineShared {
 // the per-marker state (with `number` and `shared`); Context: the marker-context object made
 // from a shared_ptr<Marker>.
 template <class Interface, class ContextInterface, class Marker, class Context, class Policy>
-class EngineObject : public ComObject<Interface> {
+class EngineObject : public platform::ComObject<Interface> {
 public:
     using SettingsValues = typename Policy::SettingsValues;
     using Shared = EngineShared<SettingsValues>;

@@ -1,10 +1,10 @@
 #include "components/engines/markerengine.h"
 
-#include "components/engines/comobject.h"
 #include "components/engines/engineobject.h"
 #include "components/engines/lumaview.h"
 #include "components/engines/markermodel.h"
 #include "components/engines/settingseditor.h"
+#include "platform/com.h"
 
 #include "platform/registry.h"
 
@@ -47,7 +47,7 @@ struct Marker {
     MarkerSettings settings() const { return local ? *local : shared->defaults; }
 };
 
-class FrameContext final : public ComObject<IMarkerFrameContext> {
+class FrameContext final : public platform::ComObject<IMarkerFrameContext> {
 public:
     FrameContext(std::shared_ptr<Marker> marker, LONG frame)
         : m_marker(std::move(marker)), m_frame(frame) {}

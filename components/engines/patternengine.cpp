@@ -1,10 +1,10 @@
 #include "components/engines/patternengine.h"
 
-#include "components/engines/comobject.h"
 #include "components/engines/engineobject.h"
 #include "components/engines/lumaview.h"
 #include "components/engines/patternmodel.h"
 #include "components/engines/settingseditor.h"
+#include "platform/com.h"
 
 #include "platform/registry.h"
 
@@ -114,7 +114,7 @@ HRESULT editLocal(Marker &marker) {
     return S_OK;
 }
 
-class FrameContext final : public ComObject<IPatternFrameContext> {
+class FrameContext final : public platform::ComObject<IPatternFrameContext> {
 public:
     FrameContext(std::shared_ptr<Marker> marker, LONG frame)
         : m_marker(std::move(marker)), m_frame(frame) {}

@@ -409,12 +409,3 @@ TEST_F(MainWindowTest, AboutAndOptionsRunAsModalDialogs) {
 
 } // namespace
 } // namespace shell
-
-int main(int argc, char **argv) {
-    // Test discovery runs the program outside CTest's environment, so say it here too.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

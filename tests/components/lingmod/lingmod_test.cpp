@@ -127,12 +127,3 @@ TEST(LingmodDialogs, ChildrenAreTranslatedByTheirNumbers) {
     EXPECT_EQ(update->text(), QString::fromUtf8("&Bild ständig aktualisieren"));
     EXPECT_EQ(talvorTranslateDialog(german.handle, nullptr, kSection), -1);
 }
-
-int main(int argc, char **argv) {
-    // Test discovery runs this program without the test environment, so never need a display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,8 +1,10 @@
-// Widget tests need one application object for the whole run.
+// The main of every widget test executable (orvane_add_test ... WIDGETS): one application
+// object for the whole run, on the offscreen platform.
 #include <QApplication>
 #include <gtest/gtest.h>
 
 int main(int argc, char **argv) {
+    // Test discovery runs the program outside CTest's environment, so say it here too.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
