@@ -89,6 +89,24 @@ public:
         return dialog.selectedFiles().front();
     }
 
+    std::optional<QString> saveFile(QWidget *parent, const FileDialogRequest &request) override {
+        QFileDialog dialog(parent, request.title, request.directory, qtFileFilter(request.filter));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        // A name typed without an extension gets the first pattern's ("*.txt" gives txt).
+        const QStringList parts = request.filter.split(QChar('|'));
+        if (parts.size() >= 2) {
+            const QString first = parts[1].section(QChar(';'), 0, 0);
+            if (first.startsWith(QLatin1String("*.")) && !first.mid(2).contains(QChar('*')))
+                dialog.setDefaultSuffix(first.mid(2));
+        }
+        if (!request.fileName.isEmpty())
+            dialog.selectFile(request.fileName);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return dialog.selectedFiles().front();
+    }
+
     std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial) override {
         const QColor c = QColorDialog::getColor(initial, parent);
         if (!c.isValid())

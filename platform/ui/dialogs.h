@@ -54,6 +54,9 @@ public:
     virtual void beep() = 0;
     // The chosen file, or nothing when the user cancelled.
     virtual std::optional<QString> openFile(QWidget *parent, const FileDialogRequest &request) = 0;
+    // The file to write, or nothing when the user cancelled; an existing file is only
+    // returned after the user agreed to replace it. `mustExist` is not used.
+    virtual std::optional<QString> saveFile(QWidget *parent, const FileDialogRequest &request) = 0;
     virtual std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial) = 0;
     // Runs a modal dialog and returns its result code (QDialog::Accepted / Rejected).
     virtual int exec(QDialog &dialog) = 0;

@@ -37,6 +37,9 @@ struct PrintingDialogs final : platform::ui::Dialogs {
     std::optional<QString> openFile(QWidget *, const platform::ui::FileDialogRequest &) override {
         return std::nullopt;
     }
+    std::optional<QString> saveFile(QWidget *, const platform::ui::FileDialogRequest &) override {
+        return std::nullopt;
+    }
     std::optional<QColor> chooseColor(QWidget *, const QColor &) override { return std::nullopt; }
     int exec(QDialog &) override { return 0; }
 };

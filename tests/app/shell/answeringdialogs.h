@@ -30,6 +30,14 @@ public:
     std::optional<QString> openFile(QWidget *, const platform::ui::FileDialogRequest &) override {
         return std::nullopt;
     }
+    std::optional<QString> saveFile(QWidget *, const platform::ui::FileDialogRequest &r) override {
+        saveRequests.push_back(r);
+        if (saveFiles.empty())
+            return std::nullopt;
+        auto f = saveFiles.front();
+        saveFiles.pop_front();
+        return f;
+    }
     std::optional<QColor> chooseColor(QWidget *, const QColor &initial) override {
         colorRequests.push_back(initial);
         if (colors.empty())
@@ -44,5 +52,7 @@ public:
     std::deque<int> answers;
     int beeps = 0;
     std::deque<std::optional<QColor>> colors;
+    std::deque<std::optional<QString>> saveFiles;
+    std::vector<platform::ui::FileDialogRequest> saveRequests;
     std::vector<QColor> colorRequests;
 };

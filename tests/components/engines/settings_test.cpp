@@ -35,6 +35,9 @@ public:
     std::optional<QString> openFile(QWidget *, const platform::ui::FileDialogRequest &) override {
         return std::nullopt;
     }
+    std::optional<QString> saveFile(QWidget *, const platform::ui::FileDialogRequest &) override {
+        return std::nullopt;
+    }
     std::optional<QColor> chooseColor(QWidget *, const QColor &) override { return std::nullopt; }
     int exec(QDialog &dialog) override {
         ++shown;
