@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace quivex {
 
@@ -565,12 +566,30 @@ void CVViewCtrl::paintEvent(QPaintEvent *) {
 void CVViewCtrl::QuickRefresh() {
     if (m_liveVideo)
         return; // the capture preview owns the window
+    repaintNow();
+}
+
+void CVViewCtrl::Refresh() {
+    repaintNow();
+}
+
+void CVViewCtrl::repaintNow() {
+    if (m_repaintHolds > 0) {
+        m_repaintPending = true;
+        return;
+    }
     if (isVisible())
         repaint();
 }
 
-void CVViewCtrl::Refresh() {
-    if (isVisible())
+void CVViewCtrl::holdRepaints() {
+    ++m_repaintHolds;
+}
+
+void CVViewCtrl::releaseRepaints() {
+    if (m_repaintHolds == 0 || --m_repaintHolds > 0)
+        return;
+    if (std::exchange(m_repaintPending, false) && isVisible())
         repaint();
 }
 

@@ -196,6 +196,24 @@ public:
                       OLE_COLOR cColor);
     LONG CaptureStartAcquisitionOfAllBCAMs(BOOL bRunCamera, BOOL bAcquireImages);
 
+    // --- Holding repaints (C++ hosts) -----------------------------------------------------
+    // Between a hold and its release, `Refresh`, `QuickRefresh` and the property puts that
+    // repaint only note that a repaint is due; the last release paints once. A host that
+    // changes the frame and then its overlay items in one step shows the result in one
+    // repaint, never the new frame under the old items. Holds nest.
+    void holdRepaints();
+    void releaseRepaints();
+    class RepaintHold {
+    public:
+        explicit RepaintHold(CVViewCtrl &view) : m_view(view) { m_view.holdRepaints(); }
+        ~RepaintHold() { m_view.releaseRepaints(); }
+        RepaintHold(const RepaintHold &) = delete;
+        RepaintHold &operator=(const RepaintHold &) = delete;
+
+    private:
+        CVViewCtrl &m_view;
+    };
+
     // --- State a container and tests look at -------------------------------------------
     bool isModified() const { return m_modified; }
     void setModified(bool modified) { m_modified = modified; }
@@ -227,6 +245,7 @@ protected:
 
 private:
     void buildDispatchTable();
+    void repaintNow();
     // Layers of a composed view, in painting order.
     void paintView(QPainter &painter, QSize size);
     void paintFrameLayer(QPainter &painter);
@@ -241,6 +260,8 @@ private:
     void loadFrameFile(LONG frame);
 
     platform::DispatchTable m_table;
+    int m_repaintHolds = 0;
+    bool m_repaintPending = false;
     mutable VidgrabCalls m_vidgrab;
     LONG m_language = 0;            // Lingmod handle
     aviplayer::CTalvorAVI m_player; // the video, child ID 111

@@ -523,3 +523,49 @@ TEST_F(Control, PropertyPageBindsZoomAndUpdateFrameInTheControlsLanguage) {
     QCoreApplication::sendEvent(&page, &whatsThis);
     EXPECT_EQ(help.count(), 1);
 }
+
+namespace {
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+} // namespace
+
+TEST_F(Control, HeldRepaintsPaintOnceWhenTheLastHoldEnds) {
+    const auto clip = testClip();
+    ASSERT_FALSE(clip.empty()) << "ffmpeg could not generate the test clip";
+    ASSERT_EQ(ctrl.AVIOpen(clip.string(), 0), 0);
+    ctrl.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&ctrl));
+    QCoreApplication::processEvents();
+    PaintCounter counter;
+    ctrl.installEventFilter(&counter);
+    ctrl.SetAVIFrame(1);
+    EXPECT_EQ(counter.paints, 1) << "a frame put repaints at once";
+    {
+        const CVViewCtrl::RepaintHold outer(ctrl);
+        ctrl.SetAVIFrame(2);
+        {
+            const CVViewCtrl::RepaintHold inner(ctrl);
+            ctrl.QuickRefresh();
+            ctrl.Refresh();
+        }
+        EXPECT_EQ(counter.paints, 1) << "nothing painted while a hold lasts";
+        EXPECT_EQ(ctrl.AVIFrame(), 2);
+    }
+    EXPECT_EQ(counter.paints, 2) << "one repaint for all that was held";
+    { const CVViewCtrl::RepaintHold idle(ctrl); }
+    EXPECT_EQ(counter.paints, 2) << "a hold with nothing due paints nothing";
+    // A release without a hold changes nothing.
+    ctrl.releaseRepaints();
+    ctrl.QuickRefresh();
+    EXPECT_EQ(counter.paints, 3);
+}
