@@ -5,7 +5,9 @@
 #include <QPen>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 
 namespace datalib {
@@ -64,6 +66,11 @@ int penWidthOf(LONG style) {
     return code / 2 + 1;
 }
 
+// Same bits, not same number: a NaN written again is no change, 0 over -0 is one.
+bool sameBits(float a, float b) {
+    return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
+}
+
 } // namespace
 
 bool GraphicItem::isKnownKind(LONG kind) {
@@ -78,7 +85,10 @@ HRESULT GraphicItem::GetKind(LONG *kind) {
 }
 
 HRESULT GraphicItem::SetStyle(LONG style) {
-    m_style = style;
+    if (style != m_style) {
+        m_style = style;
+        changed(true);
+    }
     return S_OK;
 }
 
@@ -90,8 +100,11 @@ HRESULT GraphicItem::GetStyle(LONG *style) {
 }
 
 HRESULT GraphicItem::SetPoint1(float x, float y) {
-    m_x1 = x;
-    m_y1 = y;
+    if (!sameBits(x, m_x1) || !sameBits(y, m_y1)) {
+        m_x1 = x;
+        m_y1 = y;
+        changed(true);
+    }
     return S_OK;
 }
 
@@ -104,8 +117,11 @@ HRESULT GraphicItem::GetPoint1(float *x, float *y) {
 }
 
 HRESULT GraphicItem::SetPoint2(float x, float y) {
-    m_x2 = x;
-    m_y2 = y;
+    if (!sameBits(x, m_x2) || !sameBits(y, m_y2)) {
+        m_x2 = x;
+        m_y2 = y;
+        changed(true);
+    }
     return S_OK;
 }
 
@@ -118,7 +134,10 @@ HRESULT GraphicItem::GetPoint2(float *x, float *y) {
 }
 
 HRESULT GraphicItem::SetSize(float size) {
-    m_size = size;
+    if (!sameBits(size, m_size)) {
+        m_size = size;
+        changed(true);
+    }
     return S_OK;
 }
 
@@ -130,7 +149,10 @@ HRESULT GraphicItem::GetSize(float *size) {
 }
 
 HRESULT GraphicItem::SetLineColor(COLORREF color) {
-    m_lineColor = color;
+    if (color != m_lineColor) {
+        m_lineColor = color;
+        changed(true);
+    }
     return S_OK;
 }
 
@@ -142,7 +164,10 @@ HRESULT GraphicItem::GetLineColor(COLORREF *color) {
 }
 
 HRESULT GraphicItem::SetFillColor(COLORREF color) {
-    m_fillColor = color;
+    if (color != m_fillColor) {
+        m_fillColor = color;
+        changed(true);
+    }
     return S_OK;
 }
 
@@ -154,7 +179,10 @@ HRESULT GraphicItem::GetFillColor(COLORREF *color) {
 }
 
 HRESULT GraphicItem::SetID(LONG id) {
-    m_id = id;
+    if (id != m_id) {
+        m_id = id;
+        changed(false);
+    }
     return S_OK;
 }
 
@@ -174,7 +202,10 @@ HRESULT GraphicItem::GetColor(COLORREF *color) {
 }
 
 HRESULT GraphicItem::SetVisible(BOOL visible) {
-    m_visible = visible != 0;
+    if ((visible != 0) != m_visible) {
+        m_visible = visible != 0;
+        changed(true);
+    }
     return S_OK;
 }
 
@@ -185,26 +216,73 @@ HRESULT GraphicItem::GetVisible(BOOL *visible) {
     return S_OK;
 }
 
+void GraphicItem::watch(GraphicItemWatcher *watcher) {
+    if (!m_watcher)
+        m_watcher = watcher;
+    else
+        m_moreWatchers.push_back(watcher);
+}
+
+void GraphicItem::unwatch(GraphicItemWatcher *watcher) {
+    if (m_watcher == watcher) {
+        m_watcher = nullptr;
+        if (!m_moreWatchers.empty()) {
+            m_watcher = m_moreWatchers.back();
+            m_moreWatchers.pop_back();
+        }
+        return;
+    }
+    const auto it = std::find(m_moreWatchers.begin(), m_moreWatchers.end(), watcher);
+    if (it != m_moreWatchers.end())
+        m_moreWatchers.erase(it);
+}
+
+void GraphicItem::changed(bool look) {
+    if (m_watcher)
+        m_watcher->itemChanged(this, look);
+    for (std::size_t i = 0; i < m_moreWatchers.size(); ++i)
+        m_moreWatchers[i]->itemChanged(this, look);
+}
+
+std::optional<GraphicItem::Placed> GraphicItem::place(float scale, float hOffset,
+                                                      float vOffset) const {
+    if (!m_visible || !std::isfinite(scale) || !(scale > 0.0f))
+        return std::nullopt;
+    const WindowMapping map(scale, hOffset, vOffset);
+    const auto x1 = map.x(m_x1), y1 = map.y(m_y1);
+    if (!x1 || !y1)
+        return std::nullopt;
+    if (m_kind == ItemCross)
+        return Placed{*x1, *y1, *x1, *y1, map.length(m_size)};
+    const auto x2 = map.x(m_x2), y2 = map.y(m_y2);
+    if (!x2 || !y2)
+        return std::nullopt;
+    return Placed{*x1, *y1, *x2, *y2, 0};
+}
+
+QRect GraphicItem::paintBounds(const QRect &target, float scale, float hOffset,
+                               float vOffset) const {
+    const auto at = place(scale, hOffset, vOffset);
+    if (!at)
+        return {};
+    // A square cap or a mitred corner reaches at most half the pen beyond the outline;
+    // a whole pen and two pixels cover any rounding of the aliased rasteriser. Window
+    // coordinates are clamped to +-1e6 and arms to 1e5, so none of this overflows.
+    const int reach = at->arm + penWidthOf(m_style) + 2;
+    const QRect bounds(QPoint(std::min(at->x1, at->x2) - reach, std::min(at->y1, at->y2) - reach),
+                       QPoint(std::max(at->x1, at->x2) + reach, std::max(at->y1, at->y2) + reach));
+    return bounds & target;
+}
+
 HRESULT GraphicItem::Draw(LONG, QPainter *painter, const QRect &target, float scale, float hOffset,
                           float vOffset, LONG, LONG) {
     if (!painter)
         return E_POINTER;
     if (!painter->isActive())
         return platform::E_FAIL;
-    if (!m_visible || !std::isfinite(scale) || !(scale > 0.0f))
+    const auto at = place(scale, hOffset, vOffset);
+    if (!at)
         return S_OK;
-
-    const WindowMapping map(scale, hOffset, vOffset);
-    const auto x1 = map.x(m_x1), y1 = map.y(m_y1);
-    if (!x1 || !y1)
-        return S_OK;
-    std::optional<int> x2, y2;
-    if (m_kind != ItemCross) {
-        x2 = map.x(m_x2);
-        y2 = map.y(m_y2);
-        if (!x2 || !y2)
-            return S_OK;
-    }
 
     painter->save();
     painter->setClipRect(target);
@@ -219,13 +297,13 @@ HRESULT GraphicItem::Draw(LONG, QPainter *painter, const QRect &target, float sc
 
     switch (m_kind) {
     case ItemLines:
-        painter->drawLine(*x1, *y1, *x2, *y2);
+        painter->drawLine(at->x1, at->y1, at->x2, at->y2);
         break;
     case ItemBox:
     case ItemCircle: {
         // The outline passes through both corner pixels.
-        const int left = std::min(*x1, *x2), right = std::max(*x1, *x2);
-        const int top = std::min(*y1, *y2), bottom = std::max(*y1, *y2);
+        const int left = std::min(at->x1, at->x2), right = std::max(at->x1, at->x2);
+        const int top = std::min(at->y1, at->y2), bottom = std::max(at->y1, at->y2);
         const QRect outline(left, top, right - left, bottom - top);
         if (m_kind == ItemBox)
             painter->drawRect(outline);
@@ -233,12 +311,10 @@ HRESULT GraphicItem::Draw(LONG, QPainter *painter, const QRect &target, float sc
             painter->drawEllipse(outline);
         break;
     }
-    case ItemCross: {
-        const int arm = map.length(m_size);
-        painter->drawLine(*x1 - arm, *y1, *x1 + arm, *y1);
-        painter->drawLine(*x1, *y1 - arm, *x1, *y1 + arm);
+    case ItemCross:
+        painter->drawLine(at->x1 - at->arm, at->y1, at->x1 + at->arm, at->y1);
+        painter->drawLine(at->x1, at->y1 - at->arm, at->x1, at->y1 + at->arm);
         break;
-    }
     default:
         break;
     }

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 
 using namespace datalib;
@@ -242,4 +243,27 @@ TEST_F(GraphicItemsTest, DrawingWithoutAPainterFails) {
     QImage image(4, 4, QImage::Format_RGB32);
     QPainter inactive;
     EXPECT_EQ(items->Draw(0, &inactive, QRect(0, 0, 4, 4), 1.0f, 0, 0, 1, 1), platform::E_FAIL);
+}
+
+// The collection keeps the numbers of its items to itself; a number given to the item
+// directly must count all the same, however many items are renumbered between two calls.
+TEST_F(GraphicItemsTest, NumbersGivenToTheItemsThemselvesCount) {
+    std::vector<ComPtr<TalvorGraphicItem>> held;
+    for (LONG i = 0; i < 3000; ++i)
+        held.push_back(add(i % 3 == 0 ? 2 : 6, 1000 + i % 10));
+    held[5]->SetID(42);
+    held[2999]->SetID(42);
+    ASSERT_EQ(items->Show(42, 0), S_OK);
+    EXPECT_EQ(visible(held[5]) + visible(held[2999]) + visible(held[15]), 1);
+    ASSERT_EQ(items->Remove(42), S_OK);
+    EXPECT_EQ(numbers()[5], 1006);
+
+    for (std::size_t i = 0; i < held.size(); i += 2)
+        held[i]->SetID(7);
+    ASSERT_EQ(items->Remove(7), S_OK);
+    const auto now = numbers();
+    EXPECT_EQ(now.size(), 1498u);
+    EXPECT_EQ(std::count(now.begin(), now.end(), 1004), 0); // all were at even places
+    EXPECT_EQ(std::count(now.begin(), now.end(), 1005), 299);
+    EXPECT_EQ(now.front(), 1001);
 }
