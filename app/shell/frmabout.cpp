@@ -1,6 +1,6 @@
 #include "app/shell/frmabout.h"
 
-#include "app/shell/resources.h"
+#include "app/common/resources.h"
 #include "platform/library.h"
 #include "platform/sysinfo.h"
 
@@ -13,6 +13,8 @@
 #include <QVBoxLayout>
 
 namespace shell {
+
+using namespace common;
 
 namespace {
 

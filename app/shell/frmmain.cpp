@@ -2,32 +2,38 @@
 
 #include "app/shell/framescrollbar.h"
 
-#include "app/shell/appstate.h"
+#include "app/common/appstate.h"
+#include "app/common/resources.h"
+#include "app/common/settings.h"
+#include "app/markers/markercontroller.h"
 #include "app/shell/frmabout.h"
 #include "app/shell/frmoptions.h"
 #include "app/shell/helpwindow.h"
-#include "app/shell/resources.h"
-#include "app/shell/settings.h"
 #include "app/shell/translateform.h"
 #include "app/video/videocontroller.h"
 #include "control/cvviewctrl.h"
 #include "platform/ui/dialogs.h"
 
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCursor>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTextEdit>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -40,6 +46,8 @@ static void initIconResources() {
 }
 
 namespace shell {
+
+using namespace common;
 
 namespace {
 
@@ -82,6 +90,27 @@ void separator(QMenu *menu, const char *name) {
 
 } // namespace
 
+// Sees every key press of the application before its receiver, so that the video keys work
+// wherever the focus is in the main window (the marker table would take Left, Right and
+// Space for itself, a focused button Space).
+class VideoKeyFilter : public QObject {
+public:
+    explicit VideoKeyFilter(frmMain *window) : QObject(window), m_window(window) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+            return false;
+        const auto *widget = static_cast<QWidget *>(watched);
+        if (widget->window() != m_window)
+            return false;
+        return m_window->videoKey(static_cast<QKeyEvent *>(event), widget);
+    }
+
+private:
+    frmMain *m_window;
+};
+
 frmMain::frmMain(std::function<LONG()> versionQuery, QWidget *parent) : QMainWindow(parent) {
     initIconResources();
     setObjectName(QStringLiteral("frmMain"));
@@ -108,13 +137,19 @@ frmMain::frmMain(std::function<LONG()> versionQuery, QWidget *parent) : QMainWin
     // The load sequence may open a sequence from the command line, so the video part
     // must exist before it runs.
     m_video = std::make_unique<video::VideoController>(*this, appState());
+    m_markers = std::make_unique<markers::MarkerController>(*this, appState(), m_objects);
+    wireMarkers();
+    m_keyFilter = new VideoKeyFilter(this);
+    qApp->installEventFilter(m_keyFilter);
     MainWindowLoader loader(*this);
     if (versionQuery)
         loader.setVersionQuery(std::move(versionQuery));
     loader.load(m_objects);
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() {
+    qApp->removeEventFilter(m_keyFilter);
+}
 
 QIcon frmMain::imlIcons(int index) {
     initIconResources();
@@ -200,9 +235,9 @@ void frmMain::buildMenus() {
     mnuPopUpListDelMarker = entry(mnuPopUpListView, "mnuPopUpListDelMarker", 1524);
     mnuPopUpListDelAllMarker = entry(mnuPopUpListView, "mnuPopUpListDelAllMarker", 1525);
 
-    // Projects, export and import are entries only until their work is built.
-    for (QAction *later :
-         {mnuFileOpen, mnuFileSaveAs, mnuFileExportXLS, mnuFileExportTXT, mnuFileImportCIH})
+    // Projects, the spreadsheet export and the import are entries only until their work is
+    // built.
+    for (QAction *later : {mnuFileOpen, mnuFileSaveAs, mnuFileExportXLS, mnuFileImportCIH})
         later->setEnabled(false);
 
     connect(mnuFile, &QMenu::aboutToShow, this, &frmMain::mnuFileClick);
@@ -242,6 +277,7 @@ void frmMain::buildMenus() {
     connect(mnuPopUpListNewMarker, &QAction::triggered, this, &frmMain::mnuPopUpListNewMarkerClick);
     connect(mnuPopUpListLocalTrackSettings, &QAction::triggered, this,
             &frmMain::mnuPopUpListLocalTrackSettingsClick);
+    // Qt has toggled these marks when `triggered` arrives; the commands take the new state.
     connect(mnuPopUpListChkPathAll, &QAction::triggered, this,
             &frmMain::mnuPopUpListChkPathAllClick);
     connect(mnuPopUpListChkPathMarker, &QAction::triggered, this,
@@ -362,7 +398,7 @@ void frmMain::buildSurface() {
     lupe.setColor(QPalette::Window, lupe.color(QPalette::Base));
     imgLupe->setPalette(lupe);
 
-    lvwPoints = new QTreeWidget(fraRight);
+    lvwPoints = new MarkerTableWidget(fraRight);
     lvwPoints->setObjectName(QStringLiteral("lvwPoints"));
     lvwPoints->setRootIsDecorated(false);
     lvwPoints->setUniformRowHeights(true);
@@ -371,16 +407,30 @@ void frmMain::buildSurface() {
     lvwPoints->setSelectionBehavior(QAbstractItemView::SelectRows);
     lvwPoints->setColumnCount(0);
     lvwPoints->header()->setStretchLastSection(false);
-    lvwPoints->setContextMenuPolicy(Qt::CustomContextMenu);
+    // The table's popup follows its mouse release (see eventFilter), not Qt's context menu.
+    lvwPoints->setContextMenuPolicy(Qt::NoContextMenu);
+    lvwPoints->viewport()->installEventFilter(this);
+}
 
-    connect(lvwPoints, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
-        mnuPopUpListView->popup(lvwPoints->viewport()->mapToGlobal(at));
-    });
+void frmMain::wireMarkers() {
+    markers::MarkerMouse &mouse = m_markers->mouse;
     connect(qvxVideo, &quivex::CVViewCtrl::SpecialMouseDown, this,
-            [this](LONG flags, LONG, LONG, double, double) {
-                if (flags & quivex::MK_RBUTTON)
-                    mnuPopupQvxview->popup(QCursor::pos());
+            [&mouse](LONG keys, LONG x, LONG y, double fx, double fy) {
+                mouse.SpecialMouseDown(keys, x, y, fx, fy);
             });
+    connect(qvxVideo, &quivex::CVViewCtrl::SpecialMouseMove, this,
+            [&mouse](LONG keys, LONG x, LONG y, double fx, double fy) {
+                mouse.SpecialMouseMove(keys, x, y, fx, fy);
+            });
+    connect(qvxVideo, &quivex::CVViewCtrl::SpecialMouseUp, this,
+            [&mouse](LONG keys, LONG x, LONG y, double fx, double fy) {
+                mouse.SpecialMouseUp(keys, x, y, fx, fy);
+            });
+    connect(lvwPoints, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *item) {
+        const int row = lvwPoints->indexOfTopLevelItem(item);
+        if (row >= 0)
+            m_markers->mouse.tableItemClick(row);
+    });
 }
 
 void frmMain::buildStatusBar() {
@@ -434,6 +484,8 @@ void frmMain::LayoutMainWindow() {
     imgLupe->setGeometry(l.imgLupe);
     lvwPoints->setGeometry(l.lvwPoints);
     setMarkerColumnWidths();
+    if (m_markers)
+        m_markers->table.paintRowBands();
 }
 
 void frmMain::setMarkerColumnWidths() {
@@ -458,6 +510,15 @@ void frmMain::resizeEvent(QResizeEvent *event) {
 bool frmMain::eventFilter(QObject *watched, QEvent *event) {
     if (watched == m_client && event->type() == QEvent::Resize)
         LayoutMainWindow();
+    if (m_markers && lvwPoints && watched == lvwPoints->viewport() &&
+        event->type() == QEvent::MouseButtonRelease) {
+        const auto *release = static_cast<QMouseEvent *>(event);
+        const LONG button = release->button() == Qt::RightButton  ? markers::kRight
+                            : release->button() == Qt::LeftButton ? markers::kLeft
+                                                                  : 0;
+        const bool overRow = lvwPoints->itemAt(release->position().toPoint()) != nullptr;
+        m_markers->mouse.tableMouseUp(button, overRow);
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -534,15 +595,17 @@ void frmMain::mnuFileClick() {
     mnuFileExport->setEnabled(lvwPoints->topLevelItemCount() > 0);
 }
 
+void frmMain::mnuFileExportTXTClick() {
+    m_markers->textExport.exportWithDialog();
+}
+
 void frmMain::mnuEditCopyClick() {
     qvxVideo->Copy();
 }
 
 void frmMain::mnuEditTrackingSettingsClick() {
-    if (!m_objects.patternMatcher)
-        m_objects.patternMatcher = createPatternMatcher(appState().UiLcid);
-    if (m_objects.patternMatcher)
-        m_objects.patternMatcher->Settings();
+    if (engines::IPatternMatcher *matcher = m_markers->patternMatcher())
+        matcher->Settings();
 }
 
 void frmMain::mnuEditOptionsClick() {
@@ -594,13 +657,14 @@ void frmMain::OnFrameChanged() {
 void frmMain::UpdateStatusBar() {
     m_video->playback.UpdateStatusBar();
 }
-void frmMain::UpdateFrameMarkers() {}
+void frmMain::UpdateFrameMarkers() {
+    m_markers->pass.UpdateFrameMarkers();
+}
 SaveOutcome frmMain::saveProjectAs() {
     return SaveOutcome::Unavailable;
 }
 void frmMain::mnuFileOpenClick() {}
 void frmMain::mnuFileExportXLSClick() {}
-void frmMain::mnuFileExportTXTClick() {}
 void frmMain::mnuFileImportCIHClick() {}
 void frmMain::mnuPopUpSNewMarkerClick() {}
 void frmMain::mnuPopupSInfoClick() {
@@ -618,10 +682,16 @@ void frmMain::rotateVideo(int rotation) {
 }
 void frmMain::mnuPopUpListNewMarkerClick() {}
 void frmMain::mnuPopUpListLocalTrackSettingsClick() {}
-void frmMain::mnuPopUpListChkPathAllClick() {}
-void frmMain::mnuPopUpListChkPathMarkerClick() {}
+void frmMain::mnuPopUpListChkPathAllClick() {
+    m_markers->commands.ShowAllPaths(mnuPopUpListChkPathAll->isChecked());
+}
+void frmMain::mnuPopUpListChkPathMarkerClick() {
+    m_markers->commands.ShowPathForMarker(mnuPopUpListChkPathMarker->isChecked());
+}
 void frmMain::mnuPopUpListChkManualClick() {}
-void frmMain::mnuPopUpListColorClick() {}
+void frmMain::mnuPopUpListColorClick() {
+    m_markers->commands.ChooseColor();
+}
 void frmMain::mnuPopupListDiscardAutotrackedClick() {}
 void frmMain::mnuPopUpListDelMarkerClick() {}
 void frmMain::mnuPopUpListDelAllMarkerClick() {}
@@ -715,15 +785,8 @@ void frmMain::setPointer(Qt::CursorShape shape) {
 void frmMain::processEvents() {
     QApplication::processEvents();
 }
-// The marker part of the reset. Taking each marker out of its tracking engine belongs to
-// the marker work; no marker can exist before it.
 void frmMain::discardMarkers() {
-    for (const auto &data : m_objects.dataSets)
-        if (data)
-            data->Clear();
-    lvwPoints->clear();
-    if (m_objects.graphicItems)
-        m_objects.graphicItems->Clear();
+    m_markers->discardMarkers();
 }
 // While a long file is indexed the window stays responsive behind a modal progress box;
 // its Cancel abandons the open.
@@ -747,10 +810,150 @@ void frmMain::endLongOperation() {
     m_progress = nullptr;
 }
 
+// --- MarkersHost -------------------------------------------------------------------------
+
+namespace {
+// The row's tag lives in the first column's data, as text.
+constexpr int kTagRole = Qt::UserRole;
+} // namespace
+
+QTreeWidgetItem *frmMain::rowItem(int row) const {
+    return lvwPoints->topLevelItem(row);
+}
+int frmMain::rowCount() {
+    return lvwPoints->topLevelItemCount();
+}
+int frmMain::addRow(const QString &text, markers::MarkerIcon icon) {
+    auto *item = new QTreeWidgetItem(lvwPoints, QStringList{text});
+    item->setIcon(0, imlIcons(static_cast<int>(icon)));
+    return lvwPoints->indexOfTopLevelItem(item);
+}
+void frmMain::removeRow(int row) {
+    delete lvwPoints->takeTopLevelItem(row);
+}
+void frmMain::clearRows() {
+    lvwPoints->clear();
+}
+QString frmMain::rowText(int row) {
+    const QTreeWidgetItem *item = rowItem(row);
+    return item ? item->text(0) : QString();
+}
+void frmMain::setRowText(int row, const QString &text) {
+    if (QTreeWidgetItem *item = rowItem(row))
+        item->setText(0, text);
+}
+void frmMain::setRowIcon(int row, markers::MarkerIcon icon) {
+    if (QTreeWidgetItem *item = rowItem(row))
+        item->setIcon(0, imlIcons(static_cast<int>(icon)));
+}
+QString frmMain::rowTag(int row) {
+    const QTreeWidgetItem *item = rowItem(row);
+    return item ? item->data(0, kTagRole).toString() : QString();
+}
+void frmMain::setRowTag(int row, const QString &tag) {
+    if (QTreeWidgetItem *item = rowItem(row); item && item->data(0, kTagRole).toString() != tag)
+        item->setData(0, kTagRole, tag);
+}
+QString frmMain::cellText(int row, markers::Column column) {
+    const QTreeWidgetItem *item = rowItem(row);
+    return item ? item->text(static_cast<int>(column)) : QString();
+}
+void frmMain::setCellText(int row, markers::Column column, const QString &text) {
+    // Unchanged texts are left alone: every set repaints the row, and a pass rewrites all.
+    if (QTreeWidgetItem *item = rowItem(row); item && item->text(int(column)) != text)
+        item->setText(static_cast<int>(column), text);
+}
+int frmMain::selectedRow() {
+    const QList<QTreeWidgetItem *> selected = lvwPoints->selectedItems();
+    return selected.isEmpty() ? -1 : lvwPoints->indexOfTopLevelItem(selected.front());
+}
+void frmMain::selectRow(int row) {
+    if (QTreeWidgetItem *item = rowItem(row)) {
+        lvwPoints->clearSelection();
+        lvwPoints->setCurrentItem(item);
+        item->setSelected(true);
+    }
+}
+void frmMain::clearSelection() {
+    lvwPoints->clearSelection();
+}
+void frmMain::setRowBands(const std::vector<QColor> &bands) {
+    lvwPoints->setRowBands(bands);
+}
+void frmMain::autoSizeColumns() {
+    for (int c = 0; c < lvwPoints->columnCount(); ++c)
+        lvwPoints->resizeColumnToContents(c);
+}
+void frmMain::showMagnifier(const platform::ComPtr<platform::IPicture> &picture) {
+    if (!picture) {
+        imgLupe->clear();
+        return;
+    }
+    const platform::ImageView v = picture->image();
+    if (v.empty() || v.format != platform::PixelFormat::Bgra32) {
+        imgLupe->clear();
+        return;
+    }
+    imgLupe->setPixmap(QPixmap::fromImage(
+        QImage(v.data, v.width, v.height, v.stride, QImage::Format_RGB32).copy()));
+}
+void frmMain::showPopup(markers::Popup popup) {
+    QMenu *menu = popup == markers::Popup::Video ? mnuPopupQvxview : mnuPopUpListView;
+    menu->popup(QCursor::pos());
+}
+QAction *frmMain::tableEntry(markers::TableEntry entry) const {
+    switch (entry) {
+    case markers::TableEntry::ShowAllPaths:
+        return mnuPopUpListChkPathAll;
+    case markers::TableEntry::ShowPathForMarker:
+        return mnuPopUpListChkPathMarker;
+    case markers::TableEntry::TrackManually:
+        return mnuPopUpListChkManual;
+    }
+    return nullptr;
+}
+void frmMain::setTableEntryChecked(markers::TableEntry entry, bool checked) {
+    if (QAction *action = tableEntry(entry))
+        action->setChecked(checked);
+}
+void frmMain::setTableEntryEnabled(markers::TableEntry entry, bool enabled) {
+    if (QAction *action = tableEntry(entry))
+        action->setEnabled(enabled);
+}
+
 void frmMain::keyPressEvent(QKeyEvent *event) {
     m_video->playback.keyDown(event->modifiers().testFlag(Qt::ShiftModifier));
-    if (!m_video->playback.navigationKey(event->key()))
+    if (!videoKey(event, this))
         QMainWindow::keyPressEvent(event);
+}
+
+namespace {
+bool editsText(const QWidget *w) {
+    if (qobject_cast<const QLineEdit *>(w) || qobject_cast<const QTextEdit *>(w) ||
+        qobject_cast<const QPlainTextEdit *>(w) || qobject_cast<const QAbstractSpinBox *>(w))
+        return true;
+    const auto *combo = qobject_cast<const QComboBox *>(w);
+    return combo && combo->isEditable();
+}
+} // namespace
+
+bool frmMain::videoKey(QKeyEvent *event, const QWidget *receiver) {
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_Space:
+        break;
+    default:
+        return false;
+    }
+    // Keys with Ctrl or Alt are someone else's; so are keys for a text being edited.
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    if (editsText(receiver) || editsText(QApplication::focusWidget()))
+        return false;
+    return m_video->playback.navigationKey(event->key());
 }
 void frmMain::keyReleaseEvent(QKeyEvent *event) {
     m_video->playback.keyUp();

@@ -3,7 +3,9 @@
 // the tracking engines, the overlay item collection and the five marker data sets.
 #pragma once
 
+#include "app/markers/markershost.h"
 #include "app/shell/layout.h"
+#include "app/shell/markertablewidget.h"
 #include "app/shell/startup.h"
 #include "app/video/videohost.h"
 
@@ -23,6 +25,7 @@ class QStatusBar;
 class QToolBar;
 class QToolButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace quivex {
 class CVViewCtrl;
@@ -32,12 +35,21 @@ namespace video {
 class VideoController;
 }
 
+namespace markers {
+class MarkerController;
+}
+
 namespace shell {
 
 // What a project save came to; a cancelled save keeps the window open on closing.
 enum class SaveOutcome { Saved, Cancelled, Unavailable };
 
-class frmMain : public QMainWindow, public MainWindowHost, public video::VideoHost {
+class VideoKeyFilter;
+
+class frmMain : public QMainWindow,
+                public MainWindowHost,
+                public video::VideoHost,
+                public markers::MarkersHost {
 public:
     // Builds the window and runs the load sequence. `versionQuery` replaces the graphics
     // version check (tests); empty asks the kernel.
@@ -100,7 +112,7 @@ public:
     QGroupBox *fraVideo = nullptr;
     QGroupBox *fraRight = nullptr;
     QLabel *imgLupe = nullptr;
-    QTreeWidget *lvwPoints = nullptr;
+    MarkerTableWidget *lvwPoints = nullptr;
     QToolBar *tbToolbar = nullptr;
     QScrollBar *hscScroll = nullptr;
     QToolButton *btnBack = nullptr;
@@ -161,7 +173,7 @@ public:
     // The client area below the menu bar, whose size the layout rule works from.
     QWidget *clientArea() const { return m_client; }
 
-    MainWindowObjects &objects() { return m_objects; }
+    markers::MarkerObjects &objects() { return m_objects; }
 
     // MainWindowHost
     QWidget *form() override { return this; }
@@ -172,11 +184,12 @@ public:
 
     // The video part of the window: loading, navigation, playback, modes and zoom.
     video::VideoController &video() { return *m_video; }
-    // The tracking pass for the current frame; it belongs to the marker work and has
-    // nothing to do while no marker can exist.
+    // The marker part: table, tracking, mouse work, paths and the text export.
+    markers::MarkerController &markerWork() { return *m_markers; }
+    // The tracking pass for the current frame.
     void UpdateFrameMarkers() override;
 
-    // VideoHost
+    // VideoHost and MarkersHost
     quivex::CVViewCtrl &videoView() override { return *qvxVideo; }
     quivex::CVViewCtrl &helperView() override { return *qvxHelper; }
     QWidget *dialogParent() override { return this; }
@@ -202,6 +215,34 @@ public:
     bool longOperationProgress(double fraction) override;
     void endLongOperation() override;
 
+    // MarkersHost
+    int rowCount() override;
+    int addRow(const QString &text, markers::MarkerIcon icon) override;
+    void removeRow(int row) override;
+    void clearRows() override;
+    QString rowText(int row) override;
+    void setRowText(int row, const QString &text) override;
+    void setRowIcon(int row, markers::MarkerIcon icon) override;
+    QString rowTag(int row) override;
+    void setRowTag(int row, const QString &tag) override;
+    QString cellText(int row, markers::Column column) override;
+    void setCellText(int row, markers::Column column, const QString &text) override;
+    int selectedRow() override;
+    void selectRow(int row) override;
+    void clearSelection() override;
+    bool tableInReportView() override { return true; }
+    void setRowBands(const std::vector<QColor> &bands) override;
+    void autoSizeColumns() override;
+    void showMagnifier(const platform::ComPtr<platform::IPicture> &picture) override;
+    void showPopup(markers::Popup popup) override;
+    void setTableEntryChecked(markers::TableEntry entry, bool checked) override;
+    void setTableEntryEnabled(markers::TableEntry entry, bool enabled) override;
+
+    // Left, Right, Home, End and Space act on the video wherever the focus is in the window,
+    // except in a text being edited; true when the key was used. `receiver` is the widget
+    // the key was sent to.
+    bool videoKey(QKeyEvent *event, const QWidget *receiver);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
@@ -214,6 +255,9 @@ private:
     void buildToolbar();
     void buildSurface();
     void buildStatusBar();
+    void wireMarkers();
+    QTreeWidgetItem *rowItem(int row) const;
+    QAction *tableEntry(markers::TableEntry entry) const;
     void applyMinimumSize();
     void setMarkerColumnWidths();
 
@@ -222,8 +266,10 @@ private:
     std::map<QString, QAction *> m_buttons;
     std::map<QString, QLabel *> m_panels;
     std::map<const QLabel *, qsizetype> m_panelLongestText; // the longest text measured so far
-    MainWindowObjects m_objects;
+    markers::MarkerObjects m_objects;
     std::unique_ptr<video::VideoController> m_video;
+    std::unique_ptr<markers::MarkerController> m_markers;
+    VideoKeyFilter *m_keyFilter = nullptr;
     QProgressDialog *m_progress = nullptr; // while a long open indexes
     QAction *popupEntry(const QString &name) const;
     bool m_closing = false;

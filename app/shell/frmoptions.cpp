@@ -1,8 +1,8 @@
 #include "app/shell/frmoptions.h"
 
-#include "app/shell/appstate.h"
-#include "app/shell/resources.h"
-#include "app/shell/settings.h"
+#include "app/common/appstate.h"
+#include "app/common/resources.h"
+#include "app/common/settings.h"
 #include "app/shell/translateform.h"
 #include "platform/ui/dialogs.h"
 
@@ -21,6 +21,8 @@
 #include <QVBoxLayout>
 
 namespace shell {
+
+using namespace common;
 
 namespace {
 
@@ -286,9 +288,6 @@ void frmOptions::btnOK_Click() {
     AppState &s = appState();
     OrvaneSettings &o = s.settings;
     TraceSettings &t = s.trace;
-    const QString &ini = s.IniFile;
-    const QString orvane = QLatin1String(kSectionOrvane);
-    const QString trace = QLatin1String(kSectionTrace);
 
     const int language = cboLanguage->currentIndex();
     const bool changed = (s.TextBase == kGermanBase && language != kLanguageGerman) ||
@@ -297,45 +296,28 @@ void frmOptions::btnOK_Click() {
     if (changed)
         seam.messageBox(this, res(1613), productTitle(), platform::ui::Information);
     if (language >= 0 && language <= kLanguageThird)
-        WriteIniValue(orvane, QStringLiteral("LCID"), QLatin1String(kLcidTexts[language]), ini);
+        writeLanguageSetting(s.IniFile, QLatin1String(kLcidTexts[language]));
 
     if (cboVideoMode->currentIndex() >= 0)
         o.DefVideoMode = cboVideoMode->currentIndex();
-    WriteIniValue(orvane, QStringLiteral("DefVideoMode"), o.DefVideoMode, ini);
-
     o.CalibrationMandatory = chkCalibMand->isChecked();
-    WriteIniValue(orvane, QStringLiteral("CalibrationMandatory"), o.CalibrationMandatory ? 1 : 0,
-                  ini);
-    // 5 is the calibration in progress; it is never interrupted from here.
+    // 5 is the state right after a video was opened; the next press decides from there.
     if (s.InteractionState != 5) {
         if (o.CalibrationMandatory && !s.VideoCalibrated)
             s.InteractionState = -1;
         else if (!o.CalibrationMandatory)
             s.InteractionState = 1;
     }
-
-    const struct {
-        QCheckBox *box;
-        bool *setting;
-        const char *key;
-    } switches[] = {{chkLeaveExcelOpen, &o.LeaveExcelOpen, "LeaveExcelOpen"},
-                    {chkDiscardAutotracked, &o.DiscardAutotracked, "DiscardAutotracked"},
-                    {chkAutoShowPath, &o.ShowAutoPath, "ShowAutoPath"},
-                    {chkStopAtDrop, &o.StopAtDrop, "StopAtDrop"},
-                    {chkShowQuitMsg, &o.ShowExitMsg, "ShowExitMsg"}};
-    for (const auto &sw : switches) {
-        *sw.setting = sw.box->isChecked();
-        WriteIniValue(orvane, QLatin1String(sw.key), *sw.setting ? 1 : 0, ini);
-    }
-
+    o.LeaveExcelOpen = chkLeaveExcelOpen->isChecked();
+    o.DiscardAutotracked = chkDiscardAutotracked->isChecked();
+    o.ShowAutoPath = chkAutoShowPath->isChecked();
+    o.StopAtDrop = chkStopAtDrop->isChecked();
+    o.ShowExitMsg = chkShowQuitMsg->isChecked();
     if (cboTrackingMode->currentIndex() == 0)
         o.TrackingMode = kTrackingPatternMatching;
     else if (cboTrackingMode->currentIndex() == 1)
         o.TrackingMode = kTrackingMarkerTracking;
-    WriteIniValue(orvane, QStringLiteral("TrackingMode"), o.TrackingMode, ini);
-
     o.DecDigits = digits;
-    WriteIniValue(orvane, QStringLiteral("DecDigits"), o.DecDigits, ini);
 
     if (cboItem->currentIndex() >= 0)
         t.Item = kItemValues[cboItem->currentIndex()];
@@ -345,12 +327,7 @@ void frmOptions::btnOK_Click() {
     t.Color = m_color;
     t.BackColor = m_backColor;
     t.Filled = chkFilled->isChecked();
-    WriteIniValue(trace, QStringLiteral("Item"), t.Item, ini);
-    WriteIniValue(trace, QStringLiteral("Size"), t.Size, ini);
-    WriteIniValue(trace, QStringLiteral("LineWidth"), t.LineWidth, ini);
-    WriteIniValue(trace, QStringLiteral("Color"), t.Color, ini);
-    WriteIniValue(trace, QStringLiteral("BackColor"), t.BackColor, ini);
-    WriteIniValue(trace, QStringLiteral("Filled"), t.Filled ? 1 : 0, ini);
+    writeAllSettings(s.IniFile, o, t);
 
     hide();
     accept();

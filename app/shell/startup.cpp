@@ -1,7 +1,7 @@
 #include "app/shell/startup.h"
 
-#include "app/shell/resources.h"
-#include "app/shell/settings.h"
+#include "app/common/resources.h"
+#include "app/common/settings.h"
 #include "app/shell/translateform.h"
 #include "components/datalib/datalib.h"
 #include "platform/classes.h"
@@ -18,6 +18,8 @@
 #include <cmath>
 
 namespace shell {
+
+using namespace common;
 
 namespace {
 
@@ -183,29 +185,6 @@ LONG directXVersion() {
     return version;
 }
 
-LONG typeTag(const char (&code)[5]) {
-    platform::ULONG tag = 0;
-    for (int i = 3; i >= 0; --i)
-        tag = (tag << 8) | static_cast<unsigned char>(code[i]);
-    return static_cast<LONG>(tag);
-}
-
-platform::ComPtr<engines::IPatternMatcher> createPatternMatcher(LCID lcid) {
-    engines::registerClasses();
-    auto engine = platform::createInstance<engines::IPatternMatcher>(engines::CLSID_PatternMatcher);
-    if (engine)
-        engine->Init(engines::kInteractive, lcid);
-    return engine;
-}
-
-platform::ComPtr<engines::IMarkerTracker> createMarkerTracker(LCID lcid) {
-    engines::registerClasses();
-    auto engine = platform::createInstance<engines::IMarkerTracker>(engines::CLSID_MarkerTracker);
-    if (engine)
-        engine->Init(engines::kInteractive, lcid);
-    return engine;
-}
-
 MainWindowHost::~MainWindowHost() = default;
 
 MainWindowLoader::MainWindowLoader(MainWindowHost &host)
@@ -215,7 +194,7 @@ void MainWindowLoader::setVersionQuery(std::function<LONG()> query) {
     m_versionQuery = query ? std::move(query) : std::function<LONG()>(&directXVersion);
 }
 
-void MainWindowLoader::load(MainWindowObjects &objects) {
+void MainWindowLoader::load(markers::MarkerObjects &objects) {
     AppState &s = appState();
     QWidget *form = m_host.form();
 
@@ -236,38 +215,15 @@ void MainWindowLoader::load(MainWindowObjects &objects) {
                                            platform::ui::Exclamation);
     }
 
-    objects.patternMatcher = createPatternMatcher(s.UiLcid);
-    objects.markerTracker = createMarkerTracker(s.UiLcid);
+    objects.patternMatcher = markers::createPatternMatcher(s.UiLcid);
+    objects.markerTracker = markers::createMarkerTracker(s.UiLcid);
 
     readAllSettings(s.IniFile, s.settings, s.trace);
 
-    datalib::registerClasses();
-    objects.graphicItems =
-        platform::createInstance<datalib::TalvorGraphicItems>(datalib::CLSID_GraphicItems);
+    objects.graphicItems = markers::createGraphicItems();
     m_host.setGraphicItems(objects.graphicItems ? objects.graphicItems.query<platform::IUnknown>()
                                                 : platform::ComPtr<platform::IUnknown>());
-    struct DataSetSpec {
-        const char *name;
-        const char (&code)[5];
-        LONG components;
-    };
-    static const DataSetSpec kDataSets[5] = {{"Rohdaten", "RAW ", 2},
-                                             {"Rotation", "PMRO", 1},
-                                             {"Restdaten", "PMD0", 3},
-                                             {"Restdaten", "PMD1", 3},
-                                             {"Restdaten", "PMD2", 1}};
-    auto factory = platform::createInstance<datalib::TalvorDataFactory>(datalib::CLSID_DataFactory);
-    for (std::size_t i = 0; i < objects.dataSets.size(); ++i) {
-        objects.dataSets[i] = nullptr;
-        datalib::TalvorDatas *raw = nullptr;
-        if (!factory || platform::failed(factory->CreateDatas(-1, &raw)) || !raw)
-            continue;
-        auto datas = platform::ComPtr<datalib::TalvorDatas>::attach(raw);
-        datas->SetName(kDataSets[i].name);
-        datas->SetTypeTag(typeTag(kDataSets[i].code));
-        datas->SetComponentCount(kDataSets[i].components);
-        objects.dataSets[i] = datas;
-    }
+    markers::createDataSets(objects);
 
     m_host.setOverlayDefaults();
 

@@ -3,9 +3,8 @@
 // MainWindowLoader::load from its constructor through the MainWindowHost it implements.
 #pragma once
 
-#include "app/shell/appstate.h"
-#include "components/datalib/interfaces.h"
-#include "components/engines/engines.h"
+#include "app/common/appstate.h"
+#include "app/markers/markerobjects.h"
 #include "platform/com.h"
 #include "platform/wintypes.h"
 
@@ -86,28 +85,6 @@ std::array<int, 4> markerColumnWidths(int tableWidth);
 // loaded by name; 0 when the library or the answer is missing.
 platform::LONG directXVersion();
 
-// What the main window owns for its lifetime and the loader creates.
-struct MainWindowObjects {
-    platform::ComPtr<engines::IPatternMatcher> patternMatcher;
-    platform::ComPtr<engines::IMarkerTracker> markerTracker;
-    platform::ComPtr<datalib::TalvorGraphicItems> graphicItems;
-    // "Rohdaten" RAW, "Rotation" PMRO, "Restdaten" PMD0, PMD1, PMD2.
-    std::array<platform::ComPtr<datalib::TalvorDatas>, 5> dataSets;
-};
-
-inline constexpr int kDataSetRaw = 0;
-inline constexpr int kDataSetRotation = 1;
-inline constexpr int kDataSetState0 = 2;
-inline constexpr int kDataSetState1 = 3;
-inline constexpr int kDataSetState2 = 4;
-
-// Four characters as a 32-bit tag, the first in the lowest byte ("RAW " = 0x20574152).
-platform::LONG typeTag(const char (&code)[5]);
-
-// Engines are made on demand too: any later use that finds one missing creates it.
-platform::ComPtr<engines::IPatternMatcher> createPatternMatcher(platform::LCID lcid);
-platform::ComPtr<engines::IMarkerTracker> createMarkerTracker(platform::LCID lcid);
-
 // The part of the main window the load sequence talks to.
 class MainWindowHost {
 public:
@@ -129,7 +106,7 @@ public:
     explicit MainWindowLoader(MainWindowHost &host);
     // Replaces the graphics version query (tests).
     void setVersionQuery(std::function<platform::LONG()> query);
-    void load(MainWindowObjects &objects);
+    void load(markers::MarkerObjects &objects);
 
 private:
     MainWindowHost &m_host;

@@ -1,7 +1,7 @@
 #include "app/shell/translateform.h"
 
-#include "app/shell/resources.h"
-#include "app/shell/settings.h"
+#include "app/common/resources.h"
+#include "app/common/settings.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -18,6 +18,8 @@
 #include <optional>
 
 namespace shell {
+
+using namespace common;
 
 namespace {
 

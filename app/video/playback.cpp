@@ -1,8 +1,8 @@
 #include "app/video/playback.h"
 
-#include "app/shell/resources.h"
-#include "app/shell/settings.h"
-#include "app/video/videotext.h"
+#include "app/common/numbertext.h"
+#include "app/common/resources.h"
+#include "app/common/settings.h"
 #include "control/cvviewctrl.h"
 
 #include <algorithm>
@@ -16,14 +16,18 @@ const QString kLoopEntry = QStringLiteral("mnuPopupSLoop");
 constexpr int kMaxDecimals = 30;
 } // namespace
 
-Playback::Playback(VideoHost &host, shell::AppState &state)
-    : m_host(host), m_state(state), m_separator(userSeparator()) {}
+Playback::Playback(VideoHost &host, common::AppState &state)
+    : m_host(host), m_state(state), m_separator(common::userSeparator()) {}
 
 Playback::~Playback() = default;
 
 void Playback::OnFrameChanged() {
-    m_host.videoView().SetAVIFrame(m_host.scrollValue());
-    m_host.UpdateFrameMarkers();
+    {
+        // The new frame is painted once, with the markers the tracking pass put over it.
+        const quivex::CVViewCtrl::RepaintHold hold(m_host.videoView());
+        m_host.videoView().SetAVIFrame(m_host.scrollValue());
+        m_host.UpdateFrameMarkers();
+    }
     UpdateStatusBar();
 }
 
@@ -101,15 +105,15 @@ void Playback::UpdateStatusBar() {
     quivex::CVViewCtrl &view = m_host.videoView();
     const float rate = view.AVIFrameRate();
     const float time = rate > 0.0f ? static_cast<float>(view.AVIFrame()) / rate : 0.0f;
-    m_host.setStatusPanelText(QStringLiteral("Zoom"), shell::res(1013) +
+    m_host.setStatusPanelText(QStringLiteral("Zoom"), common::res(m_state, 1013) +
                                                           QString::number(view.Zoom()) +
                                                           QStringLiteral("%"));
     const int digits = std::clamp(m_state.settings.DecDigits, 0, kMaxDecimals);
-    const int decimals = maskDecimals(shell::DecimalMask(digits));
-    m_host.setStatusPanelText(QStringLiteral("Info"),
-                              shell::res(1011) + QString::number(view.AVIFrame()) +
-                                  shell::res(1012) + formatFixed(time, decimals, m_separator) +
-                                  shell::res(1008));
+    const int decimals = common::maskDecimals(common::DecimalMask(digits));
+    m_host.setStatusPanelText(
+        QStringLiteral("Info"),
+        common::res(m_state, 1011) + QString::number(view.AVIFrame()) + common::res(m_state, 1012) +
+            common::formatFixed(time, decimals, m_separator) + common::res(m_state, 1008));
 }
 
 void Playback::SetupFrameScrollBar(int count) {

@@ -3,7 +3,7 @@
 // that advances the scroll bar one frame per pass, serving the message loop in between.
 #pragma once
 
-#include "app/shell/appstate.h"
+#include "app/common/appstate.h"
 #include "app/video/videohost.h"
 
 #include <memory>
@@ -17,7 +17,7 @@ inline constexpr int kStopImage = 11;
 
 class Playback {
 public:
-    Playback(VideoHost &host, shell::AppState &state);
+    Playback(VideoHost &host, common::AppState &state);
     ~Playback();
 
     // Runs for the scroll bar's change and scroll notifications.
@@ -49,7 +49,7 @@ private:
     void stepTo(int value);
 
     VideoHost &m_host;
-    shell::AppState &m_state;
+    common::AppState &m_state;
     QString m_separator;
     // Lets a play loop notice that its Playback went away while events were served.
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);

@@ -10,7 +10,7 @@ namespace video {
 
 class VideoController {
 public:
-    VideoController(VideoHost &host, shell::AppState &state)
+    VideoController(VideoHost &host, common::AppState &state)
         : playback(host, state), modes(host, state, playback),
           loader(host, state, playback, modes) {}
 

@@ -1,9 +1,9 @@
 #include "app/video/videoloader.h"
 
-#include "app/shell/resources.h"
+#include "app/common/numbertext.h"
+#include "app/common/resources.h"
 #include "app/video/indexpass.h"
 #include "app/video/sequencepattern.h"
-#include "app/video/videotext.h"
 #include "control/cvviewctrl.h"
 #include "platform/ui/dialogs.h"
 
@@ -13,7 +13,7 @@ namespace {
 const char *const kZoomKeys[] = {"Plus10", "Minus10", "To100", "FitView"};
 } // namespace
 
-VideoLoader::VideoLoader(VideoHost &host, shell::AppState &state, Playback &playback,
+VideoLoader::VideoLoader(VideoHost &host, common::AppState &state, Playback &playback,
                          VideoModes &modes)
     : m_host(host), m_state(state), m_playback(playback), m_modes(modes) {}
 
@@ -25,8 +25,8 @@ void VideoLoader::LoadVideo(bool showDialog, int mode, float frameRate, int file
     m_state.VideoOpening = true;
     if (showDialog) {
         platform::ui::FileDialogRequest request;
-        request.title = shell::res(1001);
-        request.filter = shell::res(1002);
+        request.title = common::res(m_state, 1001);
+        request.filter = common::res(m_state, 1002);
         request.mustExist = true;
         const std::optional<QString> chosen =
             platform::ui::dialogs().openFile(m_host.dialogParent(), request);
@@ -40,7 +40,7 @@ void VideoLoader::LoadVideo(bool showDialog, int mode, float frameRate, int file
     const QString name = videoOpenName(file);
     const std::string openName = name.toStdString();
     // Indexing a long file runs before anything changes, so a cancel keeps the project.
-    if (!IndexPass::run(m_host, openName, shell::res(1001), m_longOpenBytes))
+    if (!IndexPass::run(m_host, openName, common::res(m_state, 1001), m_longOpenBytes))
         return;
     if (!m_state.NoVideo)
         ResetProject(false);
@@ -88,13 +88,13 @@ void VideoLoader::LoadVideo(bool showDialog, int mode, float frameRate, int file
         m_state.FrameCount = view.AVINumberOfFrames();
     }
     if (result == kOpenFailed)
-        platform::ui::dialogs().messageBox(m_host.dialogParent(), shell::res(1004),
-                                           shell::productTitle(), platform::ui::Critical);
+        platform::ui::dialogs().messageBox(m_host.dialogParent(), common::res(m_state, 1004),
+                                           common::productTitle(m_state), platform::ui::Critical);
 }
 
 bool VideoLoader::ResetProject(bool ask) {
     if (ask && platform::ui::dialogs().messageBox(
-                   m_host.dialogParent(), shell::res(1018), shell::productTitle(),
+                   m_host.dialogParent(), common::res(m_state, 1018), common::productTitle(m_state),
                    platform::ui::YesNo + platform::ui::Question) != platform::ui::Yes)
         return false;
     m_host.discardMarkers();
@@ -110,8 +110,6 @@ bool VideoLoader::ResetProject(bool ask) {
     m_host.setMenuChecked(QStringLiteral("mnuPopupSLoop"), false);
     m_state.InteractionState = -1;
     m_state.VideoCalibrated = false;
-    m_state.SelectedMarker = -1;
-    m_state.SelectedRow = -1;
 
     for (const char *key : kZoomKeys)
         m_host.setToolbarButtonEnabled(QString::fromLatin1(key), false);
@@ -128,24 +126,25 @@ bool VideoLoader::ResetProject(bool ask) {
 }
 
 QString VideoLoader::videoInfoText() const {
-    const QString separator = userSeparator();
+    const QString separator = common::userSeparator();
     const QChar cr(13);
     const double rate = m_state.VideoFrameRate;
     // Without a rate there is no duration to speak of: 0, never a division by zero.
     const double duration = rate > 0.0 ? m_state.FrameCount / rate : 0.0;
     quivex::CVViewCtrl &view = m_host.videoView();
     QString text = m_state.VideoFile + cr + cr;
-    text += shell::res(1005) + QString::number(m_state.FrameCount) + cr;
-    text += shell::res(1006) + formatFixed(rate, 3, separator) + cr;
-    text += shell::res(1007) + formatFixed(duration, 3, separator) + shell::res(1008) + cr;
-    text += shell::res(1009) + QString::number(view.AVIWidth()) + cr;
-    text += shell::res(1010) + QString::number(view.AVIHeight());
+    text += common::res(m_state, 1005) + QString::number(m_state.FrameCount) + cr;
+    text += common::res(m_state, 1006) + common::formatFixed(rate, 3, separator) + cr;
+    text += common::res(m_state, 1007) + common::formatFixed(duration, 3, separator) +
+            common::res(m_state, 1008) + cr;
+    text += common::res(m_state, 1009) + QString::number(view.AVIWidth()) + cr;
+    text += common::res(m_state, 1010) + QString::number(view.AVIHeight());
     return text;
 }
 
 void VideoLoader::showVideoInfo() {
     platform::ui::dialogs().messageBox(m_host.dialogParent(), videoInfoText(),
-                                       shell::productTitle(), platform::ui::OkOnly);
+                                       common::productTitle(m_state), platform::ui::OkOnly);
 }
 
 } // namespace video

@@ -2,7 +2,7 @@
 // and the video information box.
 #pragma once
 
-#include "app/shell/appstate.h"
+#include "app/common/appstate.h"
 #include "app/video/indexpass.h"
 #include "app/video/playback.h"
 #include "app/video/videohost.h"
@@ -14,7 +14,7 @@ inline constexpr int kOpenFailed = -1;
 
 class VideoLoader {
 public:
-    VideoLoader(VideoHost &host, shell::AppState &state, Playback &playback, VideoModes &modes);
+    VideoLoader(VideoHost &host, common::AppState &state, Playback &playback, VideoModes &modes);
 
     // `mode`: 0 full frames, 1 fields, 2 automatic (fields for DV-sized PAL material);
     // `frameRate` 0 keeps the video's own rate; `fileCount` 0 takes the count from the view.
@@ -33,7 +33,7 @@ public:
 
 private:
     VideoHost &m_host;
-    shell::AppState &m_state;
+    common::AppState &m_state;
     Playback &m_playback;
     VideoModes &m_modes;
     long long m_longOpenBytes = IndexPass::kDefaultThreshold;

@@ -20,7 +20,7 @@ int roundToEven(double value) {
     return static_cast<int>(r);
 }
 
-VideoModes::VideoModes(VideoHost &host, shell::AppState &state, Playback &playback)
+VideoModes::VideoModes(VideoHost &host, common::AppState &state, Playback &playback)
     : m_host(host), m_state(state), m_playback(playback) {}
 
 void VideoModes::resetOrientation() {

@@ -2,7 +2,7 @@
 // re-opens the video) and the zoom commands of the toolbar.
 #pragma once
 
-#include "app/shell/appstate.h"
+#include "app/common/appstate.h"
 #include "app/video/playback.h"
 #include "app/video/videohost.h"
 
@@ -26,7 +26,7 @@ inline constexpr int kMaxZoom = 400;
 
 class VideoModes {
 public:
-    VideoModes(VideoHost &host, shell::AppState &state, Playback &playback);
+    VideoModes(VideoHost &host, common::AppState &state, Playback &playback);
 
     int VideoRotation() const { return m_rotation; }
     int VideoMirror() const { return m_mirror; }
@@ -53,7 +53,7 @@ public:
 
 private:
     VideoHost &m_host;
-    shell::AppState &m_state;
+    common::AppState &m_state;
     Playback &m_playback;
     int m_rotation = 0;
     int m_mirror = 0;

@@ -3,7 +3,7 @@
 // decoding the same file in the same run (the median of five rounds); and the time from a
 // one-frame step to the painted frame when both frames are cached. Prints the ratios after
 // the table.
-#include "app/shell/appstate.h"
+#include "app/common/appstate.h"
 #include "app/shell/frmmain.h"
 #include "control/cvviewctrl.h"
 
@@ -80,13 +80,13 @@ FfmpegRates ffmpegFps(const std::string &path) {
 
 // The main window itself, shown, with the video part wired in.
 std::unique_ptr<shell::frmMain> openWindow(const std::string &path) {
-    shell::resetAppState();
-    shell::appState().TextBase = 4000;
-    shell::appState().settings.ShowExitMsg = false;
+    common::resetAppState();
+    common::appState().TextBase = 4000;
+    common::appState().settings.ShowExitMsg = false;
     auto window = std::make_unique<shell::frmMain>([] { return platform::LONG(9); });
     window->show();
     QApplication::processEvents();
-    shell::appState().VideoFile = QString::fromStdString(path);
+    common::appState().VideoFile = QString::fromStdString(path);
     window->LoadVideo(false, 0, 0.0f, 0);
     return window;
 }

@@ -1,7 +1,7 @@
 // The About box: what it shows and how it closes.
-#include "app/shell/appstate.h"
+#include "app/common/appstate.h"
+#include "app/common/resources.h"
 #include "app/shell/frmabout.h"
-#include "app/shell/resources.h"
 #include "platform/sysinfo.h"
 
 #include <QLabel>
@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 namespace shell {
+
+using namespace common;
 namespace {
 
 class AboutTest : public ::testing::Test {

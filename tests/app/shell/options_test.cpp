@@ -1,7 +1,7 @@
 #include "answeringdialogs.h"
-#include "app/shell/appstate.h"
+#include "app/common/appstate.h"
+#include "app/common/settings.h"
 #include "app/shell/frmoptions.h"
-#include "app/shell/settings.h"
 #include "tempdir.h"
 
 #include <QCheckBox>
@@ -17,20 +17,20 @@
 
 namespace {
 
-using shell::appState;
+using common::appState;
 using shell::frmOptions;
 
 class Options : public ::testing::Test {
 protected:
     void SetUp() override {
-        shell::resetAppState();
+        common::resetAppState();
         appState().IniFile = m_tmp.path("Orvane.INI");
     }
-    void TearDown() override { shell::resetAppState(); }
+    void TearDown() override { common::resetAppState(); }
 
     QByteArray ini() const { return m_tmp.read("Orvane.INI"); }
     QString value(const char *section, const char *key) const {
-        return shell::ReadIniString(section, key, "<none>", appState().IniFile);
+        return common::ReadIniString(section, key, "<none>", appState().IniFile);
     }
 
     TempFolder m_tmp;

@@ -1,7 +1,7 @@
 #include "answeringdialogs.h"
-#include "app/shell/appstate.h"
-#include "app/shell/resources.h"
-#include "app/shell/settings.h"
+#include "app/common/appstate.h"
+#include "app/common/resources.h"
+#include "app/common/settings.h"
 #include "app/shell/startup.h"
 #include "platform/library.h"
 #include "tempdir.h"
@@ -12,8 +12,8 @@
 
 namespace {
 
+using common::appState;
 using platform::LONG;
-using shell::appState;
 
 TEST(Language, GermanLocalesDefaultToGerman) {
     for (platform::LCID german : {1031u, 2055u, 3079u, 4103u, 5127u})
@@ -93,8 +93,8 @@ TEST(CommandLine, OtherWordsAreIgnoredAndTheLastOptionWins) {
 
 class StartProcedure : public ::testing::Test {
 protected:
-    void SetUp() override { shell::resetAppState(); }
-    void TearDown() override { shell::resetAppState(); }
+    void SetUp() override { common::resetAppState(); }
+    void TearDown() override { common::resetAppState(); }
 
     shell::StartupEnvironment env(platform::LCID user, QStringList args = {}) const {
         shell::StartupEnvironment e;
@@ -120,9 +120,6 @@ TEST_F(StartProcedure, WithoutSettingsGermanUsersGetGerman) {
     EXPECT_TRUE(s.NoVideo);
     EXPECT_FALSE(s.IsPlaying || s.LoopPlayback || s.VideoCalibrated || s.ShiftDown);
     EXPECT_EQ(s.InteractionState, -1);
-    EXPECT_EQ(s.SelectedMarker, -1);
-    EXPECT_EQ(s.SelectedRow, -1);
-    EXPECT_EQ(s.ListRowIndex, -1);
     EXPECT_FLOAT_EQ(s.CalibDistance, 100.0f);
     EXPECT_EQ(s.CalibUnit, 2);
     EXPECT_FLOAT_EQ(s.AspectFactor, 1.3563370f);
@@ -169,8 +166,8 @@ TEST_F(StartProcedure, TheCommandLineNamesTheSequenceFile) {
 }
 
 TEST(DataSetTags, FirstCharacterInTheLowestByte) {
-    EXPECT_EQ(shell::typeTag("RAW "), 0x20574152);
-    EXPECT_EQ(shell::typeTag("PMD0"), 0x30444D50);
+    EXPECT_EQ(markers::typeTag("RAW "), 0x20574152);
+    EXPECT_EQ(markers::typeTag("PMD0"), 0x30444D50);
 }
 
 TEST(MarkerColumns, WidthsFollowAQuarterOfTheTable) {
@@ -256,13 +253,13 @@ public:
 class MainWindowLoad : public ::testing::Test {
 protected:
     void SetUp() override {
-        shell::resetAppState();
+        common::resetAppState();
         appState().ProgramDir = m_tmp.dir();
         appState().IniFile = m_tmp.path("Orvane.INI");
         appState().TextBase = 4000;
         appState().MarkerLost = appState().AllMarkersLost = true;
     }
-    void TearDown() override { shell::resetAppState(); }
+    void TearDown() override { common::resetAppState(); }
 
     std::vector<std::string> load(platform::LONG version = 900) {
         shell::MainWindowLoader loader(m_host);
@@ -274,7 +271,7 @@ protected:
     TempFolder m_tmp;
     AnsweringDialogs m_dialogs;
     FakeHost m_host;
-    shell::MainWindowObjects m_objects;
+    markers::MarkerObjects m_objects;
 };
 
 const std::vector<std::string> kLoadCalls = {"items",
@@ -308,7 +305,7 @@ TEST_F(MainWindowLoad, CreatesEverythingInOrderWithoutASettingsFile) {
         m_objects.dataSets[i]->GetTypeTag(&tag);
         m_objects.dataSets[i]->GetComponentCount(&count);
         EXPECT_EQ(name, names[i]);
-        EXPECT_EQ(tag, shell::typeTag(*reinterpret_cast<const char(*)[5]>(codes[i])));
+        EXPECT_EQ(tag, markers::typeTag(*reinterpret_cast<const char(*)[5]>(codes[i])));
         EXPECT_EQ(count, components[i]);
     }
 }

@@ -1,4 +1,4 @@
-#include "app/shell/appstate.h"
+#include "app/common/appstate.h"
 #include "app/shell/translateform.h"
 
 #include <QCheckBox>
@@ -92,12 +92,12 @@ public:
 
 class Translate : public ::testing::Test {
 protected:
-    void SetUp() override { shell::resetAppState(); }
-    void TearDown() override { shell::resetAppState(); }
+    void SetUp() override { common::resetAppState(); }
+    void TearDown() override { common::resetAppState(); }
 };
 
 TEST_F(Translate, EveryKindOfControlInEnglish) {
-    shell::appState().TextBase = 4000;
+    common::appState().TextBase = 4000;
     DesignWindow w;
     // The failing texts: "12ab", 1999, the text box's caption and the menu entry.
     EXPECT_EQ(shell::TranslateForm(&w), 4);
@@ -121,7 +121,7 @@ TEST_F(Translate, EveryKindOfControlInEnglish) {
 }
 
 TEST_F(Translate, FailingControlsKeepTheirDesignTexts) {
-    shell::appState().TextBase = 4000;
+    common::appState().TextBase = 4000;
     DesignWindow w;
     shell::TranslateForm(&w);
     EXPECT_EQ(w.badLabel->text(), QStringLiteral("keeps its text"));
@@ -142,7 +142,7 @@ TEST_F(Translate, GermanSlot) {
 }
 
 TEST_F(Translate, ThirdSlotKeepsTheNewButtonsNumber) {
-    shell::appState().TextBase = 8000;
+    common::appState().TextBase = 8000;
     DesignWindow w;
     shell::TranslateForm(&w);
     EXPECT_EQ(w.newButton->toolTip(), QStringLiteral("1020"));
@@ -151,7 +151,7 @@ TEST_F(Translate, ThirdSlotKeepsTheNewButtonsNumber) {
 }
 
 TEST_F(Translate, ASecondPassChangesNothingFurther) {
-    shell::appState().TextBase = 4000;
+    common::appState().TextBase = 4000;
     DesignWindow w;
     shell::TranslateForm(&w);
     // Translated texts are no numbers any more; they stay as they are.

@@ -2,7 +2,7 @@
 // runs the frame-change handling on every change, and a record of everything shown.
 #pragma once
 
-#include "app/shell/appstate.h"
+#include "app/common/appstate.h"
 #include "app/video/videocontroller.h"
 #include "control/cvviewctrl.h"
 #include "platform/ui/dialogs.h"
@@ -115,13 +115,32 @@ public:
         files.pop_front();
         return f;
     }
-    std::optional<QColor> chooseColor(QWidget *, const QColor &) override { return {}; }
+    std::optional<QString> saveFile(QWidget *, const platform::ui::FileDialogRequest &r) override {
+        saveRequests.push_back(r);
+        if (saveFiles.empty())
+            return std::nullopt;
+        auto f = saveFiles.front();
+        saveFiles.pop_front();
+        return f;
+    }
+    std::optional<QColor> chooseColor(QWidget *, const QColor &initial) override {
+        colorRequests.push_back(initial);
+        if (colors.empty())
+            return std::nullopt;
+        auto c = colors.front();
+        colors.pop_front();
+        return c;
+    }
     int exec(QDialog &) override { return QDialog::Rejected; }
 
     std::vector<Message> messages;
     std::deque<int> answers;
     std::deque<std::optional<QString>> files;
     std::vector<platform::ui::FileDialogRequest> requests;
+    std::deque<std::optional<QString>> saveFiles;
+    std::vector<platform::ui::FileDialogRequest> saveRequests;
+    std::deque<std::optional<QColor>> colors;
+    std::vector<QColor> colorRequests;
 };
 
 // Clips made with the ffmpeg program; every test gets the shared folder.

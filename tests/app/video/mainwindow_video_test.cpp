@@ -2,7 +2,7 @@
 // open through the dialog seam, buttons, keys and the popup menu's marks.
 #include "fakehost.h"
 
-#include "app/shell/appstate.h"
+#include "app/common/appstate.h"
 #include "app/shell/frmmain.h"
 #include "app/video/videocontroller.h"
 
@@ -25,12 +25,12 @@ namespace {
 class WindowVideoTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        shell::resetAppState();
-        shell::appState().TextBase = 4000;
-        shell::appState().IniFile = m_dir.filePath("Orvane.INI");
-        shell::appState().settings.ShowExitMsg = false;
+        common::resetAppState();
+        common::appState().TextBase = 4000;
+        common::appState().IniFile = m_dir.filePath("Orvane.INI");
+        common::appState().settings.ShowExitMsg = false;
     }
-    void TearDown() override { shell::resetAppState(); }
+    void TearDown() override { common::resetAppState(); }
     std::unique_ptr<shell::frmMain> makeWindow() {
         return std::make_unique<shell::frmMain>([] { return platform::LONG(900); });
     }
@@ -60,12 +60,12 @@ TEST_F(WindowVideoTest, CommandLineSequenceOpensWithoutADialog) {
                    .arg(folder)
                    .toUtf8());
     info.close();
-    shell::appState().SequenceInfoFile = info.fileName();
+    common::appState().SequenceInfoFile = info.fileName();
     auto window = makeWindow();
     EXPECT_TRUE(dialogs.requests.empty());
     EXPECT_TRUE(dialogs.messages.empty());
-    EXPECT_FALSE(shell::appState().NoVideo);
-    EXPECT_EQ(shell::appState().FrameCount, 12);
+    EXPECT_FALSE(common::appState().NoVideo);
+    EXPECT_EQ(common::appState().FrameCount, 12);
     EXPECT_EQ(window->hscScroll->maximum(), 11);
     EXPECT_EQ(window->fraVideo->title(), " " + folder + "/pic%d.jpg ");
     window->hscScroll->setValue(11);
@@ -81,7 +81,7 @@ TEST_F(WindowVideoTest, ToolbarOpenPlayKeysAndReset) {
     dialogs.files = {file};
     window->tbToolbarButtonClick("LoadVideo");
     ASSERT_EQ(dialogs.requests.size(), 1u);
-    EXPECT_EQ(shell::appState().FrameCount, 40);
+    EXPECT_EQ(common::appState().FrameCount, 40);
     EXPECT_TRUE(window->btnPlay->isEnabled());
     EXPECT_TRUE(window->toolbarButton("FitView")->isEnabled());
     EXPECT_EQ(window->hscScroll->maximum(), 39);
@@ -106,7 +106,7 @@ TEST_F(WindowVideoTest, ToolbarOpenPlayKeysAndReset) {
 
     dialogs.answers = {platform::ui::Yes};
     window->mnuFileNew->trigger();
-    EXPECT_TRUE(shell::appState().NoVideo);
+    EXPECT_TRUE(common::appState().NoVideo);
     EXPECT_FALSE(window->hscScroll->isEnabled());
     EXPECT_FALSE(window->btnPlay->isEnabled());
     EXPECT_EQ(window->statusPanel("Info")->text(), "");
@@ -119,7 +119,7 @@ TEST_F(WindowVideoTest, LongOpenGoesThroughTheProgressBox) {
     window->video().loader.setLongOpenBytes(1000);
     dialogs.files = {Clips::instance().make("c25.avi", 160, 120, 40, 25)};
     window->tbToolbarButtonClick("LoadVideo");
-    EXPECT_EQ(shell::appState().FrameCount, 40);
+    EXPECT_EQ(common::appState().FrameCount, 40);
     EXPECT_TRUE(window->findChildren<QProgressDialog *>().isEmpty());
     EXPECT_TRUE(dialogs.messages.empty());
 }
@@ -145,7 +145,7 @@ TEST_F(WindowVideoTest, ScreenshotsForTheEye) {
         EXPECT_FALSE(picture.isNull()) << name;
         EXPECT_TRUE(picture.save(out + "/" + name + ".png")) << name;
     };
-    shell::appState().VideoFile = file;
+    common::appState().VideoFile = file;
     window->LoadVideo(false, 0, 0.0f, 0);
     shot("1-open");
     press(*window, Qt::Key_Right);

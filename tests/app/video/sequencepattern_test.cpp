@@ -1,7 +1,7 @@
 // Sequence patterns, number texts and the rounding of zoom arithmetic.
+#include "app/common/numbertext.h"
 #include "app/video/sequencepattern.h"
 #include "app/video/videomodes.h"
-#include "app/video/videotext.h"
 
 #include <gtest/gtest.h>
 
@@ -42,13 +42,13 @@ TEST(SequencePattern, PercentSignsOfTheNameStayLiteral) {
 }
 
 TEST(VideoText, FixedDecimalsWithTheSeparator) {
-    EXPECT_EQ(maskDecimals("0"), 0);
-    EXPECT_EQ(maskDecimals("0.000"), 3);
-    EXPECT_EQ(formatFixed(1.0, 2, "."), "1.00");
-    EXPECT_EQ(formatFixed(1.0, 2, ","), "1,00");
-    EXPECT_EQ(formatFixed(2.6, 0, ","), "3");
-    EXPECT_EQ(formatFixed(-0.0001, 2, "."), "0.00");
-    EXPECT_EQ(formatFixed(std::numeric_limits<double>::infinity(), 1, "."), "0.0");
+    EXPECT_EQ(common::maskDecimals("0"), 0);
+    EXPECT_EQ(common::maskDecimals("0.000"), 3);
+    EXPECT_EQ(common::formatFixed(1.0, 2, "."), "1.00");
+    EXPECT_EQ(common::formatFixed(1.0, 2, ","), "1,00");
+    EXPECT_EQ(common::formatFixed(2.6, 0, ","), "3");
+    EXPECT_EQ(common::formatFixed(-0.0001, 2, "."), "0.00");
+    EXPECT_EQ(common::formatFixed(std::numeric_limits<double>::infinity(), 1, "."), "0.0");
 }
 
 TEST(VideoText, RoundingTiesToEven) {

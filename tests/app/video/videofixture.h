@@ -3,7 +3,7 @@
 
 #include "fakehost.h"
 
-#include "app/shell/appstate.h"
+#include "app/common/appstate.h"
 
 #include <gtest/gtest.h>
 #include <memory>
@@ -11,15 +11,16 @@
 class VideoFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        shell::resetAppState();
-        shell::appState().TextBase = 4000;
+        common::resetAppState();
+        common::appState().TextBase = 4000;
+        state.TextBase = 4000;
         controller = std::make_unique<video::VideoController>(host, state);
         host.controller = controller.get();
         controller->playback.setDecimalSeparator(QStringLiteral("."));
     }
     void TearDown() override {
         host.controller = nullptr;
-        shell::resetAppState();
+        common::resetAppState();
     }
     // Opens a file without the dialog, as start-up does.
     void open(const QString &file, int mode = 0, float rate = 0.0f, int count = 0) {
@@ -31,6 +32,6 @@ protected:
     video::VideoLoader &loader() { return controller->loader; }
 
     FakeHost host;
-    shell::AppState state;
+    common::AppState state;
     std::unique_ptr<video::VideoController> controller;
 };

@@ -240,7 +240,8 @@ TEST_F(LoaderTest, LongOpensShowProgressAndCanBeCancelled) {
         int ended = 0;
         bool cancel = false;
     };
-    shell::AppState local;
+    common::AppState local;
+    local.TextBase = 4000;
     ProgressHost progressHost;
     VideoController c(progressHost, local);
     progressHost.controller = &c;

@@ -1,4 +1,4 @@
-#include "app/shell/settings.h"
+#include "app/common/settings.h"
 
 #include "platform/profile.h"
 
@@ -6,7 +6,7 @@
 #include <cmath>
 #include <limits>
 
-namespace shell {
+namespace common {
 
 namespace {
 
@@ -180,34 +180,99 @@ int roundHalfEven(double value) {
     return static_cast<int>(r);
 }
 
+namespace {
+
+// Every key of the two sections but `LCID`, once: the defaults live here and nowhere else.
+// The tables run in the order the keys are written, so a new settings file lists them so.
+struct IntKey {
+    const char *key;
+    int OrvaneSettings::*member;
+    int def;
+};
+struct FlagKey {
+    const char *key;
+    bool OrvaneSettings::*member;
+    bool def;
+};
+constexpr IntKey kVideoModeKey{"DefVideoMode", &OrvaneSettings::DefVideoMode, 2};
+constexpr FlagKey kFlagKeys[] = {
+    {"CalibrationMandatory", &OrvaneSettings::CalibrationMandatory, true},
+    {"LeaveExcelOpen", &OrvaneSettings::LeaveExcelOpen, true},
+    {"DiscardAutotracked", &OrvaneSettings::DiscardAutotracked, true},
+    {"ShowAutoPath", &OrvaneSettings::ShowAutoPath, true},
+    {"StopAtDrop", &OrvaneSettings::StopAtDrop, true},
+    {"ShowExitMsg", &OrvaneSettings::ShowExitMsg, true},
+};
+constexpr IntKey kTrackingModeKey{"TrackingMode", &OrvaneSettings::TrackingMode, 16};
+constexpr IntKey kDigitsKey{"DecDigits", &OrvaneSettings::DecDigits, 2};
+
+struct TraceIntKey {
+    const char *key;
+    int TraceSettings::*member;
+    int def;
+};
+struct TraceColorKey {
+    const char *key;
+    platform::COLORREF TraceSettings::*member;
+    platform::COLORREF def;
+};
+constexpr TraceIntKey kTraceIntKeys[] = {{"Item", &TraceSettings::Item, 1},
+                                         {"Size", &TraceSettings::Size, 1},
+                                         {"LineWidth", &TraceSettings::LineWidth, 0}};
+constexpr TraceColorKey kTraceColorKeys[] = {{"Color", &TraceSettings::Color, 255},
+                                             {"BackColor", &TraceSettings::BackColor, 255}};
+constexpr const char *kFilledKey = "Filled";
+
+} // namespace
+
 void readAllSettings(const QString &file, OrvaneSettings &o, TraceSettings &t) {
     const QString s = QString::fromLatin1(kSectionOrvane);
     auto number = [&](const QString &section, const char *key, double def) {
         return ReadIniNumber(section, QString::fromLatin1(key), def, file);
     };
-    auto flag = [&](const char *key, bool def) {
-        return number(s, key, def ? 1 : 0) != 0.0;
+    auto readInt = [&](const IntKey &k) {
+        o.*k.member = toInt(number(s, k.key, k.def));
     };
-    o.DefVideoMode = toInt(number(s, "DefVideoMode", 2));
-    o.CalibrationMandatory = flag("CalibrationMandatory", true);
-    o.LeaveExcelOpen = flag("LeaveExcelOpen", true);
-    o.DiscardAutotracked = flag("DiscardAutotracked", true);
-    o.ShowAutoPath = flag("ShowAutoPath", true);
-    o.StopAtDrop = flag("StopAtDrop", true);
-    o.ShowExitMsg = flag("ShowExitMsg", true);
-    o.DecDigits = toInt(number(s, "DecDigits", 2));
-    o.TrackingMode = toInt(number(s, "TrackingMode", 16));
-    o.CalibDist = static_cast<float>(number(s, "CalibDist", 100));
-    o.CalibUnit = toInt(number(s, "CalibUnit", 2));
-    o.AspectRatio = static_cast<float>(number(s, "AspectRatio", 1));
+    readInt(kVideoModeKey);
+    for (const FlagKey &k : kFlagKeys)
+        o.*k.member = number(s, k.key, k.def ? 1 : 0) != 0.0;
+    readInt(kDigitsKey);
+    readInt(kTrackingModeKey);
+    o.CalibDist = static_cast<float>(number(s, kCalibDistKey, 100));
+    o.CalibUnit = toInt(number(s, kCalibUnitKey, 2));
+    o.AspectRatio = static_cast<float>(number(s, kAspectRatioKey, 1));
 
     const QString tr = QString::fromLatin1(kSectionTrace);
-    t.Item = toInt(number(tr, "Item", 1));
-    t.Size = toInt(number(tr, "Size", 1));
-    t.LineWidth = toInt(number(tr, "LineWidth", 0));
-    t.Color = toColor(number(tr, "Color", 255));
-    t.BackColor = toColor(number(tr, "BackColor", 255));
-    t.Filled = number(tr, "Filled", 0) != 0.0;
+    for (const TraceIntKey &k : kTraceIntKeys)
+        t.*k.member = toInt(number(tr, k.key, k.def));
+    for (const TraceColorKey &k : kTraceColorKeys)
+        t.*k.member = toColor(number(tr, k.key, k.def));
+    t.Filled = number(tr, kFilledKey, 0) != 0.0;
 }
 
-} // namespace shell
+bool writeAllSettings(const QString &file, const OrvaneSettings &o, const TraceSettings &t) {
+    const QString s = QString::fromLatin1(kSectionOrvane);
+    const QString tr = QString::fromLatin1(kSectionTrace);
+    bool ok = true;
+    auto write = [&](const QString &section, const char *key, double value) {
+        ok = WriteIniValue(section, QString::fromLatin1(key), value, file) && ok;
+    };
+    write(s, kVideoModeKey.key, o.*kVideoModeKey.member);
+    for (const FlagKey &k : kFlagKeys)
+        write(s, k.key, o.*k.member ? 1 : 0);
+    write(s, kTrackingModeKey.key, o.*kTrackingModeKey.member);
+    write(s, kDigitsKey.key, o.*kDigitsKey.member);
+    for (const TraceIntKey &k : kTraceIntKeys)
+        write(tr, k.key, t.*k.member);
+    for (const TraceColorKey &k : kTraceColorKeys)
+        write(tr, k.key, t.*k.member);
+    write(tr, kFilledKey, t.Filled ? 1 : 0);
+    return ok;
+}
+
+bool writeLanguageSetting(const QString &file, const QString &lcidText) {
+    return WriteIniValue(QString::fromLatin1(kSectionOrvane), QString::fromLatin1(kLcidKey),
+                         lcidText, file);
+}
+
+} // namespace common

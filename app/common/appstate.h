@@ -11,7 +11,7 @@
 #include <QString>
 #include <array>
 
-namespace shell {
+namespace common {
 
 // Section `Orvane` of the settings file (all but `LCID`, which takes effect at start only).
 struct OrvaneSettings {
@@ -71,14 +71,14 @@ struct AppState {
     bool LoopPlayback = false;
     bool ShiftDown = false;
 
-    // Markers and tracking.
-    int InteractionState = -1; // what a press on the picture does
+    // Markers and tracking. What a left press on the picture does: -1 nothing (a calibration
+    // is needed first), 1 create a marker, 2 a calibration point, 4 place the selected
+    // hand-tracked marker, 5 a video was just opened (the next press switches to 1).
+    int InteractionState = -1;
     bool VideoCalibrated = false;
+    // The outcome of the last tracking pass; playback stops on them.
     bool MarkerLost = false;
     bool AllMarkersLost = false;
-    int SelectedMarker = -1;
-    int SelectedRow = -1;
-    int ListRowIndex = -1;
 
     // Calibration values in memory; the calibration dialog replaces them from the settings.
     float CalibDistance = 100.0f;
@@ -104,4 +104,4 @@ std::array<QColor, kMarkerColorCount> defaultMarkerColors();
 QColor colorFromRef(platform::COLORREF ref);
 platform::COLORREF refFromColor(const QColor &color);
 
-} // namespace shell
+} // namespace common

@@ -1,10 +1,10 @@
-#include "app/video/videotext.h"
+#include "app/common/numbertext.h"
 
 #include "platform/locale.h"
 
 #include <cmath>
 
-namespace video {
+namespace common {
 
 int maskDecimals(const QString &mask) {
     const qsizetype dot = mask.indexOf(QLatin1Char('.'));
@@ -31,4 +31,4 @@ QString userSeparator() {
     return QString::fromStdString(platform::userDecimalSeparator());
 }
 
-} // namespace video
+} // namespace common

@@ -1,5 +1,5 @@
-#include "app/shell/appstate.h"
-#include "app/shell/resources.h"
+#include "app/common/appstate.h"
+#include "app/common/resources.h"
 
 #include <gtest/gtest.h>
 
@@ -7,36 +7,36 @@ namespace {
 
 class Resources : public ::testing::Test {
 protected:
-    void SetUp() override { shell::resetAppState(); }
-    void TearDown() override { shell::resetAppState(); }
+    void SetUp() override { common::resetAppState(); }
+    void TearDown() override { common::resetAppState(); }
 };
 
 TEST_F(Resources, EachSlotAnswersWithItsOwnLanguage) {
-    EXPECT_EQ(shell::resourceString(1612), QStringLiteral("Abbrechen"));
-    EXPECT_EQ(shell::resourceString(5612), QStringLiteral("Cancel"));
-    EXPECT_EQ(shell::resourceString(9612), QStringLiteral("Cancel"));
+    EXPECT_EQ(common::resourceString(1612), QStringLiteral("Abbrechen"));
+    EXPECT_EQ(common::resourceString(5612), QStringLiteral("Cancel"));
+    EXPECT_EQ(common::resourceString(9612), QStringLiteral("Cancel"));
 
-    shell::appState().TextBase = shell::kEnglishBase;
-    EXPECT_EQ(shell::res(1054), QStringLiteral("Do you want to save before you quit?"));
-    shell::appState().TextBase = shell::kGermanBase;
-    EXPECT_EQ(shell::res(1044), QStringLiteral("Punkt "));
+    common::appState().TextBase = common::kEnglishBase;
+    EXPECT_EQ(common::res(1054), QStringLiteral("Do you want to save before you quit?"));
+    common::appState().TextBase = common::kGermanBase;
+    EXPECT_EQ(common::res(1044), QStringLiteral("Punkt "));
 }
 
 TEST_F(Resources, ThirdSlotLacksTheNewButtonToolTipOnly) {
-    EXPECT_FALSE(shell::resourceString(9020).has_value());
-    EXPECT_EQ(shell::resourceString(5020), QStringLiteral("New project"));
-    EXPECT_EQ(shell::resourceString(9021), QStringLiteral("Open video file"));
-    shell::appState().TextBase = shell::kThirdBase;
-    EXPECT_FALSE(shell::lookupRes(1020).has_value());
-    EXPECT_TRUE(shell::res(1020).isEmpty());
+    EXPECT_FALSE(common::resourceString(9020).has_value());
+    EXPECT_EQ(common::resourceString(5020), QStringLiteral("New project"));
+    EXPECT_EQ(common::resourceString(9021), QStringLiteral("Open video file"));
+    common::appState().TextBase = common::kThirdBase;
+    EXPECT_FALSE(common::lookupRes(1020).has_value());
+    EXPECT_TRUE(common::res(1020).isEmpty());
 }
 
 TEST_F(Resources, NumbersOutsideTheTableHaveNoText) {
     for (int n : {999, 1014, 1999, 2000, 4999, 6000, 8999, 10000, -1})
-        EXPECT_FALSE(shell::resourceString(n).has_value()) << n;
+        EXPECT_FALSE(common::resourceString(n).has_value()) << n;
     // A German number is looked up only in the German range, never straight in another slot.
-    shell::appState().TextBase = shell::kEnglishBase;
-    EXPECT_FALSE(shell::lookupRes(5612).has_value());
+    common::appState().TextBase = common::kEnglishBase;
+    EXPECT_FALSE(common::lookupRes(5612).has_value());
 }
 
 TEST_F(Resources, EveryNumberTheProgramUsesHasBothLanguages) {
@@ -51,30 +51,30 @@ TEST_F(Resources, EveryNumberTheProgramUsesHasBothLanguages) {
         1626, 1627, 1628, 1629, 1630, 1631, 1632, 1633, 1634, 1635, 1636, 1637, 1638, 1639, 1640,
         1641, 1642, 1643, 1644, 1645, 1700, 1701, 1702, 1703, 1704, 1705, 1800};
     for (int n : used) {
-        const auto german = shell::resourceString(n);
-        const auto english = shell::resourceString(n + 4000);
+        const auto german = common::resourceString(n);
+        const auto english = common::resourceString(n + 4000);
         ASSERT_TRUE(german && !german->isEmpty()) << n;
         ASSERT_TRUE(english && !english->isEmpty()) << n;
         if (n != 1020) {
-            EXPECT_EQ(shell::resourceString(n + 8000), english) << n;
+            EXPECT_EQ(common::resourceString(n + 8000), english) << n;
         }
     }
 }
 
 TEST_F(Resources, QuotedTextsAreKeptToTheCharacter) {
     // Doubled blank, missing letter and leading blanks belong to these texts.
-    EXPECT_EQ(shell::resourceString(5024), QStringLiteral("Decreases zoom level by  10%"));
-    EXPECT_EQ(shell::resourceString(5004),
+    EXPECT_EQ(common::resourceString(5024), QStringLiteral("Decreases zoom level by  10%"));
+    EXPECT_EQ(common::resourceString(5004),
               QStringLiteral("An error occured while opening this file."));
-    EXPECT_EQ(shell::resourceString(5015), QStringLiteral(" Points "));
-    EXPECT_EQ(shell::resourceString(5033),
+    EXPECT_EQ(common::resourceString(5015), QStringLiteral(" Points "));
+    EXPECT_EQ(common::resourceString(5033),
               QStringLiteral("Orbisa project (*.oxp)|*.oxp|All files (*.*)|*.*"));
-    EXPECT_EQ(shell::productTitle(), QStringLiteral("Talvor Orvane"));
+    EXPECT_EQ(common::productTitle(), QStringLiteral("Talvor Orvane"));
 }
 
 TEST_F(Resources, FileFiltersComeInDescriptionPatternPairs) {
     for (int n : {1002, 1031, 1032, 1033, 1047, 5002, 5031, 5032, 5033, 5047}) {
-        const QStringList parts = shell::resourceString(n)->split(u'|');
+        const QStringList parts = common::resourceString(n)->split(u'|');
         EXPECT_EQ(parts.size() % 2, 0) << n;
         for (qsizetype i = 1; i < parts.size(); i += 2)
             EXPECT_TRUE(parts[i].startsWith(u'*')) << n << " " << parts[i].toStdString();

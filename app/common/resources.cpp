@@ -1,11 +1,11 @@
-#include "app/shell/resources.h"
+#include "app/common/resources.h"
 
-#include "app/shell/appstate.h"
+#include "app/common/appstate.h"
 
 #include <algorithm>
 #include <array>
 
-namespace shell {
+namespace common {
 
 namespace {
 
@@ -96,6 +96,10 @@ constexpr Entry kTable[] = {
     {1054, "Möchten Sie vor dem Beenden speichern?", "Do you want to save before you quit?"},
     {1055, "Bitte schließen Sie die geöffnete Excel-Datei, bevor Sie die Daten exportieren!",
      "Please close the open Excel file before exporting the data!"},
+    // Texts of this program beyond the original table.
+    {1056, "Die Datei konnte nicht geschrieben werden:", "The file could not be written:"},
+    {1057, "An dieser Stelle wurde kein verfolgbarer Marker gefunden.",
+     "No marker that can be tracked was found at this point."},
     {1500, "&Datei", "&File"},
     {1501, "Video &laden...", "&Load video..."},
     {1502, "&Beenden", "&Quit"},
@@ -216,18 +220,30 @@ std::optional<QString> resourceString(int number) {
     return std::nullopt;
 }
 
-std::optional<QString> lookupRes(int germanNumber) {
+std::optional<QString> lookupRes(const AppState &state, int germanNumber) {
     if (germanNumber < 1000 || germanNumber > 1999)
         return std::nullopt;
-    return resourceString(germanNumber + appState().TextBase);
+    return resourceString(germanNumber + state.TextBase);
+}
+
+std::optional<QString> lookupRes(int germanNumber) {
+    return lookupRes(appState(), germanNumber);
+}
+
+QString res(const AppState &state, int germanNumber) {
+    return lookupRes(state, germanNumber).value_or(QString());
 }
 
 QString res(int germanNumber) {
-    return lookupRes(germanNumber).value_or(QString());
+    return res(appState(), germanNumber);
+}
+
+QString productTitle(const AppState &state) {
+    return res(state, 1000);
 }
 
 QString productTitle() {
-    return res(1000);
+    return productTitle(appState());
 }
 
-} // namespace shell
+} // namespace common

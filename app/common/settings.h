@@ -2,15 +2,21 @@
 // every numeric setting goes through.
 #pragma once
 
-#include "app/shell/appstate.h"
+#include "app/common/appstate.h"
 
 #include <QString>
 #include <QStringView>
 
-namespace shell {
+namespace common {
 
 inline constexpr const char *kSectionOrvane = "Orvane";
 inline constexpr const char *kSectionTrace = "Trace";
+// Keys read and written outside the two tables of settings.cpp: the language, read at
+// start, and the calibration keys, which the calibration dialog reads and writes itself.
+inline constexpr const char *kLcidKey = "LCID";
+inline constexpr const char *kCalibDistKey = "CalibDist";
+inline constexpr const char *kCalibUnitKey = "CalibUnit";
+inline constexpr const char *kAspectRatioKey = "AspectRatio";
 
 // Reads with a 300-character buffer; the result is cut at the first NUL. A missing file or
 // key gives `def`; an empty stored value gives "".
@@ -48,4 +54,12 @@ int roundHalfEven(double value);
 // Reads every key of the sections `Orvane` (but `LCID`) and `Trace` into `orvane` / `trace`.
 void readAllSettings(const QString &file, OrvaneSettings &orvane, TraceSettings &trace);
 
-} // namespace shell
+// Writes the keys the Options dialog owns: section `Orvane` but `LCID` and the three
+// calibration keys, and all of `Trace`. False when any write failed (all are still tried).
+bool writeAllSettings(const QString &file, const OrvaneSettings &orvane,
+                      const TraceSettings &trace);
+
+// Writes `LCID` as the given text ("0x0407", "0x0409"; empty for none).
+bool writeLanguageSetting(const QString &file, const QString &lcidText);
+
+} // namespace common

@@ -1,9 +1,9 @@
-// Numbers as the video part shows them: fixed decimals with the user's decimal separator.
+// Numbers as the program shows them: fixed decimals with a given decimal separator.
 #pragma once
 
 #include <QString>
 
-namespace video {
+namespace common {
 
 // The decimals a number format mask asks for: "0" gives 0, "0.000" gives 3.
 int maskDecimals(const QString &mask);
@@ -14,4 +14,4 @@ QString formatFixed(double value, int decimals, const QString &separator);
 // The decimal separator of the user's locale.
 QString userSeparator();
 
-} // namespace video
+} // namespace common

@@ -1,6 +1,6 @@
-#include "app/shell/appstate.h"
+#include "app/common/appstate.h"
 
-namespace shell {
+namespace common {
 
 namespace {
 
@@ -49,4 +49,4 @@ platform::COLORREF refFromColor(const QColor &color) {
            (static_cast<platform::COLORREF>(color.blue()) << 16);
 }
 
-} // namespace shell
+} // namespace common

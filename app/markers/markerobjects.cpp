@@ -1,0 +1,67 @@
+#include "app/markers/markerobjects.h"
+
+#include "components/datalib/datalib.h"
+#include "platform/classes.h"
+
+namespace markers {
+
+using platform::ComPtr;
+using platform::LONG;
+
+LONG typeTag(const char (&code)[5]) {
+    platform::ULONG tag = 0;
+    for (int i = 3; i >= 0; --i)
+        tag = (tag << 8) | static_cast<unsigned char>(code[i]);
+    return static_cast<LONG>(tag);
+}
+
+ComPtr<engines::IPatternMatcher> createPatternMatcher(platform::LCID lcid) {
+    engines::registerClasses();
+    auto engine = platform::createInstance<engines::IPatternMatcher>(engines::CLSID_PatternMatcher);
+    if (engine)
+        engine->Init(engines::kInteractive, lcid);
+    return engine;
+}
+
+ComPtr<engines::IMarkerTracker> createMarkerTracker(platform::LCID lcid) {
+    engines::registerClasses();
+    auto engine = platform::createInstance<engines::IMarkerTracker>(engines::CLSID_MarkerTracker);
+    if (engine)
+        engine->Init(engines::kInteractive, lcid);
+    return engine;
+}
+
+ComPtr<datalib::TalvorGraphicItems> createGraphicItems() {
+    datalib::registerClasses();
+    return platform::createInstance<datalib::TalvorGraphicItems>(datalib::CLSID_GraphicItems);
+}
+
+void createDataSets(MarkerObjects &objects) {
+    struct Spec {
+        const char *name;
+        const char (&code)[5];
+        LONG components;
+    };
+    static const Spec kSets[kDataSetCount] = {{"Rohdaten", "RAW ", 2},
+                                              {"Rotation", "PMRO", 1},
+                                              {"Restdaten", "PMD0", 3},
+                                              {"Restdaten", "PMD1", 3},
+                                              {"Restdaten", "PMD2", 1}};
+    datalib::registerClasses();
+    objects.dataFactory =
+        platform::createInstance<datalib::TalvorDataFactory>(datalib::CLSID_DataFactory);
+    for (std::size_t i = 0; i < objects.dataSets.size(); ++i) {
+        objects.dataSets[i] = nullptr;
+        datalib::TalvorDatas *raw = nullptr;
+        if (!objects.dataFactory || platform::failed(objects.dataFactory->CreateDatas(-1, &raw)) ||
+            !raw)
+            continue;
+        auto datas = ComPtr<datalib::TalvorDatas>::attach(raw);
+        datas->SetName(kSets[i].name);
+        datas->SetTypeTag(typeTag(kSets[i].code));
+        datas->SetComponentCount(kSets[i].components);
+        objects.dataSets[i] = datas;
+    }
+}
+
+} // namespace markers

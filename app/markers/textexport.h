@@ -1,0 +1,39 @@
+// File > Export > as text file: the markers' tracked values as tab-separated UTF-8 text,
+// one header line, then one line for every frame of the video. Positions are image pixels
+// with three decimals (the tracked sub-pixel values, not the table's rounded ones); a cell is
+// empty where the marker has no point. The file is replaced in one step or not at all.
+#pragma once
+
+#include "platform/wintypes.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace markers {
+
+class MarkerController;
+
+class TextExport {
+public:
+    explicit TextExport(MarkerController &markers) : m_markers(markers) {}
+
+    // Asks for the file (title 1030, filter 1032), writes it, and tells the user when the
+    // writing failed.
+    void exportWithDialog();
+    // The text of the export with the given decimal separator.
+    QString text(const QString &separator) const;
+    // Writes the export; false with the reason when the file could not be written.
+    bool write(const QString &path, QString *error) const;
+
+    // The decimal separator of an interface language: "." for English, "," for German and
+    // Portuguese.
+    static QString separatorOf(platform::LCID uiLcid);
+    // Writes into a temporary file beside `path` and renames it over `path`; an existing
+    // file is either replaced whole or left untouched.
+    static bool writeAtomically(const QString &path, const QByteArray &bytes, QString *error);
+
+private:
+    MarkerController &m_markers;
+};
+
+} // namespace markers

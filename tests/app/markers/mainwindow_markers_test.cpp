@@ -1,0 +1,248 @@
+// The marker work in the main window with the real engines, end to end: markers created by
+// mouse events on the view at a zoom other than 100, played to the end and exported, the
+// exported positions against the discs' true centres; a vanishing marker stopping playback;
+// and the video keys wherever the focus is.
+#include "markersfixture.h"
+
+#include "app/common/appstate.h"
+#include "app/markers/markercontroller.h"
+#include "app/shell/frmmain.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <cmath>
+
+namespace {
+
+constexpr int kFrames = 40;
+const QSize kSize(320, 240);
+
+// Two alike discs moving at sub-pixel steps, far enough apart never to be confused.
+QPointF discA(int f) {
+    return {40 + 1.63 * f, 60 + 1.07 * f};
+}
+QPointF discB(int f) {
+    return {280 - 1.52 * f, 200 - 1.21 * f};
+}
+
+class WindowMarkersTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        common::resetAppState();
+        common::AppState &s = common::appState();
+        s.TextBase = 4000;
+        s.UiLcid = 1033;
+        s.IniFile = m_dir.filePath("Orvane.INI");
+        // The settings file is read when the window loads: no calibration needed, no question
+        // when closing.
+        QFile ini(s.IniFile);
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[Orvane]\nCalibrationMandatory=0\nShowExitMsg=0\n");
+    }
+    void TearDown() override { common::resetAppState(); }
+
+    std::unique_ptr<shell::frmMain> openWindow(const std::vector<DiscPath> &discs,
+                                               int frames = kFrames) {
+        const QString folder = m_dir.filePath("seq");
+        QDir().mkpath(folder);
+        writeDiscSequence(folder, frames, kSize, discs);
+        auto window = std::make_unique<shell::frmMain>([] { return platform::LONG(900); });
+        window->show();
+        common::appState().VideoFile = folder + "/pic1.bmp";
+        window->LoadVideo(false, 0, 100.0f, frames);
+        window->ZoomChange(150);
+        return window;
+    }
+
+    // The window position of an image point at the view's zoom and offsets: the inverse of
+    // the view's mapping, to the nearest window pixel.
+    static QPoint windowPoint(shell::frmMain &w, QPointF image) {
+        const double z = w.qvxVideo->Zoom() / 100.0;
+        return QPoint(int(std::lround((image.x() + 0.5) * z - w.qvxVideo->HorizontalOffset())),
+                      int(std::lround((image.y() + 0.5) * z - w.qvxVideo->VerticalOffset())));
+    }
+    static void mouse(QWidget *target, QEvent::Type type, QPoint at, Qt::MouseButton button,
+                      Qt::MouseButtons buttons) {
+        QMouseEvent event(type, QPointF(at), QPointF(target->mapToGlobal(at)), button, buttons,
+                          Qt::NoModifier);
+        QApplication::sendEvent(target, &event);
+    }
+    // Press on the disc's centre, drag `radius` image pixels sideways, release.
+    static void createAt(shell::frmMain &w, QPointF centre, double radius) {
+        const QPoint press = windowPoint(w, centre);
+        const QPoint drag = windowPoint(w, centre + QPointF(radius, 0));
+        mouse(w.qvxVideo, QEvent::MouseButtonPress, press, Qt::LeftButton, Qt::LeftButton);
+        mouse(w.qvxVideo, QEvent::MouseMove, drag, Qt::NoButton, Qt::LeftButton);
+        mouse(w.qvxVideo, QEvent::MouseButtonRelease, drag, Qt::LeftButton, Qt::NoButton);
+    }
+    // The exported file's lines split into cells.
+    std::vector<QStringList> exportTable(shell::frmMain &w, AnsweringDialogs &dialogs) {
+        const QString path = m_dir.filePath("export.txt");
+        dialogs.saveFiles = {path};
+        w.mnuFileClick();
+        EXPECT_TRUE(w.mnuFileExport->isEnabled());
+        w.mnuFileExportTXT->trigger();
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        std::vector<QStringList> rows;
+        for (const QByteArray &line : file.readAll().split('\n'))
+            if (!line.isEmpty())
+                rows.push_back(QString::fromUtf8(line).split(u'\t'));
+        return rows;
+    }
+
+    QTemporaryDir m_dir;
+};
+
+class EndToEnd : public WindowMarkersTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(EndToEnd, CreatedByMousePlayedAndExportedMatchesTheTruth) {
+    AnsweringDialogs dialogs;
+    const int mode = GetParam();
+    auto w = openWindow({[](int f) { return std::optional(discA(f)); },
+                         [](int f) {
+                             return std::optional(discB(f));
+                         }});
+    ASSERT_EQ(w->hscScroll->maximum(), kFrames - 1);
+    ASSERT_EQ(w->qvxVideo->Zoom(), 150);
+    common::appState().settings.TrackingMode = mode;
+    createAt(*w, discA(0), 12);
+    createAt(*w, discB(0), 12);
+    ASSERT_EQ(w->lvwPoints->topLevelItemCount(), 2);
+    EXPECT_EQ(w->lvwPoints->topLevelItem(1)->text(0), "Point 2");
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    w->btnPlayClick();
+    EXPECT_EQ(w->hscScroll->value(), kFrames - 1) << "no marker was lost";
+    EXPECT_FALSE(common::appState().MarkerLost);
+
+    const auto table = exportTable(*w, dialogs);
+    ASSERT_EQ(table.size(), std::size_t(kFrames + 1));
+    EXPECT_EQ(table[0].join(u'|'), "Frame|Time (s)|Point 1 X (px)|Point 1 Y (px)|Point 1 Rotation|"
+                                   "Point 2 X (px)|Point 2 Y (px)|Point 2 Rotation");
+    // The press lands within a pixel of the centre at this zoom; the pattern matcher follows
+    // the pressed point, the marker tracker finds the disc's centre itself.
+    const double absolute = mode == common::kTrackingPatternMatching ? 1.0 : 0.25;
+    for (int f = 0; f < kFrames; ++f) {
+        const QStringList &row = table[std::size_t(f + 1)];
+        ASSERT_EQ(row.size(), 8) << f;
+        EXPECT_EQ(row[0].toInt(), f);
+        EXPECT_NEAR(row[1].toDouble(), f / 100.0, 1e-9);
+        const QPointF truth[2] = {discA(f), discB(f)};
+        const QPointF truth0[2] = {discA(0), discB(0)};
+        const QPointF start[2] = {QPointF(table[1][2].toDouble(), table[1][3].toDouble()),
+                                  QPointF(table[1][5].toDouble(), table[1][6].toDouble())};
+        for (int m = 0; m < 2; ++m) {
+            bool okX = false, okY = false;
+            const double x = row[2 + 3 * m].toDouble(&okX), y = row[3 + 3 * m].toDouble(&okY);
+            ASSERT_TRUE(okX && okY) << "frame " << f << " marker " << m;
+            EXPECT_NEAR(x, truth[m].x(), absolute) << "frame " << f << " marker " << m;
+            EXPECT_NEAR(y, truth[m].y(), absolute) << "frame " << f << " marker " << m;
+            // Relative to where it started, the track follows the disc closely.
+            EXPECT_NEAR(x - start[m].x(), truth[m].x() - truth0[m].x(), 0.25)
+                << "frame " << f << " marker " << m;
+            EXPECT_NEAR(y - start[m].y(), truth[m].y() - truth0[m].y(), 0.25)
+                << "frame " << f << " marker " << m;
+        }
+    }
+    // The path of each marker holds one mark per drawn frame.
+    int marks = 0;
+    platform::LONG count = 0;
+    w->objects().graphicItems->GetCount(&count);
+    for (platform::LONG i = 1; i <= count; ++i) {
+        datalib::TalvorGraphicItem *raw = nullptr;
+        w->objects().graphicItems->GetItem(i, &raw);
+        platform::LONG id = 0;
+        platform::ComPtr<datalib::TalvorGraphicItem>::attach(raw)->GetID(&id);
+        marks += id == 1 + markers::kPathOffset;
+    }
+    EXPECT_EQ(marks, kFrames);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothEngines, EndToEnd,
+                         ::testing::Values(common::kTrackingPatternMatching,
+                                           common::kTrackingMarkerTracking),
+                         [](const auto &info) {
+                             return info.param == common::kTrackingPatternMatching
+                                        ? std::string("PatternMatching")
+                                        : std::string("MarkerTracking");
+                         });
+
+TEST_F(WindowMarkersTest, AVanishingMarkerStopsPlaybackWhereItWasLost) {
+    AnsweringDialogs dialogs;
+    auto w = openWindow({[](int f) {
+        return f < 25 ? std::optional(discA(f)) : std::optional<QPointF>();
+    }});
+    // Without StopAtDrop only the loss of every marker stops playback.
+    common::appState().settings.StopAtDrop = false;
+    createAt(*w, discA(0), 12);
+    ASSERT_EQ(w->lvwPoints->topLevelItemCount(), 1);
+    w->btnPlayClick();
+    EXPECT_EQ(w->hscScroll->value(), 25);
+    EXPECT_FALSE(common::appState().IsPlaying);
+    EXPECT_TRUE(common::appState().AllMarkersLost);
+    const auto ch = w->markerWork().store.bind(1);
+    EXPECT_EQ(ch.get(markers::Channel::PointStatus, 24), 1.0f);
+    for (int f = 25; f < kFrames; ++f)
+        EXPECT_EQ(ch.get(markers::Channel::PointStatus, f), 0.0f) << f;
+    const auto table = exportTable(*w, dialogs);
+    EXPECT_FALSE(table[25][2].isEmpty());
+    for (int f = 25; f < kFrames; ++f)
+        EXPECT_EQ(table[std::size_t(f + 1)].mid(2), QStringList({"", "", ""})) << f;
+}
+
+TEST_F(WindowMarkersTest, VideoKeysWorkWhereverTheFocusIsButInText) {
+    AnsweringDialogs dialogs;
+    auto w = openWindow({[](int f) { return std::optional(discA(f)); },
+                         [](int) {
+                             return std::optional(QPointF(200, 150));
+                         }},
+                        12);
+    const auto key = [](QWidget *to, int k) {
+        QKeyEvent down(QEvent::KeyPress, k, Qt::NoModifier, k == Qt::Key_Space ? " " : "");
+        QApplication::sendEvent(to, &down);
+        QKeyEvent up(QEvent::KeyRelease, k, Qt::NoModifier, k == Qt::Key_Space ? " " : "");
+        QApplication::sendEvent(to, &up);
+    };
+    createAt(*w, discA(0), 10);
+    ASSERT_EQ(w->lvwPoints->topLevelItemCount(), 1);
+    for (QWidget *to : std::initializer_list<QWidget *>{w->lvwPoints, w->btnPlay, w->hscScroll}) {
+        key(to, Qt::Key_Home);
+        EXPECT_EQ(w->hscScroll->value(), 0);
+        key(to, Qt::Key_Right);
+        key(to, Qt::Key_Right);
+        EXPECT_EQ(w->hscScroll->value(), 2) << to->objectName().toStdString();
+        key(to, Qt::Key_Left);
+        EXPECT_EQ(w->hscScroll->value(), 1) << to->objectName().toStdString();
+        key(to, Qt::Key_End);
+        EXPECT_EQ(w->hscScroll->value(), 11) << to->objectName().toStdString();
+        // Space plays from the start to the end.
+        key(to, Qt::Key_Home);
+        key(to, Qt::Key_Space);
+        EXPECT_EQ(w->hscScroll->value(), 11) << to->objectName().toStdString();
+    }
+    // A text being edited keeps its keys.
+    auto *edit = new QLineEdit(w.get());
+    edit->setText("abc");
+    key(w->lvwPoints, Qt::Key_Home);
+    key(edit, Qt::Key_Right);
+    key(edit, Qt::Key_End);
+    EXPECT_EQ(w->hscScroll->value(), 0);
+    // Up and Down still move through the table.
+    createAt(*w, QPointF(200, 150), 10);
+    ASSERT_EQ(w->lvwPoints->topLevelItemCount(), 2);
+    w->lvwPoints->setCurrentItem(w->lvwPoints->topLevelItem(0));
+    key(w->lvwPoints, Qt::Key_Down);
+    EXPECT_EQ(w->lvwPoints->currentItem(), w->lvwPoints->topLevelItem(1));
+    EXPECT_EQ(w->hscScroll->value(), 0);
+}
+
+} // namespace
