@@ -141,7 +141,12 @@ QString qtFileFilter(const QString &barSeparated) {
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         QString patterns = parts[i + 1];
         patterns.replace(QChar(';'), QChar(' '));
-        filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
+        // A description that shows its patterns already ("Text file (*.txt)") keeps its
+        // words; Qt reads the patterns from the last parentheses, separated by blanks.
+        QString description = parts[i];
+        if (description.endsWith(QChar(')')) && description.contains(QChar('(')))
+            description = description.left(description.lastIndexOf(QChar('('))).trimmed();
+        filters << QStringLiteral("%1 (%2)").arg(description, patterns);
     }
     return filters.join(QStringLiteral(";;"));
 }
