@@ -9,6 +9,11 @@ namespace markers {
 
 using platform::LONG;
 
+void MarkersCommands::SetNewMarker() {
+    m_markers.state.InteractionState = 1;
+    m_markers.state.VideoOpening = false;
+}
+
 void MarkersCommands::UpdateTablePopup(int row) {
     MarkersHost &host = m_markers.host;
     const bool all = m_markers.state.settings.ShowAutoPath;

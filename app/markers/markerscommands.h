@@ -12,6 +12,8 @@ class MarkersCommands {
 public:
     explicit MarkersCommands(MarkerController &markers) : m_markers(markers) {}
 
+    // "Set new marker": the next left press on the picture creates a marker.
+    void SetNewMarker();
     // Check marks and states of the table popup for the selected row, before it is shown.
     void UpdateTablePopup(int row);
     // "Show all paths" after its mark was toggled to `checked`: the in-memory setting follows

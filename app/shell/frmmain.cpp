@@ -239,6 +239,10 @@ void frmMain::buildMenus() {
     // built.
     for (QAction *later : {mnuFileOpen, mnuFileSaveAs, mnuFileExportXLS, mnuFileImportCIH})
         later->setEnabled(false);
+    // So are the marker commands that change a marker's tracking or delete markers.
+    for (QAction *later : {mnuPopUpListLocalTrackSettings, mnuPopUpListChkManual,
+                           mnuPopUpListDelMarker, mnuPopUpListDelAllMarker})
+        later->setEnabled(false);
 
     connect(mnuFile, &QMenu::aboutToShow, this, &frmMain::mnuFileClick);
     connect(mnuFileNew, &QAction::triggered, this, [this] { ResetProject(true); });
@@ -666,7 +670,9 @@ SaveOutcome frmMain::saveProjectAs() {
 void frmMain::mnuFileOpenClick() {}
 void frmMain::mnuFileExportXLSClick() {}
 void frmMain::mnuFileImportCIHClick() {}
-void frmMain::mnuPopUpSNewMarkerClick() {}
+void frmMain::mnuPopUpSNewMarkerClick() {
+    m_markers->commands.SetNewMarker();
+}
 void frmMain::mnuPopupSInfoClick() {
     m_video->loader.showVideoInfo();
 }
@@ -680,7 +686,9 @@ void frmMain::mnuPopupSMirrorClick() {
 void frmMain::rotateVideo(int rotation) {
     m_video->modes.Rotate(rotation);
 }
-void frmMain::mnuPopUpListNewMarkerClick() {}
+void frmMain::mnuPopUpListNewMarkerClick() {
+    m_markers->commands.SetNewMarker();
+}
 void frmMain::mnuPopUpListLocalTrackSettingsClick() {}
 void frmMain::mnuPopUpListChkPathAllClick() {
     m_markers->commands.ShowAllPaths(mnuPopUpListChkPathAll->isChecked());
@@ -692,7 +700,10 @@ void frmMain::mnuPopUpListChkManualClick() {}
 void frmMain::mnuPopUpListColorClick() {
     m_markers->commands.ChooseColor();
 }
-void frmMain::mnuPopupListDiscardAutotrackedClick() {}
+void frmMain::mnuPopupListDiscardAutotrackedClick() {
+    if (const int row = selectedRow(); row >= 0)
+        m_markers->commands.DiscardFollowingValues(m_markers->table.markerNumberOfRow(row));
+}
 void frmMain::mnuPopUpListDelMarkerClick() {}
 void frmMain::mnuPopUpListDelAllMarkerClick() {}
 void frmMain::btnPlayClick() {

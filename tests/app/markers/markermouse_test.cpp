@@ -324,4 +324,39 @@ TEST_F(MouseTest, TableClicksSelectAndTheEmptyAreaReturnsToCreating) {
     EXPECT_EQ(host.popups.size(), popups);
 }
 
+TEST_F(MouseTest, DiscardingEmptiesLaterFramesForTrackingAndTeachesAgain) {
+    create(100, 60, 7);
+    const auto ch = channels(1);
+    for (int f = 1; f <= 6; ++f) {
+        ch.put(Channel::PointStatus, f, 1.0f);
+        ch.put(Channel::PosX, f, 0.25f);
+        ch.put(Channel::PosY, f, 0.5f);
+        ch.put(Channel::PointRadius, f, 6.5f);
+        ch.put(Channel::AutoTrack, f, 0.0f);
+    }
+    step(3);
+    pattern->taught.clear();
+    controller->commands.DiscardFollowingValues(1);
+    for (int f = 4; f <= 29; ++f) {
+        EXPECT_EQ(ch.get(Channel::PointStatus, f), 0.0f) << f;
+        EXPECT_EQ(ch.get(Channel::AutoTrack, f), 1.0f) << f;
+        EXPECT_EQ(ch.get(Channel::Angle, f), datalib::kMissing) << f;
+    }
+    EXPECT_EQ(ch.get(Channel::PointStatus, 3), 1.0f);
+    EXPECT_EQ(ch.get(Channel::AutoTrack, 3), 0.0f) << "up to the current frame nothing changes";
+    // Taught at the stored point with twice the rounded radius (6.5 -> 6), learn code 8.
+    EXPECT_EQ(pattern->taught, QStringList({"1 3 80 120 12"}));
+    EXPECT_TRUE(pattern->log.contains("Learn 8 3"));
+    // A path mark for frames 0..3 and the symbol's own.
+    EXPECT_EQ(countItems(1 + markers::kPathOffset), 5);
+    EXPECT_EQ(countItems(1), 1);
+
+    // "Set new marker" makes the next press create one.
+    state.InteractionState = 4;
+    state.VideoOpening = true;
+    controller->commands.SetNewMarker();
+    EXPECT_EQ(state.InteractionState, 1);
+    EXPECT_FALSE(state.VideoOpening);
+}
+
 } // namespace
