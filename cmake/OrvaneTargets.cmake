@@ -73,13 +73,17 @@ function(orvane_add_test name)
     endif()
     target_compile_definitions(${name} PRIVATE
         ORVANE_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
-    set(env "ORVANE_REGISTRY_ROOT=${CMAKE_CURRENT_BINARY_DIR}/${name}.registry" ${T_ENV})
-    if(ORVANE_SANITIZE)
-        list(APPEND env "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0"
-             "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
-    endif()
+    # ENV variables are built into the executable (tests/testenvironment.cpp), so that a run
+    # by hand and CTest's test discovery see them as CTest's runs do. CTest's own
+    # ENVIRONMENT carries one variable only: gtest_discover_tests spreads a list-valued
+    # property over the property arguments, which loses the lock and the timeout below.
+    target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/testenvironment.cpp)
+    string(REPLACE ";" "|" test_env "${T_ENV}")
+    target_compile_definitions(${name} PRIVATE ORVANE_TEST_ENV="${test_env}")
     # The tests of one executable share its settings store and its scratch files, so they
     # run one at a time; different executables still run side by side.
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-                         PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300 RESOURCE_LOCK ${name})
+                         PROPERTIES ENVIRONMENT
+                                    "ORVANE_REGISTRY_ROOT=${CMAKE_CURRENT_BINARY_DIR}/${name}.registry"
+                                    TIMEOUT 300 RESOURCE_LOCK ${name})
 endfunction()
