@@ -24,10 +24,8 @@ struct OrvaneSettings {
     bool ShowExitMsg = true;
     int DecDigits = 2;
     int TrackingMode = 16; // 16 pattern matching, 32 marker tracking
-    // The calibration keys are read when the calibration dialog opens, not at load.
-    float CalibDist = 100.0f;
-    int CalibUnit = 2;
-    float AspectRatio = 1.0f;
+    // The calibration keys are not here: the calibration dialog reads and writes them itself
+    // (readCalibrationSettings) into the state's calibration values.
 };
 
 // Section `Trace`: appearance of marker paths.
@@ -80,10 +78,13 @@ struct AppState {
     bool MarkerLost = false;
     bool AllMarkersLost = false;
 
-    // Calibration values in memory; the calibration dialog replaces them from the settings.
+    // Calibration values in memory (`CalibDist`, `CalibUnit` 1 m / 2 cm / 3 mm, `AspectRatio`);
+    // the calibration dialog replaces them from the settings file when it opens.
     float CalibDistance = 100.0f;
     int CalibUnit = 2;
     float AspectFactor = 1.3563370f;
+    // Which reference point the next calibration click sets: 0 or 1.
+    int CalibPointIndex = 0;
 
     // The 2-D calibration object, owned for the whole run; may be null when the data
     // library could not make one.

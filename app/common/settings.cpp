@@ -238,9 +238,6 @@ void readAllSettings(const QString &file, OrvaneSettings &o, TraceSettings &t) {
         o.*k.member = number(s, k.key, k.def ? 1 : 0) != 0.0;
     readInt(kDigitsKey);
     readInt(kTrackingModeKey);
-    o.CalibDist = static_cast<float>(number(s, kCalibDistKey, 100));
-    o.CalibUnit = toInt(number(s, kCalibUnitKey, 2));
-    o.AspectRatio = static_cast<float>(number(s, kAspectRatioKey, 1));
 
     const QString tr = QString::fromLatin1(kSectionTrace);
     for (const TraceIntKey &k : kTraceIntKeys)
@@ -268,6 +265,23 @@ bool writeAllSettings(const QString &file, const OrvaneSettings &o, const TraceS
         write(tr, k.key, t.*k.member);
     write(tr, kFilledKey, t.Filled ? 1 : 0);
     return ok;
+}
+
+CalibrationSettings readCalibrationSettings(const QString &file) {
+    const QString s = QString::fromLatin1(kSectionOrvane);
+    CalibrationSettings c;
+    c.aspect = static_cast<float>(ReadIniNumber(s, QString::fromLatin1(kAspectRatioKey), 1, file));
+    c.unit = toInt(ReadIniNumber(s, QString::fromLatin1(kCalibUnitKey), 2, file));
+    c.distance =
+        static_cast<float>(ReadIniNumber(s, QString::fromLatin1(kCalibDistKey), 100, file));
+    return c;
+}
+
+bool writeCalibrationSettings(const QString &file, const CalibrationSettings &c) {
+    const QString s = QString::fromLatin1(kSectionOrvane);
+    bool ok = WriteIniValue(s, QString::fromLatin1(kAspectRatioKey), c.aspect, file);
+    ok = WriteIniValue(s, QString::fromLatin1(kCalibUnitKey), c.unit, file) && ok;
+    return WriteIniValue(s, QString::fromLatin1(kCalibDistKey), c.distance, file) && ok;
 }
 
 bool writeLanguageSetting(const QString &file, const QString &lcidText) {

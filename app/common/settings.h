@@ -51,13 +51,23 @@ QString DecimalMask(int digits);
 // Rounds half to even (the rounding of every integer conversion of a setting).
 int roundHalfEven(double value);
 
-// Reads every key of the sections `Orvane` (but `LCID`) and `Trace` into `orvane` / `trace`.
+// Reads every key of the sections `Orvane` (but `LCID` and the calibration keys) and `Trace`
+// into `orvane` / `trace`.
 void readAllSettings(const QString &file, OrvaneSettings &orvane, TraceSettings &trace);
 
 // Writes the keys the Options dialog owns: section `Orvane` but `LCID` and the three
 // calibration keys, and all of `Trace`. False when any write failed (all are still tried).
 bool writeAllSettings(const QString &file, const OrvaneSettings &orvane,
                       const TraceSettings &trace);
+
+// The calibration dialog's keys, with the defaults it reads them with.
+struct CalibrationSettings {
+    float distance = 100.0f; // `CalibDist`, in the unit
+    int unit = 2;            // `CalibUnit`: 1 m, 2 cm, 3 mm
+    float aspect = 1.0f;     // `AspectRatio`: the picture's real width over its real height
+};
+CalibrationSettings readCalibrationSettings(const QString &file);
+bool writeCalibrationSettings(const QString &file, const CalibrationSettings &calibration);
 
 // Writes `LCID` as the given text ("0x0407", "0x0409"; empty for none).
 bool writeLanguageSetting(const QString &file, const QString &lcidText);

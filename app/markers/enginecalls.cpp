@@ -111,11 +111,34 @@ bool EngineCalls::teachPattern(engines::IPatternMatcher *matcher, LONG marker, i
 
 bool EngineCalls::learnPattern(engines::IPatternMatcher *matcher, LONG marker, int frame,
                                platform::IPicture *picture, double x, double y, double angle,
-                               LONG size) {
+                               LONG size, int learnFrame) {
     ComPtr<engines::IPatternMarkerContext> mc;
     const auto fc = patternContext(matcher, marker, frame, &mc);
     return fc && platform::succeeded(fc->Teach(picture, x, y, angle, size)) &&
-           platform::succeeded(fc->Learn(engines::kLearnPattern, frame));
+           platform::succeeded(fc->Learn(engines::kLearnPattern, learnFrame));
+}
+
+std::optional<int> EngineCalls::patternSettingsDialog(engines::IPatternMatcher *matcher,
+                                                      LONG marker, int frame) {
+    ComPtr<engines::IPatternMarkerContext> mc;
+    const auto fc = patternContext(matcher, marker, frame, &mc);
+    if (!fc)
+        return std::nullopt;
+    fc->SettingsDialog(); // a cancelled dialog changes nothing; the teaching follows anyway
+    double mode = 0.0, reference = 0.0;
+    if (platform::failed(fc->Setting(engines::ReferenceMode, &mode)))
+        return std::nullopt;
+    if (mode == 0.0)
+        return frame > 0 ? frame - 1 : 0;
+    if (platform::failed(fc->Setting(engines::ReferenceFrame, &reference)))
+        return std::nullopt;
+    return static_cast<int>(reference);
+}
+
+void EngineCalls::markerSettingsDialog(engines::IMarkerTracker *tracker, LONG marker, int frame) {
+    ComPtr<engines::IMarkerMarkerContext> mc;
+    if (const auto fc = markerContext(tracker, marker, frame, &mc))
+        fc->SettingsDialog(engines::kMainView);
 }
 
 std::optional<EnginePoint> EngineCalls::teachMarker(engines::IMarkerTracker *tracker, LONG marker,

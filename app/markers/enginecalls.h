@@ -38,10 +38,11 @@ public:
     // size setting).
     static bool teachPattern(engines::IPatternMatcher *matcher, platform::LONG marker, int frame,
                              platform::IPicture *picture, double x, double y, platform::LONG size);
-    // Teaching through the learn operation (code 8) for the frame.
+    // Teaching through the frame context of `frame`: picture, point, angle and size handed
+    // over, then the learn operation (code 8) for `learnFrame`.
     static bool learnPattern(engines::IPatternMatcher *matcher, platform::LONG marker, int frame,
                              platform::IPicture *picture, double x, double y, double angle,
-                             platform::LONG size);
+                             platform::LONG size, int learnFrame);
     // Teaching the marker tracker the disc at (x, y) of about that radius (0: the picture
     // decides); the point it then holds.
     static std::optional<EnginePoint> teachMarker(engines::IMarkerTracker *tracker,
@@ -54,6 +55,15 @@ public:
                                                   platform::LONG marker, int frame);
     static std::optional<EnginePoint> heldMarker(engines::IMarkerTracker *tracker,
                                                  platform::LONG marker, int frame);
+
+    // The marker's own settings dialog in the frame context of `frame`. For the pattern
+    // matcher, the frame the pattern is then taught from: the frame before (0 at frame 0)
+    // when it follows the previous frame (setting 0 is 0), else its reference frame
+    // (setting 8); nothing when the engine failed.
+    static std::optional<int> patternSettingsDialog(engines::IPatternMatcher *matcher,
+                                                    platform::LONG marker, int frame);
+    static void markerSettingsDialog(engines::IMarkerTracker *tracker, platform::LONG marker,
+                                     int frame);
 
     // The pattern matcher's size setting (setting 4), 0 without an engine.
     static double patternSize(engines::IPatternMatcher *matcher);

@@ -11,7 +11,7 @@ MarkersHost::~MarkersHost() = default;
 MarkerController::MarkerController(MarkersHost &host_, common::AppState &state_,
                                    MarkerObjects &objects_)
     : host(host_), state(state_), objects(objects_), store(objects_), overlay(*this), table(*this),
-      pass(*this), mouse(*this), commands(*this), textExport(*this) {}
+      pass(*this), mouse(*this), commands(*this), textExport(*this), calibrator(*this) {}
 
 engines::IPatternMatcher *MarkerController::patternMatcher() {
     if (!objects.patternMatcher)
@@ -34,23 +34,15 @@ platform::ComPtr<platform::IPicture> MarkerController::currentPicture() {
 }
 
 void MarkerController::discardMarkers() {
-    const int f = frame();
-    for (int row = host.rowCount() - 1; row >= 0; --row) {
-        const LONG marker = table.markerNumberOfRow(row);
-        const float mode = store.bind(marker, {Channel::TrackMode}).get(Channel::TrackMode, f);
-        if (mode == float(common::kTrackingPatternMatching)) {
-            if (auto *engine = patternMatcher())
-                engine->DropMarkerContext(marker);
-        } else if (auto *engine = markerTracker()) {
-            engine->DropMarkerContext(marker);
-        }
-    }
+    for (int row = host.rowCount() - 1; row >= 0; --row)
+        commands.dropFromEngine(table.markerNumberOfRow(row));
     store.clear(true);
     host.clearRows();
     table.paintRowBands();
     if (objects.graphicItems)
         objects.graphicItems->Clear();
     marks = MarkerState{};
+    calibrator.invalidate();
 }
 
 } // namespace markers

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/common/appstate.h"
+#include "app/markers/calibrator.h"
 #include "app/markers/markermouse.h"
 #include "app/markers/markerobjects.h"
 #include "app/markers/markeroverlay.h"
@@ -33,6 +34,7 @@ public:
     MarkerMouse mouse;
     MarkersCommands commands;
     TextExport textExport;
+    Calibrator calibrator;
 
     // The engines; a use that finds one missing makes it then. Null when that fails.
     engines::IPatternMatcher *patternMatcher();

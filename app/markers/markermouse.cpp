@@ -18,6 +18,7 @@ namespace {
 
 // Interaction states: what a left press on the picture does.
 constexpr int kStateNewMarker = 1;
+constexpr int kStateCalibration = 2;
 constexpr int kStatePlace = 4;
 constexpr int kStateVideoOpened = 5;
 
@@ -62,6 +63,10 @@ void MarkerMouse::SpecialMouseDown(LONG keys, LONG, LONG, double fx, double fy) 
         m_markers.host.LoadVideo(true, s.settings.DefVideoMode, 0.0f, 0);
     if (!s.NoVideo && keys == kRight) {
         m_markers.host.showPopup(Popup::Video);
+        return;
+    }
+    if (s.InteractionState == kStateCalibration) {
+        m_markers.calibrator.SetCalibrationPoint(fx, fy);
         return;
     }
     // A new marker (state 1) or the selected hand-tracked one (state 4), inside the video
@@ -270,7 +275,7 @@ void MarkerMouse::finishNewMarker(double fx, double) {
     } else {
         overlay.DrawMarkerSymbol(x, y, r, marker, 0, kStyleNormal);
         if (!EngineCalls::learnPattern(m_markers.patternMatcher(), marker, f, picture.get(), x, y,
-                                       0.0, 2 * r)) {
+                                       0.0, 2 * r, f)) {
             overlay.RemoveMarkerItems(marker);
             m.pressX = m.pressY = -1;
             platform::ui::dialogs().messageBox(m_markers.host.dialogParent(), common::res(s, 1057),

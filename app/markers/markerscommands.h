@@ -25,10 +25,23 @@ public:
     // "Color": the colour dialog starting at the marker's colour; a chosen colour becomes
     // `MarkerColor` at frame 0, recolours the marker's items and the table's bands.
     void ChooseColor();
+    // "Local tracking settings": the engine's settings dialog for the selected marker at the
+    // current frame; a pattern-matching marker is then taught again at its reference frame.
+    void LocalTrackingSettings();
+    // "Track manually": the selected marker switches between automatic tracking and hand
+    // placement ("M-" before its name, icon 19).
+    void TrackManually();
+    // "Delete marker": the selected marker out of its engine, its items, data and row.
+    void DeleteMarker();
+    // "Delete all markers": every marker, its items and data; numbers and colours start again.
+    void DeleteAllMarkers();
     // The marker's values after the current frame are emptied and left ready for automatic
     // tracking; its path is rebuilt up to the current frame and the pattern matcher taught
     // again at it.
     void DiscardFollowingValues(platform::LONG marker);
+
+    // Out of the engine of the marker's tracking mode at the current frame.
+    void dropFromEngine(platform::LONG marker);
 
 private:
     MarkerController &m_markers;

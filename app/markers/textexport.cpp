@@ -15,7 +15,8 @@ namespace markers {
 
 namespace {
 
-constexpr int kPositionDecimals = 3;
+constexpr int kPositionDecimals = 4;
+constexpr int kCalibratedDecimals = 6;
 constexpr int kAngleDecimals = 3;
 constexpr int kTimeDecimals = 6;
 // The frames a channel can address: frame numbers are 16-bit.
@@ -43,11 +44,27 @@ QString TextExport::text(const QString &separator) const {
                                                      {Channel::PosX, Channel::PosY, Channel::Angle,
                                                       Channel::PointStatus})});
 
+    // While a calibration is in force each marker's calibrated position comes first, in the
+    // calibration's unit.
+    const bool calibrated = m_markers.table.calibrated();
+    QString unit;
+    if (calibrated) {
+        platform::SHORT code = 0;
+        s.Calibration->GetUnit(&code);
+        unit = code == 1   ? QStringLiteral("m")
+               : code == 3 ? QStringLiteral("mm")
+                           : QStringLiteral("cm");
+    }
+
     const QChar tab(u'\t');
     QString out = QStringLiteral("Frame\tTime (s)");
-    for (const ExportColumn &c : columns)
+    for (const ExportColumn &c : columns) {
+        if (calibrated)
+            out += tab + c.name + QStringLiteral(" X (") + unit + u')' + tab + c.name +
+                   QStringLiteral(" Y (") + unit + u')';
         out += tab + c.name + QStringLiteral(" X (px)") + tab + c.name + QStringLiteral(" Y (px)") +
                tab + c.name + QStringLiteral(" Rotation");
+    }
     out += u'\n';
 
     const double w = s.VideoWidth, h = s.VideoHeight;
@@ -66,6 +83,19 @@ QString TextExport::text(const QString &separator) const {
             const float fx = ch.get(Channel::PosX, f), fy = ch.get(Channel::PosY, f);
             const bool point = inside && ch.get(Channel::PointStatus, f) == 1.0f &&
                                !datalib::isMissing(fx) && !datalib::isMissing(fy);
+            if (calibrated) {
+                double cx = 0.0, cy = 0.0;
+                platform::LONG status = 0;
+                const bool mapped =
+                    point &&
+                    platform::succeeded(s.Calibration->Transform(fx, fy, &cx, &cy, &status));
+                out += tab;
+                if (mapped)
+                    out += number(cx, kCalibratedDecimals);
+                out += tab;
+                if (mapped)
+                    out += number(cy, kCalibratedDecimals);
+            }
             out += tab;
             if (point)
                 out += number(fx * w, kPositionDecimals);

@@ -1,6 +1,7 @@
 // File > Export > as text file: the markers' tracked values as tab-separated UTF-8 text,
 // one header line, then one line for every frame of the video. Positions are image pixels
-// with three decimals (the tracked sub-pixel values, not the table's rounded ones); a cell is
+// with four decimals (the tracked sub-pixel values, not the table's rounded ones), preceded
+// while a calibration is in force by the calibrated position with six decimals; a cell is
 // empty where the marker has no point. The file is replaced in one step or not at all.
 #pragma once
 

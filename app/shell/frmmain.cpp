@@ -7,10 +7,12 @@
 #include "app/common/settings.h"
 #include "app/markers/markercontroller.h"
 #include "app/shell/frmabout.h"
+#include "app/shell/frmcalibdist.h"
 #include "app/shell/frmoptions.h"
 #include "app/shell/helpwindow.h"
 #include "app/shell/translateform.h"
 #include "app/video/videocontroller.h"
+#include "components/engines/ui/settingsdialogs.h"
 #include "control/cvviewctrl.h"
 #include "platform/ui/dialogs.h"
 
@@ -136,6 +138,8 @@ frmMain::frmMain(std::function<LONG()> versionQuery, QWidget *parent) : QMainWin
 
     // The load sequence may open a sequence from the command line, so the video part
     // must exist before it runs.
+    // The engines show their settings dialogs through the dialog seam.
+    engines::installSettingsDialogs();
     m_video = std::make_unique<video::VideoController>(*this, appState());
     m_markers = std::make_unique<markers::MarkerController>(*this, appState(), m_objects);
     wireMarkers();
@@ -238,10 +242,6 @@ void frmMain::buildMenus() {
     // Projects, the spreadsheet export and the import are entries only until their work is
     // built.
     for (QAction *later : {mnuFileOpen, mnuFileSaveAs, mnuFileExportXLS, mnuFileImportCIH})
-        later->setEnabled(false);
-    // So are the marker commands that change a marker's tracking or delete markers.
-    for (QAction *later : {mnuPopUpListLocalTrackSettings, mnuPopUpListChkManual,
-                           mnuPopUpListDelMarker, mnuPopUpListDelAllMarker})
         later->setEnabled(false);
 
     connect(mnuFile, &QMenu::aboutToShow, this, &frmMain::mnuFileClick);
@@ -676,7 +676,10 @@ void frmMain::mnuPopUpSNewMarkerClick() {
 void frmMain::mnuPopupSInfoClick() {
     m_video->loader.showVideoInfo();
 }
-void frmMain::mnuPopupSScaleClick() {}
+void frmMain::mnuPopupSScaleClick() {
+    frmCalibDist dialog(m_markers->calibrator, this);
+    ui::dialogs().exec(dialog);
+}
 void frmMain::applyVideoMode(int mode) {
     m_video->modes.ApplyVideoMode(mode);
 }
@@ -689,14 +692,18 @@ void frmMain::rotateVideo(int rotation) {
 void frmMain::mnuPopUpListNewMarkerClick() {
     m_markers->commands.SetNewMarker();
 }
-void frmMain::mnuPopUpListLocalTrackSettingsClick() {}
+void frmMain::mnuPopUpListLocalTrackSettingsClick() {
+    m_markers->commands.LocalTrackingSettings();
+}
 void frmMain::mnuPopUpListChkPathAllClick() {
     m_markers->commands.ShowAllPaths(mnuPopUpListChkPathAll->isChecked());
 }
 void frmMain::mnuPopUpListChkPathMarkerClick() {
     m_markers->commands.ShowPathForMarker(mnuPopUpListChkPathMarker->isChecked());
 }
-void frmMain::mnuPopUpListChkManualClick() {}
+void frmMain::mnuPopUpListChkManualClick() {
+    m_markers->commands.TrackManually();
+}
 void frmMain::mnuPopUpListColorClick() {
     m_markers->commands.ChooseColor();
 }
@@ -704,8 +711,12 @@ void frmMain::mnuPopupListDiscardAutotrackedClick() {
     if (const int row = selectedRow(); row >= 0)
         m_markers->commands.DiscardFollowingValues(m_markers->table.markerNumberOfRow(row));
 }
-void frmMain::mnuPopUpListDelMarkerClick() {}
-void frmMain::mnuPopUpListDelAllMarkerClick() {}
+void frmMain::mnuPopUpListDelMarkerClick() {
+    m_markers->commands.DeleteMarker();
+}
+void frmMain::mnuPopUpListDelAllMarkerClick() {
+    m_markers->commands.DeleteAllMarkers();
+}
 void frmMain::btnPlayClick() {
     m_video->playback.Play();
 }

@@ -146,9 +146,6 @@ TEST_F(IniAccess, AllSettingsWithoutAFileAreTheDefaults) {
                 o.ShowAutoPath && o.StopAtDrop && o.ShowExitMsg);
     EXPECT_EQ(o.DecDigits, 2);
     EXPECT_EQ(o.TrackingMode, 16);
-    EXPECT_FLOAT_EQ(o.CalibDist, 100);
-    EXPECT_EQ(o.CalibUnit, 2);
-    EXPECT_FLOAT_EQ(o.AspectRatio, 1);
     EXPECT_EQ(t.Item, 1);
     EXPECT_EQ(t.Size, 1);
     EXPECT_EQ(t.LineWidth, 0);
@@ -173,9 +170,11 @@ TEST_F(IniAccess, AllSettingsAreReadFromBothSections) {
     EXPECT_TRUE(o.StopAtDrop); // any non-zero value sets a flag
     EXPECT_EQ(o.DecDigits, 4);
     EXPECT_EQ(o.TrackingMode, 32);
-    EXPECT_FLOAT_EQ(o.CalibDist, 2.5f);
-    EXPECT_EQ(o.CalibUnit, 3);
-    EXPECT_FLOAT_EQ(o.AspectRatio, 1.25f);
+    // The calibration keys are the calibration dialog's.
+    const common::CalibrationSettings c = common::readCalibrationSettings(file);
+    EXPECT_FLOAT_EQ(c.distance, 2.5f);
+    EXPECT_EQ(c.unit, 3);
+    EXPECT_FLOAT_EQ(c.aspect, 1.25f);
     EXPECT_EQ(t.Item, 6);
     EXPECT_EQ(t.Size, 12);
     EXPECT_EQ(t.LineWidth, 4);
@@ -208,7 +207,6 @@ TEST_F(IniAccess, WritingAllSettingsReadsBackAndLeavesLanguageAndCalibrationAlon
     o.StopAtDrop = false;
     o.DecDigits = 5;
     o.TrackingMode = 32;
-    o.CalibDist = 99.0f; // the calibration dialog owns these keys
     common::TraceSettings t;
     t.Item = 3;
     t.Size = 7;
@@ -227,8 +225,9 @@ TEST_F(IniAccess, WritingAllSettingsReadsBackAndLeavesLanguageAndCalibrationAlon
     EXPECT_TRUE(o2.ShowExitMsg);
     EXPECT_EQ(o2.DecDigits, 5);
     EXPECT_EQ(o2.TrackingMode, 32);
-    EXPECT_FLOAT_EQ(o2.CalibDist, 2.5f);
-    EXPECT_EQ(o2.CalibUnit, 3);
+    const common::CalibrationSettings c = common::readCalibrationSettings(file);
+    EXPECT_FLOAT_EQ(c.distance, 2.5f);
+    EXPECT_EQ(c.unit, 3);
     EXPECT_EQ(t2.Item, 3);
     EXPECT_EQ(t2.Size, 7);
     EXPECT_EQ(t2.LineWidth, 10);
@@ -242,6 +241,23 @@ TEST_F(IniAccess, WritingAllSettingsReadsBackAndLeavesLanguageAndCalibrationAlon
 
     ASSERT_TRUE(common::writeLanguageSetting(file, QStringLiteral("0x0407")));
     EXPECT_TRUE(m_tmp.read(QStringLiteral("w.ini")).contains("LCID=0x0407"));
+}
+
+TEST_F(IniAccess, CalibrationKeysReadWithTheDialogsDefaultsAndWriteBack) {
+    const QString file = m_tmp.path(QStringLiteral("c.ini"));
+    common::CalibrationSettings c = common::readCalibrationSettings(file);
+    EXPECT_FLOAT_EQ(c.distance, 100.0f);
+    EXPECT_EQ(c.unit, 2);
+    EXPECT_FLOAT_EQ(c.aspect, 1.0f);
+    c = {-12.5f, 3, 1.640625f};
+    ASSERT_TRUE(common::writeCalibrationSettings(file, c));
+    const common::CalibrationSettings back = common::readCalibrationSettings(file);
+    EXPECT_FLOAT_EQ(back.distance, -12.5f);
+    EXPECT_EQ(back.unit, 3);
+    EXPECT_FLOAT_EQ(back.aspect, 1.640625f);
+    // Nothing else is written.
+    EXPECT_EQ(m_tmp.read(QStringLiteral("c.ini")),
+              "[Orvane]\nAspectRatio=1.640625\nCalibUnit=3\nCalibDist=-12.5\n");
 }
 
 } // namespace

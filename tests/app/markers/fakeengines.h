@@ -27,6 +27,8 @@ struct Script {
     QStringList taught;
     double patternSize = 32;
     bool teachFails = false;
+    // A frame context's own settings: 0 the reference mode, 8 the reference frame.
+    std::map<platform::LONG, double> localSettings;
 
     std::optional<Answer> answer(platform::LONG marker, int frame) const {
         const auto it = answers.find({marker, frame});
@@ -80,12 +82,16 @@ public:
         m_s->log << QStringLiteral("Learn %1 %2").arg(code).arg(frame);
         return m_s->teachFails ? platform::E_INVALIDARG : S_OK;
     }
-    HRESULT Setting(LONG, double *value) override {
-        *value = 0;
+    HRESULT Setting(LONG id, double *value) override {
+        const auto it = m_s->localSettings.find(id);
+        *value = it == m_s->localSettings.end() ? 0 : it->second;
         return S_OK;
     }
     HRESULT PutSetting(LONG, double) override { return S_OK; }
-    HRESULT SettingsDialog() override { return S_OK; }
+    HRESULT SettingsDialog() override {
+        m_s->log << QStringLiteral("SettingsDialog %1").arg(m_frame);
+        return platform::S_FALSE; // cancelled: the teaching follows all the same
+    }
 
 private:
     std::shared_ptr<Script> m_s;
@@ -180,7 +186,10 @@ public:
                                                             : a->size);
         return S_OK;
     }
-    HRESULT SettingsDialog(LONG) override { return S_OK; }
+    HRESULT SettingsDialog(LONG view) override {
+        m_s->log << QStringLiteral("SettingsDialog %1 %2").arg(m_frame).arg(view);
+        return S_OK;
+    }
     HRESULT Setting(LONG, double *value) override {
         *value = 0;
         return S_OK;

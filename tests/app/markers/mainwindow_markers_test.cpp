@@ -6,14 +6,21 @@
 
 #include "app/common/appstate.h"
 #include "app/markers/markercontroller.h"
+#include "app/shell/frmcalibdist.h"
 #include "app/shell/frmmain.h"
+#include "components/datalib/datalib.h"
+#include "platform/classes.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
+#include <QGroupBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -46,6 +53,8 @@ protected:
         QFile ini(s.IniFile);
         ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
         ini.write("[Orvane]\nCalibrationMandatory=0\nShowExitMsg=0\n");
+        // The calibration object the start procedure makes.
+        s.Calibration = makeCalibration();
     }
     void TearDown() override { common::resetAppState(); }
 
@@ -243,6 +252,111 @@ TEST_F(WindowMarkersTest, VideoKeysWorkWhereverTheFocusIsButInText) {
     key(w->lvwPoints, Qt::Key_Down);
     EXPECT_EQ(w->lvwPoints->currentItem(), w->lvwPoints->topLevelItem(1));
     EXPECT_EQ(w->hscScroll->value(), 0);
+}
+
+// Answers the calibration dialog as a user would: types into its fields and presses OK.
+class CalibratingDialogs : public AnsweringDialogs {
+public:
+    QString distance = QStringLiteral("40");
+    int unit = 1;
+    QString aspect = QStringLiteral("4:3");
+    QString hz = QStringLiteral("100");
+    QStringList seen; // the dialog's texts when it opened
+    int exec(QDialog &dialog) override {
+        auto *calib = dynamic_cast<shell::frmCalibDist *>(&dialog);
+        if (!calib)
+            return QDialog::Rejected;
+        seen = {calib->windowTitle(),
+                calib->Frame1->title(),
+                calib->lblCalibDist1->text(),
+                calib->lblAspectRatio->text(),
+                calib->lblHz->text(),
+                calib->lblFps->text(),
+                calib->btnOK->text(),
+                calib->btnCancel->text(),
+                calib->cboAspectRatio->itemText(0),
+                calib->cboAspectRatio->itemText(1),
+                calib->cboAspectRatio->itemText(2),
+                calib->cboCalibDist->itemText(1),
+                calib->txtHz->text()};
+        calib->txtCalibDist->setText(distance);
+        calib->cboCalibDist->setCurrentIndex(unit);
+        calib->cboAspectRatio->setEditText(aspect);
+        calib->txtHz->setText(hz);
+        calib->btnOK->click();
+        return calib->result();
+    }
+};
+
+TEST_F(WindowMarkersTest, CalibratedThroughTheDialogTrackedAndExportedByTheFormula) {
+    CalibratingDialogs dialogs;
+    auto w = openWindow({[](int f) {
+        return std::optional(discA(f));
+    }});
+    // Without a calibration no marker may be placed (the options say so).
+    common::appState().settings.CalibrationMandatory = true;
+    createAt(*w, discA(0), 12);
+    EXPECT_EQ(w->lvwPoints->topLevelItemCount(), 0);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+
+    w->tbToolbarButtonClick("Scale");
+    EXPECT_EQ(dialogs.seen, QStringList({"Calibration distance", " Distance for this calibration: ",
+                                         "Calibration distance:", "Aspect ratio:",
+                                         "Video frequency:", "frames/sec.", "OK", "Cancel",
+                                         "DV-PAL", "DV-NTSC", "1:1", "cm", "100"}));
+    ASSERT_EQ(common::appState().InteractionState, 2);
+    // Two clicks on known points: 200 px apart horizontally, 40 cm.
+    const QPointF p0(60, 200), p1(260, 200);
+    for (QPointF p : {p0, p1}) {
+        const QPoint at = windowPoint(*w, p);
+        mouse(w->qvxVideo, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+        mouse(w->qvxVideo, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+    }
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[1].text, "Calibration successful.");
+    EXPECT_TRUE(common::appState().VideoCalibrated);
+
+    createAt(*w, discA(0), 12);
+    ASSERT_EQ(w->lvwPoints->topLevelItemCount(), 1);
+    EXPECT_EQ(w->lvwPoints->topLevelItem(0)->text(1).section(u'.', 1).size(), 2)
+        << "calibrated cells have two decimals";
+    w->btnPlayClick();
+    EXPECT_EQ(w->hscScroll->value(), kFrames - 1);
+    const auto table = exportTable(*w, dialogs);
+    ASSERT_EQ(table.size(), std::size_t(kFrames + 1));
+    EXPECT_EQ(table[0].mid(2, 2), QStringList({"Point 1 X (cm)", "Point 1 Y (cm)"}));
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    auto &cal = common::appState().Calibration;
+    cal->GetPointX(0, &x0);
+    cal->GetPointY(0, &y0);
+    cal->GetPointX(1, &x1);
+    cal->GetPointY(1, &y1);
+    const double a = 4.0 / 3.0;
+    const double k = 40.0 / std::hypot(x1 - x0, (y1 - y0) / a);
+    for (int f = 0; f < kFrames; ++f) {
+        const QStringList &row = table[std::size_t(f + 1)];
+        const double fx = row[4].toDouble() / kSize.width(),
+                     fy = row[5].toDouble() / kSize.height();
+        EXPECT_NEAR(row[2].toDouble(), k * (fx - x0), 1e-4) << f;
+        EXPECT_NEAR(row[3].toDouble(), -k * (fy - y0) / a, 1e-4) << f;
+    }
+    // The clicked points are where they were clicked, to the view's resolution.
+    EXPECT_NEAR(x0 * kSize.width(), p0.x(), 0.5);
+    EXPECT_NEAR(x1 * kSize.width(), p1.x(), 0.5);
+}
+
+TEST_F(WindowMarkersTest, CancellingTheDialogChangesNothing) {
+    AnsweringDialogs dialogs; // the dialog is left with Cancel
+    auto w = openWindow({[](int f) {
+                            return std::optional(discA(f));
+                        }},
+                        5);
+    const int before = common::appState().InteractionState;
+    w->mnuPopupSScale->trigger();
+    EXPECT_EQ(common::appState().InteractionState, before);
+    EXPECT_FALSE(QFile::exists(common::appState().IniFile) &&
+                 QFile(common::appState().IniFile).size() > 60)
+        << "no calibration keys written";
 }
 
 } // namespace

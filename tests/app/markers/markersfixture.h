@@ -8,6 +8,8 @@
 
 #include "app/common/appstate.h"
 #include "app/markers/markercontroller.h"
+#include "components/datalib/datalib.h"
+#include "platform/classes.h"
 #include "control/cvviewctrl.h"
 #include "platform/ui/dialogs.h"
 
@@ -106,6 +108,21 @@ public:
     std::map<markers::TableEntry, bool> checked, enabled;
     std::vector<std::pair<bool, int>> videoRequests;
 };
+
+// A 2-D calibration object as the start procedure leaves it: no reference point yet.
+inline platform::ComPtr<datalib::TalvorCal2D> makeCalibration() {
+    datalib::registerClasses();
+    auto factory = platform::createInstance<datalib::TalvorCalFactory>(datalib::CLSID_CalFactory);
+    datalib::TalvorCal2D *raw = nullptr;
+    if (factory)
+        factory->CreateCal2D(&raw);
+    auto calibration = platform::ComPtr<datalib::TalvorCal2D>::attach(raw);
+    if (calibration) {
+        calibration->SetParameter(1, 0);
+        calibration->SetPointX(0, datalib::kMissing);
+    }
+    return calibration;
+}
 
 // A disc's centre in every frame; frames where it is hidden give nothing.
 using DiscPath = std::function<std::optional<QPointF>(int frame)>;

@@ -45,10 +45,10 @@ TEST_F(ExportTest, HeaderAndOneLinePerFrameWithSubPixelValues) {
     ASSERT_EQ(out.size(), 5);
     EXPECT_EQ(out[0], "Frame\tTime (s)\tPoint 1 X (px)\tPoint 1 Y (px)\tPoint 1 Rotation\t"
                       "M-Point 2 X (px)\tM-Point 2 Y (px)\tM-Point 2 Rotation");
-    EXPECT_EQ(out[1], "0\t0.000000\t100.000\t60.000\t0.000\t200.250\t119.750\t0.000");
+    EXPECT_EQ(out[1], "0\t0.000000\t100.0000\t60.0000\t0.000\t200.2500\t119.7500\t0.000");
     // No point: empty cells, the line keeps its columns.
     EXPECT_EQ(out[2], "1\t0.040000\t\t\t\t\t\t");
-    EXPECT_EQ(out[3], "2\t0.080000\t123.457\t45.500\t-12.346\t\t\t");
+    EXPECT_EQ(out[3], "2\t0.080000\t123.4567\t45.5000\t-12.346\t\t\t");
     EXPECT_EQ(out[4].count(u'\t'), 7);
 }
 
@@ -59,7 +59,7 @@ TEST_F(ExportTest, TheInterfaceLanguageChoosesTheSeparatorAndNoRateLeavesTimesEm
     EXPECT_EQ(TextExport::separatorOf(1033), ".");
     state.VideoFrameRate = 0.0f;
     const QStringList out = lines(QStringLiteral(","));
-    EXPECT_EQ(out[1], "0\t\t100,000\t60,000\t0,000");
+    EXPECT_EQ(out[1], "0\t\t100,0000\t60,0000\t0,000");
 }
 
 TEST_F(ExportTest, WritesThroughTheDialogAndReplacesAnOldFileWhole) {
