@@ -58,6 +58,8 @@ namespace ui = platform::ui;
 
 // Room beside a status panel's text, in pixels, so that it never touches the next panel.
 constexpr int kPanelSlack = 8;
+// Room beside a table cell's text for the cell's margins, in pixels.
+constexpr int kCellSlack = 12;
 
 // Image list indexes of the play button's pictures.
 constexpr int kPictureStart = 9;
@@ -855,6 +857,7 @@ void frmMain::removeRow(int row) {
 }
 void frmMain::clearRows() {
     lvwPoints->clear();
+    m_cellLongestText.clear();
 }
 QString frmMain::rowText(int row) {
     const QTreeWidgetItem *item = rowItem(row);
@@ -882,8 +885,20 @@ QString frmMain::cellText(int row, markers::Column column) {
 }
 void frmMain::setCellText(int row, markers::Column column, const QString &text) {
     // Unchanged texts are left alone: every set repaints the row, and a pass rewrites all.
-    if (QTreeWidgetItem *item = rowItem(row); item && item->text(int(column)) != text)
-        item->setText(static_cast<int>(column), text);
+    QTreeWidgetItem *item = rowItem(row);
+    const int c = static_cast<int>(column);
+    if (!item || item->text(c) == text)
+        return;
+    item->setText(c, text);
+    // A value wider than its column (a calibrated "-123.45" where whole pixels were) widens
+    // the column, so that no value is cut; measured only for texts longer than any before.
+    qsizetype &longest = m_cellLongestText[c];
+    if (text.size() > longest) {
+        longest = text.size();
+        const int needed = lvwPoints->fontMetrics().horizontalAdvance(text) + kCellSlack;
+        if (needed > lvwPoints->header()->sectionSize(c))
+            lvwPoints->header()->resizeSection(c, needed);
+    }
 }
 int frmMain::selectedRow() {
     const QList<QTreeWidgetItem *> selected = lvwPoints->selectedItems();
@@ -905,6 +920,7 @@ void frmMain::setRowBands(const std::vector<QColor> &bands) {
 void frmMain::autoSizeColumns() {
     for (int c = 0; c < lvwPoints->columnCount(); ++c)
         lvwPoints->resizeColumnToContents(c);
+    m_cellLongestText.clear();
 }
 void frmMain::showMagnifier(const platform::ComPtr<platform::IPicture> &picture) {
     if (!picture) {

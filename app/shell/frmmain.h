@@ -266,6 +266,7 @@ private:
     std::map<QString, QAction *> m_buttons;
     std::map<QString, QLabel *> m_panels;
     std::map<const QLabel *, qsizetype> m_panelLongestText; // the longest text measured so far
+    std::map<int, qsizetype> m_cellLongestText;             // per table column, likewise
     markers::MarkerObjects m_objects;
     std::unique_ptr<video::VideoController> m_video;
     std::unique_ptr<markers::MarkerController> m_markers;

@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -322,6 +323,12 @@ TEST_F(WindowMarkersTest, CalibratedThroughTheDialogTrackedAndExportedByTheFormu
         << "calibrated cells have two decimals";
     w->btnPlayClick();
     EXPECT_EQ(w->hscScroll->value(), kFrames - 1);
+    // Every value fits its column.
+    for (int c = 1; c <= 3; ++c)
+        EXPECT_GE(
+            w->lvwPoints->header()->sectionSize(c),
+            w->lvwPoints->fontMetrics().horizontalAdvance(w->lvwPoints->topLevelItem(0)->text(c)))
+            << c;
     const auto table = exportTable(*w, dialogs);
     ASSERT_EQ(table.size(), std::size_t(kFrames + 1));
     EXPECT_EQ(table[0].mid(2, 2), QStringList({"Point 1 X (cm)", "Point 1 Y (cm)"}));
