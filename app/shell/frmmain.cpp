@@ -864,8 +864,10 @@ QString frmMain::rowText(int row) {
     return item ? item->text(0) : QString();
 }
 void frmMain::setRowText(int row, const QString &text) {
-    if (QTreeWidgetItem *item = rowItem(row))
+    if (QTreeWidgetItem *item = rowItem(row)) {
         item->setText(0, text);
+        fitColumn(0, text);
+    }
 }
 void frmMain::setRowIcon(int row, markers::MarkerIcon icon) {
     if (QTreeWidgetItem *item = rowItem(row))
@@ -890,15 +892,21 @@ void frmMain::setCellText(int row, markers::Column column, const QString &text) 
     if (!item || item->text(c) == text)
         return;
     item->setText(c, text);
-    // A value wider than its column (a calibrated "-123.45" where whole pixels were) widens
-    // the column, so that no value is cut; measured only for texts longer than any before.
-    qsizetype &longest = m_cellLongestText[c];
-    if (text.size() > longest) {
-        longest = text.size();
-        const int needed = lvwPoints->fontMetrics().horizontalAdvance(text) + kCellSlack;
-        if (needed > lvwPoints->header()->sectionSize(c))
-            lvwPoints->header()->resizeSection(c, needed);
-    }
+    fitColumn(c, text);
+}
+// A text wider than its column (a calibrated "-123.45" where whole pixels were, an "M-"
+// name) widens the column, so that nothing is cut; measured only for texts longer than any
+// before in that column.
+void frmMain::fitColumn(int column, const QString &text) {
+    qsizetype &longest = m_cellLongestText[column];
+    if (text.size() <= longest)
+        return;
+    longest = text.size();
+    // The first column also holds the row's icon.
+    const int icon = column == 0 ? lvwPoints->iconSize().width() + kCellSlack : 0;
+    const int needed = lvwPoints->fontMetrics().horizontalAdvance(text) + kCellSlack + icon;
+    if (needed > lvwPoints->header()->sectionSize(column))
+        lvwPoints->header()->resizeSection(column, needed);
 }
 int frmMain::selectedRow() {
     const QList<QTreeWidgetItem *> selected = lvwPoints->selectedItems();

@@ -257,6 +257,7 @@ private:
     void buildStatusBar();
     void wireMarkers();
     QTreeWidgetItem *rowItem(int row) const;
+    void fitColumn(int column, const QString &text);
     QAction *tableEntry(markers::TableEntry entry) const;
     void applyMinimumSize();
     void setMarkerColumnWidths();

@@ -366,4 +366,25 @@ TEST_F(WindowMarkersTest, CancellingTheDialogChangesNothing) {
         << "no calibration keys written";
 }
 
+TEST_F(WindowMarkersTest, TrackingByHandFromThePopupRenamesTheRowAndItsNameFits) {
+    AnsweringDialogs dialogs;
+    auto w = openWindow({[](int f) {
+                            return std::optional(discA(f));
+                        }},
+                        5);
+    createAt(*w, discA(0), 12);
+    ASSERT_EQ(w->lvwPoints->topLevelItemCount(), 1);
+    w->lvwPoints->topLevelItem(0)->setSelected(true);
+    w->mnuPopUpListChkManual->trigger();
+    QTreeWidgetItem *row = w->lvwPoints->topLevelItem(0);
+    EXPECT_EQ(row->text(0), "M-Point 1");
+    EXPECT_EQ(common::appState().InteractionState, 4);
+    EXPECT_GE(w->lvwPoints->header()->sectionSize(0),
+              w->lvwPoints->fontMetrics().horizontalAdvance(row->text(0)) +
+                  w->lvwPoints->iconSize().width());
+    w->mnuPopUpListDelMarker->trigger();
+    EXPECT_EQ(w->lvwPoints->topLevelItemCount(), 0);
+    EXPECT_EQ(common::appState().InteractionState, 1);
+}
+
 } // namespace
