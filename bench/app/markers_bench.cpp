@@ -246,6 +246,23 @@ void playLoop(benchmark::State &st, const PlayClip *clip) {
 // --- 2. The pass's own cost ---------------------------------------------------------------
 
 // Engines that answer at once: the marker stays where it was in the frame before.
+template <class Interface, class FrameInterface, class Frame>
+class InstantMarker final : public platform::ComObject<Interface> {
+public:
+    explicit InstantMarker(LONG n) : m_n(n) {}
+    HRESULT FrameContext(LONG, LONG, FrameInterface **c) override {
+        *c = new Frame;
+        return platform::S_OK;
+    }
+    HRESULT Number(LONG *n) override {
+        *n = m_n;
+        return platform::S_OK;
+    }
+
+private:
+    LONG m_n;
+};
+
 class InstantMatcher final : public platform::ComObject<engines::IPatternMatcher> {
 public:
     class Frame final : public platform::ComObject<engines::IPatternFrameContext> {
@@ -272,21 +289,8 @@ public:
         HRESULT PutSetting(LONG, double) override { return platform::S_OK; }
         HRESULT SettingsDialog() override { return platform::S_OK; }
     };
-    class Marker final : public platform::ComObject<engines::IPatternMarkerContext> {
-    public:
-        explicit Marker(LONG n) : m_n(n) {}
-        HRESULT FrameContext(LONG, LONG, engines::IPatternFrameContext **c) override {
-            *c = new Frame;
-            return platform::S_OK;
-        }
-        HRESULT Number(LONG *n) override {
-            *n = m_n;
-            return platform::S_OK;
-        }
-
-    private:
-        LONG m_n;
-    };
+    using Marker =
+        InstantMarker<engines::IPatternMarkerContext, engines::IPatternFrameContext, Frame>;
     HRESULT Init(LONG, platform::LCID) override { return platform::S_OK; }
     HRESULT Prepare() override { return platform::S_OK; }
     HRESULT MarkerContext(LONG n, engines::IPatternMarkerContext **c) override {
@@ -326,21 +330,8 @@ public:
         }
         HRESULT PutSetting(LONG, double) override { return platform::S_OK; }
     };
-    class Marker final : public platform::ComObject<engines::IMarkerMarkerContext> {
-    public:
-        explicit Marker(LONG n) : m_n(n) {}
-        HRESULT FrameContext(LONG, LONG, engines::IMarkerFrameContext **c) override {
-            *c = new Frame;
-            return platform::S_OK;
-        }
-        HRESULT Number(LONG *n) override {
-            *n = m_n;
-            return platform::S_OK;
-        }
-
-    private:
-        LONG m_n;
-    };
+    using Marker =
+        InstantMarker<engines::IMarkerMarkerContext, engines::IMarkerFrameContext, Frame>;
     HRESULT Init(LONG, platform::LCID) override { return platform::S_OK; }
     HRESULT MarkerContext(LONG n, engines::IMarkerMarkerContext **c) override {
         *c = new Marker(n);

@@ -99,12 +99,14 @@ private:
     int m_frame;
 };
 
-class PatternMarker final : public platform::ComObject<engines::IPatternMarkerContext> {
+// A marker context of either engine: hands out its frame contexts and its number.
+template <class Interface, class FrameInterface, class Frame>
+class MarkerContextOf final : public platform::ComObject<Interface> {
 public:
-    PatternMarker(std::shared_ptr<Script> s, LONG marker) : m_s(std::move(s)), m_marker(marker) {}
-    HRESULT FrameContext(LONG view, LONG frame, engines::IPatternFrameContext **context) override {
+    MarkerContextOf(std::shared_ptr<Script> s, LONG marker) : m_s(std::move(s)), m_marker(marker) {}
+    HRESULT FrameContext(LONG view, LONG frame, FrameInterface **context) override {
         m_s->log << QStringLiteral("FrameContext %1 %2").arg(view).arg(frame);
-        *context = new PatternFrame(m_s, m_marker, frame);
+        *context = new Frame(m_s, m_marker, frame);
         return S_OK;
     }
     HRESULT Number(LONG *number) override {
@@ -117,6 +119,9 @@ private:
     std::shared_ptr<Script> m_s;
     LONG m_marker;
 };
+
+using PatternMarker =
+    MarkerContextOf<engines::IPatternMarkerContext, engines::IPatternFrameContext, PatternFrame>;
 
 class PatternMatcher final : public platform::ComObject<engines::IPatternMatcher> {
 public:
@@ -202,24 +207,8 @@ private:
     int m_frame;
 };
 
-class MarkerMarker final : public platform::ComObject<engines::IMarkerMarkerContext> {
-public:
-    MarkerMarker(std::shared_ptr<Script> s, LONG marker) : m_s(std::move(s)), m_marker(marker) {}
-    HRESULT FrameContext(LONG view, LONG frame, engines::IMarkerFrameContext **context) override {
-        m_s->log << QStringLiteral("FrameContext %1 %2").arg(view).arg(frame);
-        *context = new MarkerFrame(m_s, m_marker, frame);
-        return S_OK;
-    }
-    HRESULT Number(LONG *number) override {
-        m_s->log << QStringLiteral("Number");
-        *number = m_marker;
-        return S_OK;
-    }
-
-private:
-    std::shared_ptr<Script> m_s;
-    LONG m_marker;
-};
+using MarkerMarker =
+    MarkerContextOf<engines::IMarkerMarkerContext, engines::IMarkerFrameContext, MarkerFrame>;
 
 class MarkerTracker final : public platform::ComObject<engines::IMarkerTracker> {
 public:
