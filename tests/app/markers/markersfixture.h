@@ -9,8 +9,8 @@
 #include "app/common/appstate.h"
 #include "app/markers/markercontroller.h"
 #include "components/datalib/datalib.h"
-#include "platform/classes.h"
 #include "control/cvviewctrl.h"
+#include "platform/classes.h"
 #include "platform/ui/dialogs.h"
 
 #include <QDialog>
