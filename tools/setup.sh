@@ -6,12 +6,12 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config git
-    qt6-base-dev libgl-dev
+    qt6-base-dev libgl-dev libqt6sql6-sqlite
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg
     libopencv-core-dev libopencv-imgproc-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth clang-format
-    fp-utils libchm-dev
+    fp-utils libchm-dev libxlsxwriter-dev unzip
 )
 case "${1:-}" in
 fuzz) packages+=(clang libclang-rt-14-dev) ;;

@@ -33,7 +33,7 @@ QString TextExport::separatorOf(platform::LCID uiLcid) {
     return uiLcid == 1033 ? QStringLiteral(".") : QStringLiteral(",");
 }
 
-QString TextExport::text(const QString &separator) const {
+ExportTable TextExport::table() const {
     MarkersHost &host = m_markers.host;
     const common::AppState &s = m_markers.state;
     std::vector<ExportColumn> columns;
@@ -44,72 +44,86 @@ QString TextExport::text(const QString &separator) const {
                                                      {Channel::PosX, Channel::PosY, Channel::Angle,
                                                       Channel::PointStatus})});
 
+    ExportTable t;
     // While a calibration is in force each marker's calibrated position comes first, in the
     // calibration's unit.
-    const bool calibrated = m_markers.table.calibrated();
-    QString unit;
-    if (calibrated) {
+    t.calibrated = m_markers.table.calibrated();
+    if (t.calibrated) {
         platform::SHORT code = 0;
         s.Calibration->GetUnit(&code);
-        unit = code == 1   ? QStringLiteral("m")
-               : code == 3 ? QStringLiteral("mm")
-                           : QStringLiteral("cm");
+        t.unit = code == 1   ? QStringLiteral("m")
+                 : code == 3 ? QStringLiteral("mm")
+                             : QStringLiteral("cm");
     }
-
-    const QChar tab(u'\t');
-    QString out = QStringLiteral("Frame\tTime (s)");
+    const auto column = [&t](const QString &name, int decimals) {
+        t.header << name;
+        t.decimals.push_back(decimals);
+    };
+    column(QStringLiteral("Frame"), 0);
+    column(QStringLiteral("Time (s)"), kTimeDecimals);
     for (const ExportColumn &c : columns) {
-        if (calibrated)
-            out += tab + c.name + QStringLiteral(" X (") + unit + u')' + tab + c.name +
-                   QStringLiteral(" Y (") + unit + u')';
-        out += tab + c.name + QStringLiteral(" X (px)") + tab + c.name + QStringLiteral(" Y (px)") +
-               tab + c.name + QStringLiteral(" Rotation");
+        if (t.calibrated) {
+            column(c.name + QStringLiteral(" X (") + t.unit + u')', kCalibratedDecimals);
+            column(c.name + QStringLiteral(" Y (") + t.unit + u')', kCalibratedDecimals);
+        }
+        column(c.name + QStringLiteral(" X (px)"), kPositionDecimals);
+        column(c.name + QStringLiteral(" Y (px)"), kPositionDecimals);
+        column(c.name + QStringLiteral(" Rotation"), kAngleDecimals);
     }
-    out += u'\n';
 
     const double w = s.VideoWidth, h = s.VideoHeight;
     const double rate = s.VideoFrameRate;
     const int frames = std::clamp(s.FrameCount, 0, kMaxFrames);
-    const auto number = [&](double value, int decimals) {
-        return common::formatFixed(value, decimals, separator);
-    };
+    t.rows.reserve(static_cast<std::size_t>(frames));
     for (int f = 0; f < frames; ++f) {
-        out += QString::number(f) + tab;
-        if (rate > 0.0)
-            out += number(f / rate, kTimeDecimals);
+        ExportTable::Row row;
+        row.reserve(static_cast<std::size_t>(t.header.size()));
+        row.push_back(f);
+        row.push_back(rate > 0.0 ? std::optional<double>(f / rate) : std::nullopt);
         for (const ExportColumn &c : columns) {
             const MarkerChannels &ch = c.channels;
             const bool inside = f < ch.length(Channel::PointStatus);
             const float fx = ch.get(Channel::PosX, f), fy = ch.get(Channel::PosY, f);
             const bool point = inside && ch.get(Channel::PointStatus, f) == 1.0f &&
                                !datalib::isMissing(fx) && !datalib::isMissing(fy);
-            if (calibrated) {
+            if (t.calibrated) {
                 double cx = 0.0, cy = 0.0;
                 platform::LONG status = 0;
                 const bool mapped =
                     point &&
                     platform::succeeded(s.Calibration->Transform(fx, fy, &cx, &cy, &status));
-                out += tab;
-                if (mapped)
-                    out += number(cx, kCalibratedDecimals);
-                out += tab;
-                if (mapped)
-                    out += number(cy, kCalibratedDecimals);
+                row.push_back(mapped ? std::optional<double>(cx) : std::nullopt);
+                row.push_back(mapped ? std::optional<double>(cy) : std::nullopt);
             }
-            out += tab;
-            if (point)
-                out += number(fx * w, kPositionDecimals);
-            out += tab;
-            if (point)
-                out += number(fy * h, kPositionDecimals);
-            out += tab;
+            row.push_back(point ? std::optional<double>(fx * w) : std::nullopt);
+            row.push_back(point ? std::optional<double>(fy * h) : std::nullopt);
             const float angle = ch.get(Channel::Angle, f);
-            if (point && !datalib::isMissing(angle))
-                out += number(angle, kAngleDecimals);
+            row.push_back(point && !datalib::isMissing(angle) ? std::optional<double>(angle)
+                                                              : std::nullopt);
+        }
+        t.rows.push_back(std::move(row));
+    }
+    return t;
+}
+
+QString TextExport::text(const ExportTable &table, const QString &separator) {
+    const QChar tab(u'\t');
+    QString out = table.header.join(tab);
+    out += u'\n';
+    for (const ExportTable::Row &row : table.rows) {
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            if (c > 0)
+                out += tab;
+            if (row[c])
+                out += common::formatFixed(*row[c], table.decimals[c], separator);
         }
         out += u'\n';
     }
     return out;
+}
+
+QString TextExport::text(const QString &separator) const {
+    return text(table(), separator);
 }
 
 bool TextExport::writeAtomically(const QString &path, const QByteArray &bytes, QString *error) {

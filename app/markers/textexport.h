@@ -9,10 +9,26 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
 
 namespace markers {
 
 class MarkerController;
+
+// What the exports write: named columns and one row per frame; an empty cell is nothing.
+// Columns: Frame, Time (s), then per marker in table order its calibrated X and Y (while a
+// calibration is in force), X and Y in image pixels and the rotation.
+struct ExportTable {
+    using Row = std::vector<std::optional<double>>;
+    QStringList header;
+    std::vector<int> decimals; // per column, for text
+    std::vector<Row> rows;
+    bool calibrated = false;
+    QString unit; // "m", "cm" or "mm" while calibrated
+};
 
 class TextExport {
 public:
@@ -21,8 +37,11 @@ public:
     // Asks for the file (title 1030, filter 1032), writes it, and tells the user when the
     // writing failed.
     void exportWithDialog();
+    // The values of the export.
+    ExportTable table() const;
     // The text of the export with the given decimal separator.
     QString text(const QString &separator) const;
+    static QString text(const ExportTable &table, const QString &separator);
     // Writes the export; false with the reason when the file could not be written.
     bool write(const QString &path, QString *error) const;
 
