@@ -54,7 +54,9 @@ constexpr Entry kTable[] = {
     {1028, "Video vorspulen", "Fast forward video"},
     {1029, "Video abspielen", "Playback video"},
     {1030, "Bitte wählen Sie das Ziel", "Please choose destination"},
-    {1031, "Excel (*.xls)|*.xls|Alle Dateien (*.*)|*.*", "Excel (*.xls)|*.xls|All files (*.*)|*.*"},
+    // The spreadsheet export writes Office Open XML workbooks: the filter names .xlsx.
+    {1031, "Excel (*.xlsx)|*.xlsx|Alle Dateien (*.*)|*.*",
+     "Excel (*.xlsx)|*.xlsx|All files (*.*)|*.*"},
     {1032, "Textdatei (*.txt)|*.txt|Alle Dateien (*.*)|*.*",
      "Text file (*.txt)|*.txt|All files (*.*)|*.*"},
     {1033, "Orbisa-Projekt (*.oxp)|*.oxp|Alle Dateien (*.*)|*.*",
@@ -100,6 +102,20 @@ constexpr Entry kTable[] = {
     {1056, "Die Datei konnte nicht geschrieben werden:", "The file could not be written:"},
     {1057, "An dieser Stelle wurde kein verfolgbarer Marker gefunden.",
      "No marker that can be tracked was found at this point."},
+    {1058,
+     "Dieses Projekt wurde mit einer neueren Version von Orvane gespeichert und kann nicht "
+     "geöffnet werden.",
+     "This project was saved by a newer version of Orvane and cannot be opened."},
+    {1059, "Diese Datei ist kein Orvane-Projekt oder sie ist beschädigt.",
+     "This file is not an Orvane project, or it is damaged."},
+    {1060, "Das Projekt konnte nicht gespeichert werden:", "The project could not be saved:"},
+    {1061,
+     "Orvane wurde beim letzten Mal nicht ordnungsgemäß beendet. Möchten Sie die nicht "
+     "gespeicherte Arbeit wiederherstellen?",
+     "Orvane did not end properly last time. Do you want to restore the work that had not "
+     "been saved?"},
+    {1062, "Die Marker werden ohne das Video angezeigt.",
+     "The markers are shown without the video."},
     {1500, "&Datei", "&File"},
     {1501, "Video &laden...", "&Load video..."},
     {1502, "&Beenden", "&Quit"},
