@@ -105,14 +105,14 @@ void CVViewCtrl::buildDispatchTable() {
     auto &t = m_table;
     // A property get with no arguments.
     auto getter = [&](platform::DISPID id, const char *name, auto read) {
-        t.add(id, Get, name, 0, [this, read](std::span<Variant>, Variant *r) {
+        t.add(id, Get, name, 0, [read](std::span<Variant>, Variant *r) {
             *r = read();
             return S_OK;
         });
     };
     // A property put of one value.
     auto setter = [&](platform::DISPID id, const char *name, auto write) {
-        t.add(id, Put, name, 1, [this, write](std::span<Variant> a, Variant *) {
+        t.add(id, Put, name, 1, [write](std::span<Variant> a, Variant *) {
             Args args{a};
             write(args);
             return args.status();
@@ -324,7 +324,7 @@ void CVViewCtrl::buildDispatchTable() {
 
     // Methods.
     auto method0 = [&](platform::DISPID id, const char *name, auto run) {
-        t.add(id, Call, name, 0, [this, run](std::span<Variant>, Variant *r) {
+        t.add(id, Call, name, 0, [run](std::span<Variant>, Variant *r) {
             *r = run();
             return S_OK;
         });
