@@ -39,7 +39,7 @@ fuzz:
 	@tools/setup.sh fuzz
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug \
 	    -DORVANE_TESTS=OFF -DORVANE_FUZZ=ON
-	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target fuzz_locstrg fuzz_sload
+	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target fuzz_locstrg fuzz_sload fuzz_cih fuzz_project
 	@for f in $(BUILD_FUZZ)/fuzz/fuzz_*; do \
 	    mkdir -p $(BUILD_FUZZ)/corpus/$$(basename $$f); \
 	    echo "== $$f ($(FUZZ_SECONDS) s)"; \
