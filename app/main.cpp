@@ -11,5 +11,7 @@ int main(int argc, char *argv[]) {
     shell::Startup::run(shell::Startup::currentEnvironment(app.arguments()));
     shell::frmMain window;
     window.show();
+    // Offers the work a crashed session left unsaved, and keeps this session's safe.
+    window.projects().startSession();
     return app.exec();
 }

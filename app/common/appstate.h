@@ -60,6 +60,8 @@ struct AppState {
     QString VideoFile;
     int VideoMode = 0;
     int FrameCount = 0;
+    // The picture count a sequence was opened with; 0 for a video opened on its own.
+    int VideoFileCount = 0;
     float VideoFrameRate = 0.0f;
     int VideoWidth = 0;
     int VideoHeight = 0;

@@ -220,6 +220,7 @@ void Calibrator::SetCalibrationPoint(double x, double y) {
         platform::ui::dialogs().messageBox(parent, common::res(s, 1704), common::productTitle(s),
                                            platform::ui::Information);
         s.VideoCalibrated = true;
+        m_markers.touch();
         m_markers.pass.UpdateFrameMarkers();
     } else {
         platform::ui::dialogs().messageBox(parent, common::res(s, 1705), common::productTitle(s),

@@ -11,7 +11,8 @@ MarkersHost::~MarkersHost() = default;
 MarkerController::MarkerController(MarkersHost &host_, common::AppState &state_,
                                    MarkerObjects &objects_)
     : host(host_), state(state_), objects(objects_), store(objects_), overlay(*this), table(*this),
-      pass(*this), mouse(*this), commands(*this), textExport(*this), calibrator(*this) {}
+      pass(*this), mouse(*this), commands(*this), textExport(*this), spreadsheetExport(*this),
+      calibrator(*this), project(*this) {}
 
 engines::IPatternMatcher *MarkerController::patternMatcher() {
     if (!objects.patternMatcher)

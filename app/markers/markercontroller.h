@@ -8,11 +8,13 @@
 #include "app/markers/markermouse.h"
 #include "app/markers/markerobjects.h"
 #include "app/markers/markeroverlay.h"
+#include "app/markers/markerproject.h"
 #include "app/markers/markerscommands.h"
 #include "app/markers/markershost.h"
 #include "app/markers/markerstate.h"
 #include "app/markers/markerstore.h"
 #include "app/markers/markertable.h"
+#include "app/markers/spreadsheetexport.h"
 #include "app/markers/textexport.h"
 #include "app/markers/trackingpass.h"
 
@@ -34,7 +36,14 @@ public:
     MarkerMouse mouse;
     MarkersCommands commands;
     TextExport textExport;
+    SpreadsheetExport spreadsheetExport;
     Calibrator calibrator;
+    MarkerProject project;
+
+    // Counts the changes to the markers' data, the table and the calibration: a project
+    // holds unsaved work while this differs from the count when it was last saved.
+    void touch() { ++changes; }
+    unsigned changes = 0;
 
     // The engines; a use that finds one missing makes it then. Null when that fails.
     engines::IPatternMatcher *patternMatcher();

@@ -233,6 +233,7 @@ void MarkerMouse::moveSelectedMarker(double fx, double fy) {
     ch.put(Channel::PointStatus, f, 1.0f);
     ch.put(Channel::PointRadius, f, static_cast<float>(r));
     ch.put(Channel::PointSource, f, kSourceMoved);
+    m_markers.touch();
 }
 
 void MarkerMouse::finishNewMarker(double fx, double) {
@@ -302,6 +303,7 @@ void MarkerMouse::finishNewMarker(double fx, double) {
     m.pressX = m.pressY = -1;
     overlay.QuickRefresh();
     m_markers.table.paintRowBands();
+    m_markers.touch();
 }
 
 void MarkerMouse::PlaceSelectedMarker(double x, double y) {
@@ -332,6 +334,7 @@ void MarkerMouse::PlaceSelectedMarker(double x, double y) {
     store.writeFrame(kDataSetState0, marker, f, 1.0f, static_cast<float>(r),
                      ch.get(Channel::PathVisible, f));
     store.writeFrame(kDataSetState1, marker, f, ch.get(Channel::MarkerColor, f), 0.0f, 0.0f);
+    m_markers.touch();
 }
 
 void MarkerMouse::tableItemClick(int row) {

@@ -72,6 +72,18 @@ void MarkerOverlay::DrawPathMark(double x, double y, double, LONG marker) {
     addPathMark(x, y, marker, color);
 }
 
+void MarkerOverlay::DrawPath(LONG marker, int exceptFrame) {
+    const MarkerChannels ch = m_markers.store.bind(
+        marker, {Channel::PosX, Channel::PosY, Channel::PointStatus, Channel::MarkerColor});
+    const auto color =
+        static_cast<platform::COLORREF>(common::roundHalfEven(ch.get(Channel::MarkerColor, 0)));
+    const double w = m_markers.videoWidth(), h = m_markers.videoHeight();
+    const int frames = ch.length(Channel::PointStatus);
+    for (int f = 0; f < frames; ++f)
+        if (f != exceptFrame && ch.get(Channel::PointStatus, f) == 1.0f)
+            addPathMark(ch.get(Channel::PosX, f) * w, ch.get(Channel::PosY, f) * h, marker, color);
+}
+
 void MarkerOverlay::RebuildPath(LONG marker, int frame) {
     const MarkerChannels ch =
         m_markers.store.bind(marker, {Channel::PosX, Channel::PosY, Channel::PointRadius});

@@ -30,6 +30,9 @@ public:
     // One path mark of marker N in its own colour (green without data), hidden until the
     // path visibility is applied.
     void DrawPathMark(double x, double y, double r, platform::LONG marker);
+    // A path mark of marker N at every frame where it has a point, hidden until the path
+    // visibility is applied (a project's paths when it was opened).
+    void DrawPath(platform::LONG marker, int exceptFrame = -1);
     // Every item of N removed, then a path of one mark at the stored point of each frame from
     // 0 to `frame`.
     void RebuildPath(platform::LONG marker, int frame);

@@ -29,12 +29,14 @@ void MarkersCommands::UpdateTablePopup(int row) {
 }
 
 void MarkersCommands::ShowAllPaths(bool checked) {
+    m_markers.touch();
     m_markers.host.setTableEntryChecked(TableEntry::ShowAllPaths, checked);
     m_markers.state.settings.ShowAutoPath = checked;
     m_markers.overlay.ApplyPathVisibility();
 }
 
 void MarkersCommands::ShowPathForMarker(bool checked) {
+    m_markers.touch();
     MarkersHost &host = m_markers.host;
     host.setTableEntryChecked(TableEntry::ShowPathForMarker, checked);
     const int row = host.selectedRow();
@@ -60,6 +62,7 @@ void MarkersCommands::ChooseColor() {
     if (!chosen || !chosen->isValid())
         return;
     const platform::COLORREF color = common::refFromColor(*chosen);
+    m_markers.touch();
     ch.put(Channel::MarkerColor, 0, static_cast<float>(color));
     m_markers.overlay.RecolorMarkerItems(marker, color);
     m_markers.table.paintRowBands();
@@ -97,6 +100,7 @@ void MarkersCommands::LocalTrackingSettings() {
 }
 
 void MarkersCommands::TrackManually() {
+    m_markers.touch();
     MarkersHost &host = m_markers.host;
     const int row = host.selectedRow();
     if (row < 0)
@@ -136,6 +140,7 @@ void MarkersCommands::dropFromEngine(LONG marker) {
 }
 
 void MarkersCommands::DeleteMarker() {
+    m_markers.touch();
     MarkersHost &host = m_markers.host;
     const int row = host.selectedRow();
     if (row < 0)
@@ -154,6 +159,7 @@ void MarkersCommands::DeleteMarker() {
 }
 
 void MarkersCommands::DeleteAllMarkers() {
+    m_markers.touch();
     MarkersHost &host = m_markers.host;
     MarkerState &m = m_markers.marks;
     m.markerCounter = 0;
@@ -172,6 +178,7 @@ void MarkersCommands::DeleteAllMarkers() {
 }
 
 void MarkersCommands::DiscardFollowingValues(LONG marker) {
+    m_markers.touch();
     const int f = m_markers.frame();
     const MarkerChannels ch = m_markers.store.bind(marker);
     MarkerOverlay &overlay = m_markers.overlay;

@@ -61,7 +61,7 @@ TrackingPass::RowOutcome TrackingPass::trackRow(int row, LONG marker, int f, boo
     }
 
     // Tracked only forward from a point in the frame before, and only automatically.
-    if (!(f > 0) ||
+    if (!m_trackingEnabled || !(f > 0) ||
         !(ch.get(Channel::PointStatus, f - 1) == 1.0f && ch.get(Channel::PointStatus, f) == 0.0f) ||
         ch.get(Channel::AutoTrack, f) != 1.0f)
         return RowOutcome::Untouched;
@@ -93,6 +93,7 @@ TrackingPass::RowOutcome TrackingPass::trackRow(int row, LONG marker, int f, boo
                      ch.get(Channel::PathVisible, f - 1));
     ch.put(Channel::PointSource, f, kSourceTracked);
     overlay.DrawMarkerSymbol(found->x, found->y, r, marker, color, kStyleNormal);
+    m_markers.touch();
     return RowOutcome::Tracked;
 }
 

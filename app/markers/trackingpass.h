@@ -19,6 +19,9 @@ public:
     void UpdateFrameMarkers();
     // Marker N drawn again at the current frame from its stored point, without tracking.
     void RedrawMarker(platform::LONG marker);
+    // Off, passes only show what is stored (while a project is put back in place, so that
+    // opening it never changes its data).
+    void setTrackingEnabled(bool enabled) { m_trackingEnabled = enabled; }
 
 private:
     enum class RowOutcome { Untouched, Shown, Tracked, Lost };
@@ -29,6 +32,7 @@ private:
     // shared by all markers.
     platform::ComPtr<platform::IPicture> m_picture;
     bool m_pictureFetched = false;
+    bool m_trackingEnabled = true;
 };
 
 } // namespace markers

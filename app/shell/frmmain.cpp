@@ -11,6 +11,7 @@
 #include "app/shell/frmoptions.h"
 #include "app/shell/helpwindow.h"
 #include "app/shell/translateform.h"
+#include "app/video/cihimport.h"
 #include "app/video/videocontroller.h"
 #include "components/engines/ui/settingsdialogs.h"
 #include "control/cvviewctrl.h"
@@ -36,6 +37,7 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -144,6 +146,13 @@ frmMain::frmMain(std::function<LONG()> versionQuery, QWidget *parent) : QMainWin
     engines::installSettingsDialogs();
     m_video = std::make_unique<video::VideoController>(*this, appState());
     m_markers = std::make_unique<markers::MarkerController>(*this, appState(), m_objects);
+    m_project = std::make_unique<ProjectCommands>(*this, appState(), *m_video, *m_markers);
+    // Unsaved work goes to the recovery file at most once a minute (after playback too),
+    // once a session was started (the program does, tests may).
+    m_recoveryTimer = new QTimer(this);
+    m_recoveryTimer->setInterval(60 * 1000);
+    connect(m_recoveryTimer, &QTimer::timeout, this, [this] { m_project->saveRecovery(); });
+    m_recoveryTimer->start();
     wireMarkers();
     m_keyFilter = new VideoKeyFilter(this);
     qApp->installEventFilter(m_keyFilter);
@@ -240,11 +249,6 @@ void frmMain::buildMenus() {
         entry(mnuPopUpListView, "mnuPopupListDiscardAutotracked", 1529);
     mnuPopUpListDelMarker = entry(mnuPopUpListView, "mnuPopUpListDelMarker", 1524);
     mnuPopUpListDelAllMarker = entry(mnuPopUpListView, "mnuPopUpListDelAllMarker", 1525);
-
-    // Projects, the spreadsheet export and the import are entries only until their work is
-    // built.
-    for (QAction *later : {mnuFileOpen, mnuFileSaveAs, mnuFileExportXLS, mnuFileImportCIH})
-        later->setEnabled(false);
 
     connect(mnuFile, &QMenu::aboutToShow, this, &frmMain::mnuFileClick);
     connect(mnuFileNew, &QAction::triggered, this, [this] { ResetProject(true); });
@@ -372,7 +376,7 @@ void frmMain::buildToolbar() {
     connect(hscScroll, &QScrollBar::valueChanged, this, [this] { OnFrameChanged(); });
 
     // Nothing to zoom, calibrate or play before a video is open.
-    for (const char *key : {"Plus10", "Minus10", "To100", "FitView", "Scale", "Open", "SaveAs"})
+    for (const char *key : {"Plus10", "Minus10", "To100", "FitView", "Scale"})
         m_buttons[QLatin1String(key)]->setEnabled(false);
     for (QWidget *w : std::initializer_list<QWidget *>{btnBack, btnPlay, btnSkip, hscScroll})
         w->setEnabled(false);
@@ -539,12 +543,15 @@ void frmMain::closeEvent(QCloseEvent *event) {
             event->ignore();
             return;
         }
-        // A save the user cancelled must not end in a close that loses the work.
-        if (answer == ui::Yes && saveProjectAs() == SaveOutcome::Cancelled) {
+        // A save the user cancelled, or one that failed, must not end in a close that loses
+        // the work.
+        if (answer == ui::Yes && saveProjectAs() != SaveOutcome::Saved) {
             event->ignore();
             return;
         }
     }
+    // A clean end: nothing is left to recover.
+    m_project->endSession();
     event->accept();
 }
 
@@ -667,11 +674,18 @@ void frmMain::UpdateFrameMarkers() {
     m_markers->pass.UpdateFrameMarkers();
 }
 SaveOutcome frmMain::saveProjectAs() {
-    return SaveOutcome::Unavailable;
+    return m_project->saveAs();
 }
-void frmMain::mnuFileOpenClick() {}
-void frmMain::mnuFileExportXLSClick() {}
-void frmMain::mnuFileImportCIHClick() {}
+void frmMain::mnuFileOpenClick() {
+    m_project->openWithDialog();
+}
+void frmMain::mnuFileExportXLSClick() {
+    m_markers->spreadsheetExport.exportWithDialog();
+}
+void frmMain::mnuFileImportCIHClick() {
+    // Every failure has shown its message already; a loaded recording reports like any open.
+    video::CihImport::importWithDialog(*this, appState(), m_video->loader);
+}
 void frmMain::mnuPopUpSNewMarkerClick() {
     m_markers->commands.SetNewMarker();
 }
@@ -811,6 +825,10 @@ void frmMain::processEvents() {
 }
 void frmMain::discardMarkers() {
     m_markers->discardMarkers();
+    m_project->projectReset();
+}
+void frmMain::playbackEnded() {
+    m_project->saveRecovery();
 }
 // While a long file is indexed the window stays responsive behind a modal progress box;
 // its Cancel abandons the open.

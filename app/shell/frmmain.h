@@ -6,6 +6,7 @@
 #include "app/markers/markershost.h"
 #include "app/shell/layout.h"
 #include "app/shell/markertablewidget.h"
+#include "app/shell/projectcommands.h"
 #include "app/shell/startup.h"
 #include "app/video/videohost.h"
 
@@ -25,6 +26,7 @@ class QStatusBar;
 class QToolBar;
 class QToolButton;
 class QTreeWidget;
+class QTimer;
 class QTreeWidgetItem;
 
 namespace quivex {
@@ -40,9 +42,6 @@ class MarkerController;
 }
 
 namespace shell {
-
-// What a project save came to; a cancelled save keeps the window open on closing.
-enum class SaveOutcome { Saved, Cancelled, Unavailable };
 
 class VideoKeyFilter;
 
@@ -73,6 +72,8 @@ public:
     void UpdateStatusBar();
     // The project save of File > Save as and of the exit question.
     virtual SaveOutcome saveProjectAs();
+    // Projects and the recovery of unsaved work.
+    ProjectCommands &projects() { return *m_project; }
 
     // --- Menu, toolbar and button handlers. ---
     void tbToolbarButtonClick(const QString &key);
@@ -214,6 +215,7 @@ public:
     void beginLongOperation(const QString &text) override;
     bool longOperationProgress(double fraction) override;
     void endLongOperation() override;
+    void playbackEnded() override;
 
     // MarkersHost
     int rowCount() override;
@@ -271,6 +273,8 @@ private:
     markers::MarkerObjects m_objects;
     std::unique_ptr<video::VideoController> m_video;
     std::unique_ptr<markers::MarkerController> m_markers;
+    std::unique_ptr<ProjectCommands> m_project;
+    QTimer *m_recoveryTimer = nullptr;
     VideoKeyFilter *m_keyFilter = nullptr;
     QProgressDialog *m_progress = nullptr; // while a long open indexes
     QAction *popupEntry(const QString &name) const;

@@ -46,6 +46,11 @@ void Playback::Play() {
         StopPlayback();
         return;
     }
+    if (playLoop())
+        m_host.playbackEnded();
+}
+
+bool Playback::playLoop() {
     const std::weak_ptr<int> alive = m_alive;
     // Each pass of this loop is one run to the end; looping playback starts another pass
     // instead of calling itself, so a long loop session cannot exhaust the stack.
@@ -56,7 +61,7 @@ void Playback::Play() {
         // forever without serving a single event.
         if (m_host.scrollMaximum() <= m_host.scrollMinimum()) {
             StopPlayback();
-            return;
+            return true;
         }
         m_host.setPlayButtonImage(kStopImage);
         m_state.IsPlaying = true;
@@ -66,7 +71,7 @@ void Playback::Play() {
         while (m_host.scrollValue() < m_host.scrollMaximum()) {
             m_host.processEvents();
             if (alive.expired())
-                return; // the window went away while its events were served
+                return false; // the window went away while its events were served
             if (!m_state.IsPlaying) {
                 stopped = true;
                 break;
@@ -77,10 +82,10 @@ void Playback::Play() {
         }
         // A stop in the very last pass counts as a stop, not as reaching the end.
         if (stopped || !m_state.IsPlaying)
-            return;
+            return true;
         if (!m_state.LoopPlayback) {
             StopPlayback();
-            return;
+            return true;
         }
         m_host.setScrollValue(0);
         m_state.IsPlaying = false;

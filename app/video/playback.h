@@ -47,6 +47,8 @@ public:
 
 private:
     void stepTo(int value);
+    // The play loop; false when the window went away while its events were served.
+    bool playLoop();
 
     VideoHost &m_host;
     common::AppState &m_state;

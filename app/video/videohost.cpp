@@ -5,6 +5,7 @@ namespace video {
 VideoHost::~VideoHost() = default;
 
 void VideoHost::beginLongOperation(const QString &) {}
+void VideoHost::playbackEnded() {}
 bool VideoHost::longOperationProgress(double) {
     return true;
 }

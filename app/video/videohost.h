@@ -65,6 +65,9 @@ public:
     // A long open: shown from begin to end, with the indexed fraction (0..1) reported in
     // between; false from the progress report means the user cancelled.
     virtual void beginLongOperation(const QString &text);
+    // Playing has ended (at the end of the video or by a stop); the window may do what waits
+    // for it (keep the work safe).
+    virtual void playbackEnded();
     virtual bool longOperationProgress(double fraction);
     virtual void endLongOperation();
 };

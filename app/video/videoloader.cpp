@@ -83,9 +83,11 @@ void VideoLoader::LoadVideo(bool showDialog, int mode, float frameRate, int file
     if (fileCount > 0) {
         m_playback.SetupFrameScrollBar(fileCount);
         m_state.FrameCount = fileCount;
+        m_state.VideoFileCount = fileCount;
     } else {
         m_playback.SetupFrameScrollBar(0);
         m_state.FrameCount = view.AVINumberOfFrames();
+        m_state.VideoFileCount = 0;
     }
     if (result == kOpenFailed)
         platform::ui::dialogs().messageBox(m_host.dialogParent(), common::res(m_state, 1004),

@@ -28,6 +28,15 @@ void VideoModes::resetOrientation() {
     m_mirror = 0;
 }
 
+void VideoModes::restoreOrientation(int mode, int rotation, int mirror) {
+    m_rotation =
+        rotation == kRotate90 || rotation == kRotate180 || rotation == kRotate270 ? rotation : 0;
+    m_mirror = mirror == kMirror ? kMirror : 0;
+    ApplyVideoMode(mode);
+    m_state.VideoWidth = m_host.videoView().AVIWidth();
+    m_state.VideoHeight = m_host.videoView().AVIHeight();
+}
+
 void VideoModes::UpdateVideoModeMenu() {
     const std::pair<const char *, bool> marks[] = {
         {"mnuPopupSFullFrames", m_state.VideoMode == kModeFullFrames},

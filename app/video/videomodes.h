@@ -32,6 +32,9 @@ public:
     int VideoMirror() const { return m_mirror; }
     // After a video was opened: rotation and mirroring off.
     void resetOrientation();
+    // A saved orientation put back: the video is opened again in `mode` with it (a project
+    // being opened); the video's size follows the rotation.
+    void restoreOrientation(int mode, int rotation, int mirror);
     // The open mode the view is given for a mode with the current orientation.
     int openMode(int mode) const { return m_mirror + mode + m_rotation + kOpenModeFlag; }
 

@@ -27,8 +27,13 @@ public:
         return answer;
     }
     void beep() override { ++beeps; }
-    std::optional<QString> openFile(QWidget *, const platform::ui::FileDialogRequest &) override {
-        return std::nullopt;
+    std::optional<QString> openFile(QWidget *, const platform::ui::FileDialogRequest &r) override {
+        openRequests.push_back(r);
+        if (files.empty())
+            return std::nullopt;
+        auto f = files.front();
+        files.pop_front();
+        return f;
     }
     std::optional<QString> saveFile(QWidget *, const platform::ui::FileDialogRequest &r) override {
         saveRequests.push_back(r);
@@ -53,6 +58,8 @@ public:
     int beeps = 0;
     std::deque<std::optional<QColor>> colors;
     std::deque<std::optional<QString>> saveFiles;
+    std::deque<std::optional<QString>> files; // answers of the open dialog
+    std::vector<platform::ui::FileDialogRequest> openRequests;
     std::vector<platform::ui::FileDialogRequest> saveRequests;
     std::vector<QColor> colorRequests;
 };

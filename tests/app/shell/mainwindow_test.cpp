@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -55,14 +56,17 @@ struct RecordingDialogs : ui::Dialogs {
     std::optional<QString> openFile(QWidget *, const ui::FileDialogRequest &) override {
         return std::nullopt;
     }
-    std::optional<QString> saveFile(QWidget *, const ui::FileDialogRequest &) override {
-        return std::nullopt;
+    std::optional<QString> saveFile(QWidget *, const ui::FileDialogRequest &r) override {
+        saveTitles.push_back(r.title);
+        return saveAnswer;
     }
     std::optional<QColor> chooseColor(QWidget *, const QColor &) override { return std::nullopt; }
     int exec(QDialog &dialog) override {
         dialogs.push_back(dialog.objectName());
         return 0;
     }
+    std::optional<QString> saveAnswer; // the save dialog's answer; nothing is Cancel
+    std::vector<QString> saveTitles;
 };
 
 struct RecordingHelp : HelpViewer {
@@ -188,16 +192,15 @@ TEST_F(MainWindowTest, ThirdSlotNewButtonKeepsItsDesignToolTip) {
 
 TEST_F(MainWindowTest, CommandsWithoutVideoOrLaterWorkStartDisabled) {
     auto w = makeWindow();
-    for (const char *key : {"Plus10", "Minus10", "To100", "FitView", "Scale", "Open", "SaveAs"})
+    for (const char *key : {"Plus10", "Minus10", "To100", "FitView", "Scale"})
         EXPECT_FALSE(w->toolbarButton(key)->isEnabled()) << key;
-    for (const char *key : {"New", "LoadVideo"})
+    for (const char *key : {"New", "LoadVideo", "Open", "SaveAs"})
         EXPECT_TRUE(w->toolbarButton(key)->isEnabled()) << key;
     EXPECT_FALSE(w->btnPlay->isEnabled());
     EXPECT_FALSE(w->btnSkip->isEnabled());
     EXPECT_FALSE(w->btnBack->isEnabled());
     EXPECT_FALSE(w->hscScroll->isEnabled());
-    for (QAction *a : {w->mnuFileOpen, w->mnuFileSaveAs, w->mnuFileExportXLS, w->mnuFileImportCIH})
-        EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+    EXPECT_TRUE(w->mnuFileImportCIH->isEnabled());
     EXPECT_TRUE(w->mnuFileOpenvideo->isEnabled());
 }
 
@@ -336,6 +339,9 @@ TEST_F(MainWindowTest, ClosingAsksAndCancelKeepsTheWindowOpen) {
 }
 
 TEST_F(MainWindowTest, ClosingWithYesOrNoCloses) {
+    // Yes saves the project through Save as first.
+    QTemporaryDir dir;
+    m_dialogs.saveAnswer = dir.filePath("closing.oxp");
     for (int answer : {ui::Yes, ui::No}) {
         auto w = makeWindow();
         w->show();
@@ -344,6 +350,17 @@ TEST_F(MainWindowTest, ClosingWithYesOrNoCloses) {
         EXPECT_TRUE(w->close()) << answer;
         EXPECT_EQ(m_dialogs.messages.size(), 1u);
     }
+    EXPECT_EQ(m_dialogs.saveTitles, std::vector<QString>({"Save a project file"}));
+    EXPECT_TRUE(QFile::exists(dir.filePath("closing.oxp")));
+}
+
+TEST_F(MainWindowTest, YesWithASaveTheUserCancelsKeepsTheWindowOpen) {
+    auto w = makeWindow();
+    w->show();
+    m_dialogs.answer = ui::Yes;
+    EXPECT_FALSE(w->close());
+    EXPECT_EQ(m_dialogs.saveTitles.size(), 1u);
+    EXPECT_TRUE(w->isVisible());
 }
 
 // A window whose project save the user cancels.
