@@ -34,6 +34,22 @@ bool videoExists(const QString &path) {
            !aviplayer::ImageSequence::list(name).empty();
 }
 
+// The name a new project is offered under: the video's, without the number of a sequence's
+// first picture ("take_0001.bmp" gives "take").
+QString suggestedName(const QString &video, bool sequence) {
+    QString base = QFileInfo(video).completeBaseName();
+    if (sequence) {
+        qsizetype end = base.size();
+        while (end > 0 && base[end - 1].isDigit())
+            --end;
+        while (end > 0 && (base[end - 1] == u'_' || base[end - 1] == u'-' || base[end - 1] == u'.'))
+            --end;
+        if (end > 0)
+            base.truncate(end);
+    }
+    return base + QLatin1String(kSuffix);
+}
+
 } // namespace
 
 ProjectCommands::ProjectCommands(video::VideoHost &host, common::AppState &state,
@@ -151,6 +167,7 @@ bool ProjectCommands::open(const QString &path) {
     }
     apply(*data, QFileInfo(path).absolutePath());
     m_projectPath = QFileInfo(path).absoluteFilePath();
+    m_lastFolder = QFileInfo(path).absolutePath();
     m_savedChanges = m_markers.changes;
     m_recoveredChanges.reset();
     QFile::remove(recoveryFile());
@@ -167,6 +184,7 @@ void ProjectCommands::openWithDialog() {
     platform::ui::FileDialogRequest request;
     request.title = common::res(m_state, 1037);
     request.filter = common::res(m_state, 1033);
+    request.directory = dialogFolder();
     request.mustExist = true;
     if (const auto chosen = platform::ui::dialogs().openFile(parent(), request))
         open(*chosen);
@@ -186,6 +204,7 @@ bool ProjectCommands::save(const QString &path) {
         return false;
     }
     m_savedChanges = m_markers.changes;
+    m_lastFolder = QFileInfo(path).absolutePath();
     QFile::remove(recoveryFile());
     m_recoveredChanges.reset();
     return true;
@@ -196,10 +215,13 @@ SaveOutcome ProjectCommands::saveAs() {
     request.title = common::res(m_state, 1038);
     request.filter = common::res(m_state, 1033);
     request.mustExist = false;
+    request.directory = dialogFolder();
     if (!m_projectPath.isEmpty())
         request.fileName = m_projectPath;
-    else if (!m_state.VideoFile.isEmpty())
-        request.fileName = QFileInfo(m_state.VideoFile).completeBaseName() + QLatin1String(kSuffix);
+    else if (!m_state.NoVideo && !m_state.VideoFile.isEmpty())
+        request.fileName =
+            QDir(request.directory)
+                .filePath(suggestedName(m_state.VideoFile, m_state.VideoFileCount > 0));
     std::optional<QString> chosen = platform::ui::dialogs().saveFile(parent(), request);
     if (!chosen || chosen->isEmpty())
         return SaveOutcome::Cancelled;
@@ -207,6 +229,15 @@ SaveOutcome ProjectCommands::saveAs() {
     if (QFileInfo(path).suffix().isEmpty())
         path += QLatin1String(kSuffix);
     return save(path) ? SaveOutcome::Saved : SaveOutcome::Failed;
+}
+
+QString ProjectCommands::dialogFolder() const {
+    // Where the work is: the project's folder, else the video's; else the dialog's own choice.
+    if (!m_projectPath.isEmpty())
+        return QFileInfo(m_projectPath).absolutePath();
+    if (!m_state.NoVideo && !m_state.VideoFile.isEmpty())
+        return QFileInfo(m_state.VideoFile).absolutePath();
+    return m_lastFolder;
 }
 
 QString ProjectCommands::recoveryFile() const {
@@ -235,7 +266,11 @@ void ProjectCommands::startSession() {
     project::ReadError error = project::ReadError::None;
     const auto data = project::ProjectFile::read(file, &error);
     if (!data) {
-        platform::ui::dialogs().messageBox(parent(), common::res(m_state, 1059) + u'\n' + file,
+        // Kept aside for whoever wants to look at it, and not offered again.
+        const QString aside = file + QStringLiteral(".damaged");
+        QFile::remove(aside);
+        QFile::rename(file, aside);
+        platform::ui::dialogs().messageBox(parent(), common::res(m_state, 1059) + u'\n' + aside,
                                            common::productTitle(m_state), platform::ui::Critical);
         return;
     }

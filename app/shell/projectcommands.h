@@ -71,12 +71,15 @@ public:
 
 private:
     QWidget *parent() const;
+    // The folder the open and save dialogs start in.
+    QString dialogFolder() const;
 
     video::VideoHost &m_host;
     common::AppState &m_state;
     video::VideoController &m_video;
     markers::MarkerController &m_markers;
     QString m_projectPath;
+    QString m_lastFolder; // of the last project opened or saved
     unsigned m_savedChanges = 0;
     std::optional<unsigned> m_recoveredChanges;
     QString m_recoveryFolder;

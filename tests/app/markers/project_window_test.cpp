@@ -188,6 +188,10 @@ TEST_F(ProjectWindowTest, OpeningOverUnsavedWorkAsksFirst) {
     const QString file = m_dir.filePath("other.oxp");
     dialogs.saveFiles = {file};
     ASSERT_EQ(w->saveProjectAs(), shell::SaveOutcome::Saved);
+    // A new project is offered beside its picture sequence, named without the picture number.
+    ASSERT_EQ(dialogs.saveRequests.size(), 1u);
+    EXPECT_EQ(dialogs.saveRequests[0].directory, m_dir.filePath("seq"));
+    EXPECT_EQ(dialogs.saveRequests[0].fileName, m_dir.filePath("seq/pic.oxp"));
     w->hscScroll->setValue(21); // tracks one frame more: unsaved work again
     ASSERT_TRUE(w->projects().modified());
     const QStringList cells = tableTexts(*w);
@@ -205,7 +209,8 @@ TEST_F(ProjectWindowTest, OpeningOverUnsavedWorkAsksFirst) {
     // Yes opens the saved project, and a saved project opens without a question.
     dialogs.answers = {platform::ui::Yes};
     w->mnuFileOpen->trigger();
-    EXPECT_EQ(dialogs.openRequests.size(), 1u);
+    ASSERT_EQ(dialogs.openRequests.size(), 1u);
+    EXPECT_EQ(dialogs.openRequests[0].directory, m_dir.path()) << "where the project is";
     EXPECT_EQ(w->hscScroll->value(), 20);
     EXPECT_FALSE(w->projects().modified());
     dialogs.files = {file};
@@ -282,6 +287,32 @@ TEST_F(ProjectWindowTest, DecliningTheRecoveryDiscardsIt) {
     EXPECT_FALSE(QFile::exists(file));
     EXPECT_EQ(v->lvwPoints->topLevelItemCount(), 0);
     EXPECT_TRUE(common::appState().NoVideo);
+}
+
+TEST_F(ProjectWindowTest, ADamagedRecoveryIsToldOnceAndKeptAside) {
+    AnsweringDialogs dialogs;
+    QTemporaryDir recovery;
+    QFile damaged(recovery.filePath("recovery.oxp"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("SQLite format 3\0 cut off by the crash", 38);
+    damaged.close();
+    auto w = restart();
+    w->projects().setRecoveryFolder(recovery.path());
+    dialogs.answers = {platform::ui::Yes};
+    w->projects().startSession();
+    ASSERT_EQ(dialogs.messages.size(), 2u) << "the offer, then what became of it";
+    EXPECT_TRUE(dialogs.messages[1].text.startsWith("This file is not an Orvane project"));
+    EXPECT_TRUE(common::appState().NoVideo);
+    EXPECT_FALSE(QFile::exists(damaged.fileName()));
+    EXPECT_TRUE(QFile::exists(damaged.fileName() + ".damaged"));
+    w->projects().endSession();
+    w.reset();
+
+    // The next start offers nothing.
+    auto v = restart();
+    v->projects().setRecoveryFolder(recovery.path());
+    v->projects().startSession();
+    EXPECT_EQ(dialogs.messages.size(), 2u);
 }
 
 TEST_F(ProjectWindowTest, ACameraHeaderFromTheFileMenuOpensItsPicturesAtTheRecordedRate) {
