@@ -1,5 +1,7 @@
 #include "components/aviplayer/aviplayer.h"
 
+#include "components/aviplayer/displayconvert.h"
+
 #include <QImage>
 #include <QPainter>
 
@@ -23,11 +25,11 @@ using platform::PixelFormat;
 
 namespace {
 
-constexpr int kRowAlign = 32;
+constexpr int kLumaRowAlign = 32;
 constexpr std::size_t kRecentImages = 4; // delivered frames kept for repeated paints
 
-int aligned(int bytes) {
-    return (bytes + kRowAlign - 1) / kRowAlign * kRowAlign;
+int lumaStride(int width) {
+    return (width + kLumaRowAlign - 1) / kLumaRowAlign * kLumaRowAlign;
 }
 
 // Plane 0 is an 8-bit luma plane the engines can take as it is (no range conversion).
@@ -103,9 +105,12 @@ LONG AviPlayer::frameCount() const {
 }
 
 float AviPlayer::frameRate() const {
-    if (m_forcedRate > 0.0f)
-        return m_forcedRate;
-    return isOpen() ? static_cast<float>(m_reader.frameRate() * m_layout.perFrame()) : 0.0f;
+    // A forced rate, like the stream's own, is the rate of the stored frames: the layout
+    // multiplies either, so a picture's time (number / rate) is the same in every mode.
+    const double stored = m_forcedRate > 0.0f ? m_forcedRate
+                          : isOpen()          ? m_reader.frameRate()
+                                              : 0.0;
+    return static_cast<float>(stored * m_layout.perFrame());
 }
 
 void AviPlayer::setForcedFrameRate(float rate) {
@@ -237,32 +242,23 @@ std::shared_ptr<DeliveredImage> AviPlayer::convert(const FramePtr &source, int s
     auto out = std::make_shared<DeliveredImage>();
     out->width = m_layout.width();
     out->height = m_layout.height();
-    out->bgraStride = aligned(out->width * 4);
+    // Laid out for the converter whether or not it writes here: recycled pixels may serve
+    // either way.
+    out->bgraStride = bgraStride(out->width);
     out->bgra = std::move(pixels);
-    out->bgra.resize(static_cast<std::size_t>(out->bgraStride) *
-                     static_cast<std::size_t>(out->height));
+    out->bgra.resize(bgraBytes(out->width, out->height));
 
     // One conversion to BGRA per delivered frame; the layout then only moves pixels.
-    sws = sws_getCachedContext(sws, frame.width, frame.height,
-                               static_cast<AVPixelFormat>(frame.format), frame.width, frame.height,
-                               AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr, nullptr);
-    if (!sws)
-        return {};
-    std::vector<std::uint8_t> full;
-    std::uint8_t *dst = out->bgra.data();
-    int dstStride = out->bgraStride;
-    if (!m_layout.identity()) {
-        dstStride = aligned(frame.width * 4);
-        full.resize(static_cast<std::size_t>(dstStride) * static_cast<std::size_t>(frame.height));
-        dst = full.data();
+    if (m_layout.identity()) {
+        if (!convertToBgra(frame, sws, out->bgra.data()))
+            return {};
+    } else {
+        PixelBuffer full(bgraBytes(frame.width, frame.height));
+        if (!convertToBgra(frame, sws, full.data()))
+            return {};
+        m_layout.extract(full.data(), bgraStride(frame.width), 4, sub, out->bgra.data(),
+                         out->bgraStride);
     }
-    std::uint8_t *planes[4] = {dst, nullptr, nullptr, nullptr};
-    int strides[4] = {dstStride, 0, 0, 0};
-    if (sws_scale(sws, frame.data, frame.linesize, 0, frame.height, planes, strides) !=
-        frame.height)
-        return {};
-    if (!m_layout.identity())
-        m_layout.extract(full.data(), dstStride, 4, sub, out->bgra.data(), out->bgraStride);
 
     if (hasLumaPlane(frame.format) && frame.linesize[0] > 0) {
         if (m_layout.identity()) {
@@ -270,7 +266,7 @@ std::shared_ptr<DeliveredImage> AviPlayer::convert(const FramePtr &source, int s
             out->sourceLuma = frame.data[0];
             out->lumaStride = frame.linesize[0];
         } else {
-            out->lumaStride = aligned(out->width);
+            out->lumaStride = lumaStride(out->width);
             out->luma.resize(static_cast<std::size_t>(out->lumaStride) *
                              static_cast<std::size_t>(out->height));
             m_layout.extract(frame.data[0], frame.linesize[0], 1, sub, out->luma.data(),

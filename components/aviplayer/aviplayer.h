@@ -38,7 +38,8 @@ template <class T> struct UninitializedAllocator : std::allocator<T> {
 using PixelBuffer = std::vector<std::uint8_t, UninitializedAllocator<std::uint8_t>>;
 
 // One delivered frame: BGRA display pixels and, where the source had one, its luma plane
-// at the delivered geometry. Both rows are padded to 32 bytes.
+// at the delivered geometry. BGRA rows are laid out for FFmpeg's converter (bgraStride(),
+// with slack after the last row); luma rows are padded to 32 bytes.
 struct DeliveredImage {
     int width = 0;
     int height = 0;
@@ -70,8 +71,10 @@ public:
     platform::LONG frameCount() const;
     platform::LONG width() const { return isOpen() ? m_layout.width() : 0; }
     platform::LONG height() const { return isOpen() ? m_layout.height() : 0; }
-    // The forced rate while one is set, else the video's own (average) rate.
+    // Delivered frames per second: the rate of the stored frames (the forced rate while one
+    // is set, else the video's own average rate) times the layout's frames per stored frame.
     float frameRate() const;
+    // The forced rate of the stored frames, as set (not multiplied by the layout).
     float forcedFrameRate() const { return m_forcedRate; }
     // 0 clears; negative or non-finite values are ignored.
     void setForcedFrameRate(float rate);

@@ -36,7 +36,7 @@ std::optional<OpenMode> OpenMode::parse(std::int32_t value) {
 FrameLayout::FrameLayout(OpenMode mode, int sourceWidth, int sourceHeight, FieldOrder order)
     : m_layout(mode.layout), m_rotation(mode.rotation),
       m_rotated(mode.rotation == 90 || mode.rotation == 270), m_flip(mode.flip),
-      m_topFirst(order != FieldOrder::BottomFirst), m_sourceHeight(sourceHeight) {
+      m_topFirst(order == FieldOrder::TopFirst), m_sourceHeight(sourceHeight) {
     m_subWidth = sourceWidth;
     m_subHeight = sourceHeight;
     switch (m_layout) {
@@ -69,7 +69,8 @@ bool FrameLayout::identity() const {
 }
 
 int FrameLayout::sourceRow(int sub, int y) const {
-    // The field shown first in time is the top one unless the stream says otherwise.
+    // The field shown first in time: the stream's, the bottom one (as in DV) when the stream
+    // does not say.
     auto parity = [this](int field) {
         return (field == 0) == m_topFirst ? 0 : 1;
     };

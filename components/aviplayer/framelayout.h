@@ -39,6 +39,8 @@ struct OpenMode {
 class FrameLayout {
 public:
     FrameLayout() = default;
+    // `order` decides which field comes first in time in every layout that splits a frame
+    // into fields (1, 3, 5); Unknown is taken as bottom field first, the DV convention.
     FrameLayout(OpenMode mode, int sourceWidth, int sourceHeight, FieldOrder order);
 
     // False when the source is too small for the layout.

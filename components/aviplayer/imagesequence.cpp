@@ -1,5 +1,7 @@
 #include "components/aviplayer/imagesequence.h"
 
+#include "components/aviplayer/regularfile.h"
+
 #include <climits>
 #include <filesystem>
 #include <system_error>
@@ -63,11 +65,6 @@ std::string format(const Pattern &p, long long number) {
     return p.prefix + digits + p.suffix;
 }
 
-bool isFile(const std::string &path) {
-    std::error_code ec;
-    return std::filesystem::is_regular_file(path, ec);
-}
-
 } // namespace
 
 bool ImageSequence::isPattern(const std::string &path) {
@@ -127,7 +124,7 @@ ImageSequence ImageSequence::list(const std::string &pattern) {
     seq.m_first = *first;
     for (long long n = *first; n < LLONG_MAX; ++n) {
         std::string name = format(*p, n);
-        if (!isFile(name))
+        if (!isRegularFile(name))
             break;
         seq.m_files.push_back(std::move(name));
     }

@@ -1,5 +1,8 @@
 #include "components/aviplayer/sequencedecoder.h"
 
+#include "components/aviplayer/regularfile.h"
+
+#include <cctype>
 #include <memory>
 
 extern "C" {
@@ -27,7 +30,20 @@ struct FrameFree {
 
 } // namespace
 
+bool isStillPictureName(const std::string &path) {
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || path.find('/', dot) != std::string::npos)
+        return false;
+    std::string ext = path.substr(dot + 1);
+    for (char &c : ext)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext == "bmp" || ext == "png" || ext == "jpg" || ext == "jpeg" || ext == "tif" ||
+           ext == "tiff";
+}
+
 FramePtr decodePicture(const std::string &file) {
+    if (!isRegularFile(file))
+        return {};
     // The still-picture reader, told that the name is literal (it may hold a '%').
     AVDictionary *options = nullptr;
     av_dict_set(&options, "pattern_type", "none", 0);

@@ -24,7 +24,12 @@ private:
     long long m_first = 0;
 };
 
-// Decodes the first video frame of a file that holds one picture; null when it cannot.
+// Decodes the first video frame of a file that holds one picture; null when it cannot, or
+// when the file is no regular file (a picture replaced by a FIFO must not block).
 FramePtr decodePicture(const std::string &file);
+
+// The name ends in the extension of a still picture format the picture reader knows (BMP,
+// PNG, JPEG, TIFF; any case).
+bool isStillPictureName(const std::string &path);
 
 } // namespace aviplayer

@@ -1,6 +1,7 @@
 #include "components/aviplayer/streamdecoder.h"
 
 #include "components/aviplayer/indexcache.h"
+#include "components/aviplayer/regularfile.h"
 
 #include <algorithm>
 #include <atomic>
@@ -45,6 +46,9 @@ StreamDecoder::~StreamDecoder() {
 
 bool StreamDecoder::openInput() {
     avformat_close_input(&m_format);
+    // Checked at every (re)open: a file replaced by a FIFO would block the demuxer.
+    if (!isRegularFile(m_path))
+        return false;
     int ret = avformat_open_input(&m_format, m_path.c_str(), nullptr, nullptr);
     if (ret < 0)
         return false;

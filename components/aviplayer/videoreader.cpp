@@ -1,12 +1,28 @@
 #include "components/aviplayer/videoreader.h"
 
 #include "components/aviplayer/imagesequence.h"
+#include "components/aviplayer/regularfile.h"
 #include "components/aviplayer/sequencedecoder.h"
 #include "components/aviplayer/streamdecoder.h"
 
 #include <algorithm>
 
 namespace aviplayer {
+
+FieldOrder fieldOrderOf(const AVFrame &frame, FieldOrder stream) {
+    // The decoder's word on the picture itself comes first (DV in AVI says it only there);
+    // a frame that calls itself progressive leaves it to the container.
+#ifdef AV_FRAME_FLAG_INTERLACED
+    const bool interlaced = (frame.flags & AV_FRAME_FLAG_INTERLACED) != 0;
+    const bool topFirst = (frame.flags & AV_FRAME_FLAG_TOP_FIELD_FIRST) != 0;
+#else
+    const bool interlaced = frame.interlaced_frame != 0;
+    const bool topFirst = frame.top_field_first != 0;
+#endif
+    if (interlaced)
+        return topFirst ? FieldOrder::TopFirst : FieldOrder::BottomFirst;
+    return stream;
+}
 
 VideoReader::VideoReader(ReaderSettings settings)
     : m_settings(settings), m_cache(settings.cacheBytes) {}
@@ -24,10 +40,25 @@ bool VideoReader::open(const std::string &path, const ProgressFn &progress, std:
             return false;
         source = std::move(seq);
     } else {
-        auto stream = std::make_unique<StreamDecoder>();
-        if (!stream->open(path, m_settings.threads, progress, error))
+        // A FIFO or a device would block the open or never end; only files are read.
+        if (!isRegularFile(path)) {
+            if (error)
+                *error = "not a regular file";
             return false;
-        source = std::move(stream);
+        }
+        // A single picture is read like a picture of a sequence: the container reader
+        // cannot seek back to the start of every still picture (large JPEGs).
+        if (isStillPictureName(path)) {
+            auto picture = std::make_unique<SequenceDecoder>();
+            if (picture->open(path, nullptr))
+                source = std::move(picture);
+        }
+        if (!source) {
+            auto stream = std::make_unique<StreamDecoder>();
+            if (!stream->open(path, m_settings.threads, progress, error))
+                return false;
+            source = std::move(stream);
+        }
     }
     FramePtr first = source->decode(0, {});
     if (!first || first->width <= 0 || first->height <= 0) {
@@ -45,6 +76,7 @@ bool VideoReader::open(const std::string &path, const ProgressFn &progress, std:
     m_width = first->width;
     m_height = first->height;
     m_pixelFormat = first->format;
+    m_fieldOrder = fieldOrderOf(*first, m_source->fieldOrder());
     m_cache.insert(0, first);
     m_stop = false;
     m_lastAsked = -2;
@@ -72,6 +104,7 @@ void VideoReader::close() {
     m_cache.clear();
     m_width = m_height = 0;
     m_pixelFormat = -1;
+    m_fieldOrder = FieldOrder::Unknown;
 }
 
 int VideoReader::frameCount() const {
@@ -86,7 +119,7 @@ double VideoReader::frameRate() const {
 
 FieldOrder VideoReader::fieldOrder() const {
     std::lock_guard lock(m_mutex);
-    return m_source ? m_source->fieldOrder() : FieldOrder::Unknown;
+    return m_source ? m_fieldOrder : FieldOrder::Unknown;
 }
 
 std::size_t VideoReader::cachedBytes() const {

@@ -24,6 +24,9 @@ struct ReaderSettings {
     int readAhead = 8; // frames decoded ahead of an in-order reader; 0 switches it off
 };
 
+// The field order of a stream whose first frame is `frame` and whose container says `stream`.
+FieldOrder fieldOrderOf(const AVFrame &frame, FieldOrder stream);
+
 class VideoReader {
 public:
     explicit VideoReader(ReaderSettings settings = {});
@@ -31,8 +34,10 @@ public:
     VideoReader(const VideoReader &) = delete;
     VideoReader &operator=(const VideoReader &) = delete;
 
-    // A name with a %d-style conversion opens a picture sequence; names of single BMP, JPG
-    // or PNG pictures and every container FFmpeg reads open as they are.
+    // A name with a %d-style conversion opens a picture sequence of regular files; a single
+    // picture (BMP, PNG, JPEG, TIFF) opens as a video of one frame and every other regular
+    // file FFmpeg reads as it is. Anything else (a FIFO, a device, a folder) is refused
+    // without being opened, so nothing blocks.
     bool open(const std::string &path, const ProgressFn &progress = {},
               std::string *error = nullptr);
     void close();
@@ -40,6 +45,8 @@ public:
     bool isOpen() const { return m_source != nullptr; }
     int frameCount() const;
     double frameRate() const;
+    // The field shown first in time: the first frame's flags where it says it is
+    // interlaced, else the container's field order; Unknown when neither says.
     FieldOrder fieldOrder() const;
     int width() const { return m_width; }
     int height() const { return m_height; }
@@ -66,6 +73,7 @@ private:
     int m_width = 0;
     int m_height = 0;
     int m_pixelFormat = -1;
+    FieldOrder m_fieldOrder = FieldOrder::Unknown;
 
     mutable std::mutex m_mutex; // guards the source and the cache
     std::condition_variable m_wake;

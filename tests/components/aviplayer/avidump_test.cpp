@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace {
@@ -16,9 +18,9 @@ struct ToolRun {
     std::vector<std::string> lines;
 };
 
-ToolRun avidump(const std::string &arguments) {
+ToolRun avidump(const std::string &arguments, const std::string &prefix = {}) {
     ToolRun run;
-    const std::string command = std::string(AVIDUMP) + " " + arguments + " 2>&1";
+    const std::string command = prefix + std::string(AVIDUMP) + " " + arguments + " 2>&1";
     FILE *pipe = popen(command.c_str(), "r");
     if (!pipe)
         return run;
@@ -85,6 +87,27 @@ TEST(Avidump, FailsWithOneLineOnBadInput) {
     EXPECT_EQ(outside.status, 1);
     EXPECT_EQ(outside.lines.size(), 2u); // one frame line and one message
     EXPECT_EQ(avidump(testmedia::quote(file) + " --native --mode 256").status, 2);
+}
+
+// Only regular files: a FIFO is refused at once with the usual message (`timeout` turns a
+// regression that blocks into status 124 rather than a hang); a link to a clip is followed.
+TEST(Avidump, RefusesWhatIsNoRegularFileWithoutBlocking) {
+    testmedia::TempDir dir;
+    const std::string fifo = dir.path("pipe.avi");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const ToolRun refused = avidump(testmedia::quote(fifo), "timeout 60 ");
+    EXPECT_EQ(refused.status, 1);
+    ASSERT_EQ(refused.lines.size(), 1u);
+    EXPECT_NE(refused.lines[0].find("cannot open"), std::string::npos);
+    EXPECT_NE(refused.lines[0].find("not a regular file"), std::string::npos);
+    EXPECT_EQ(avidump("/dev/zero", "timeout 60 ").status, 1);
+
+    const std::string file = dir.path("clip.avi");
+    ASSERT_TRUE(testmedia::makeClip(file, "-c:v mjpeg", 3));
+    std::filesystem::create_symlink(file, dir.path("link.avi"));
+    const ToolRun linked = avidump(testmedia::quote(dir.path("link.avi")) + " --native");
+    EXPECT_EQ(linked.status, 0);
+    EXPECT_EQ(linked.lines.size(), 3u);
 }
 
 } // namespace

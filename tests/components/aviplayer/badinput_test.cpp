@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/stat.h>
+
 using namespace aviplayer;
 
 namespace {
@@ -121,6 +123,81 @@ TEST_F(BadInputTest, SequenceWithAGapEndsBeforeIt) {
     // A single picture, named plainly, is a video of one frame.
     ASSERT_EQ(player.open(dir.path("s003.bmp"), 0), kOpenOk);
     EXPECT_EQ(player.frameCount(), 1);
+}
+
+// Any single picture opens as a video of one frame, decoded as the same file is inside a
+// numbered sequence and as ffmpeg decodes it; the JPEG is large enough that FFmpeg's
+// reader takes it in pieces (the case that did not open).
+TEST_F(BadInputTest, SinglePicturesOfEveryFormatOpenAsOneFrame) {
+    testmedia::TempDir dir;
+    for (const std::string ext : {"bmp", "png", "jpg", "jpeg", "JPG", "tif", "tiff"}) {
+        ASSERT_TRUE(testmedia::ffmpeg("-f lavfi -i testsrc2=size=320x240:rate=25 -frames:v 2 "
+                                      "-q:v 2 -start_number 7 " +
+                                      testmedia::quote(dir.path("p%02d." + ext))));
+        const std::string single = dir.path("p07." + ext);
+        if (ext == "jpg") {
+            ASSERT_GT(std::filesystem::file_size(single), 8192u);
+        }
+        const auto expected = testmedia::framemd5(single);
+        ASSERT_EQ(expected.size(), 1u) << ext;
+
+        ASSERT_EQ(player.open(single, kHostModeBit), kOpenOk) << ext << ": " << player.lastError();
+        EXPECT_EQ(player.frameCount(), 1) << ext;
+        EXPECT_EQ(player.width(), 320) << ext;
+        EXPECT_EQ(player.height(), 240) << ext;
+        EXPECT_FLOAT_EQ(player.frameRate(), 25.0f) << ext;
+        ASSERT_TRUE(player.image(0)) << ext;
+        EXPECT_EQ(nativeMd5(*player.sourceFrame(0)), expected[0]) << ext;
+
+        ASSERT_EQ(player.open(dir.path("p%02d." + ext), 0), kOpenOk) << ext;
+        EXPECT_EQ(player.frameCount(), 2) << ext;
+        EXPECT_EQ(nativeMd5(*player.sourceFrame(0)), expected[0]) << ext;
+    }
+}
+
+// Only regular files are read: a FIFO nobody writes to would block FFmpeg's open for good,
+// a device would be read without end. Links to regular files are followed.
+TEST_F(BadInputTest, OnlyRegularFilesOpenAndNothingBlocks) {
+    testmedia::TempDir dir;
+    for (const char *name : {"pipe.avi", "pipe.jpg", "pipe"}) {
+        const std::string fifo = dir.path(name);
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        platform::LONG result = kOpenOk;
+        EXPECT_TRUE(
+            testmedia::returnsWithoutBlockingOn(fifo, [&] { result = player.open(fifo, 0); }))
+            << name << " blocked the open";
+        EXPECT_EQ(result, kOpenFailed) << name;
+        EXPECT_FALSE(player.isOpen());
+        EXPECT_FALSE(player.lastError().empty());
+    }
+    EXPECT_EQ(player.open("/dev/null", 0), kOpenFailed);
+    EXPECT_EQ(player.open(dir.root(), 0), kOpenFailed);
+
+    // A FIFO in a numbered sequence ends it; a picture replaced by a FIFO after the open is
+    // a missing frame, not a hang.
+    ASSERT_TRUE(
+        testmedia::ffmpeg("-f lavfi -i testsrc2=size=32x24:rate=25 -frames:v 4 -start_number 1 " +
+                          testmedia::quote(dir.path("s%d.bmp"))));
+    std::filesystem::remove(dir.path("s3.bmp"));
+    ASSERT_EQ(mkfifo(dir.path("s3.bmp").c_str(), 0600), 0);
+    ASSERT_EQ(player.open(dir.path("s%d.bmp"), 0), kOpenOk);
+    EXPECT_EQ(player.frameCount(), 2);
+    std::filesystem::remove(dir.path("s2.bmp"));
+    ASSERT_EQ(mkfifo(dir.path("s2.bmp").c_str(), 0600), 0);
+    bool missing = false;
+    EXPECT_TRUE(testmedia::returnsWithoutBlockingOn(dir.path("s2.bmp"),
+                                                    [&] { missing = !player.image(1); }));
+    EXPECT_TRUE(missing);
+
+    // Symbolic links to a video and to a picture open as the files do.
+    std::filesystem::create_symlink(path("good.avi"), dir.path("link.avi"));
+    ASSERT_EQ(player.open(dir.path("link.avi"), 0), kOpenOk);
+    EXPECT_EQ(player.frameCount(), 30);
+    std::filesystem::create_symlink(dir.path("s1.bmp"), dir.path("link.bmp"));
+    ASSERT_EQ(player.open(dir.path("link.bmp"), 0), kOpenOk);
+    EXPECT_EQ(player.frameCount(), 1);
+    std::filesystem::create_symlink(dir.path("none.avi"), dir.path("dangling.avi"));
+    EXPECT_EQ(player.open(dir.path("dangling.avi"), 0), kOpenFailed);
 }
 
 TEST_F(BadInputTest, SteppingBackwardsDecodesTheGopOnce) {

@@ -212,7 +212,7 @@ TEST(OpenMode, ParsesLayoutRotationFlipAndTheHostBit) {
 
 TEST(FrameLayout, FieldsAreLineDoubledInTemporalOrder) {
     const auto plane = numberedPlane(2, 5); // an odd height: the bottom field has 2 lines
-    const FrameLayout top(*OpenMode::parse(1), 2, 5, FieldOrder::Unknown);
+    const FrameLayout top(*OpenMode::parse(1), 2, 5, FieldOrder::TopFirst);
     ASSERT_EQ(top.perFrame(), 2);
     EXPECT_EQ(top.width(), 2);
     EXPECT_EQ(top.height(), 5);
@@ -226,6 +226,12 @@ TEST(FrameLayout, FieldsAreLineDoubledInTemporalOrder) {
 
     const FrameLayout bottom(*OpenMode::parse(1), 2, 5, FieldOrder::BottomFirst);
     EXPECT_EQ(extract(bottom, plane, 2, 0), second);
+    EXPECT_EQ(extract(bottom, plane, 2, 1), first);
+    // A stream that does not say is taken as bottom field first, as DV is.
+    const FrameLayout unknown(*OpenMode::parse(1), 2, 5, FieldOrder::Unknown);
+    EXPECT_EQ(extract(unknown, plane, 2, 0), second);
+    const FrameLayout fast(*OpenMode::parse(5), 2, 8, FieldOrder::Unknown);
+    EXPECT_EQ(extract(fast, numberedPlane(2, 8), 2, 0)[0], at(1, 0));
 }
 
 TEST(FrameLayout, CameraLayoutsSplitFramesIntoSubPictures) {

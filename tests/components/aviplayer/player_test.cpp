@@ -116,11 +116,12 @@ TEST_F(PlayerTest, ModesChangeCountRateAndGeometry) {
     EXPECT_EQ(player.numberOfFrames(), 8);
     EXPECT_FLOAT_EQ(player.frameRate(), 50.0f);
     EXPECT_EQ(player.height(), kH);
-    // Frame 3 is the second (bottom) field of frame 1, line-doubled.
+    // Pictures say nothing of their fields: bottom first. Frame 3 is the second (top)
+    // field of frame 1, line-doubled.
     auto field = player.picturePart(3, 100, 0, 0, 0, 0);
     ASSERT_TRUE(field);
-    EXPECT_EQ(deliveredAt(field, 2, 0), colourAt(1, 2, 1));
-    EXPECT_EQ(deliveredAt(field, 2, 3), colourAt(1, 2, 3));
+    EXPECT_EQ(deliveredAt(field, 2, 0), colourAt(1, 2, 0));
+    EXPECT_EQ(deliveredAt(field, 2, 3), colourAt(1, 2, 2));
 
     ASSERT_EQ(player.open(pattern, TALVORAVIMODE_ROTATE_90 + kHostModeBit), 0);
     EXPECT_EQ(player.width(), kH);
@@ -136,7 +137,7 @@ TEST_F(PlayerTest, ModesChangeCountRateAndGeometry) {
     EXPECT_EQ(player.height(), 1);
     auto fast = player.picturePart(0, 100, 0, 0, 0, 0);
     ASSERT_TRUE(fast);
-    EXPECT_EQ(deliveredAt(fast, 0, 0), colourAt(0, kW - 1, 0));
+    EXPECT_EQ(deliveredAt(fast, 0, 0), colourAt(0, kW - 1, 1)); // the bottom field's top
 
     EXPECT_EQ(player.open(pattern, 7), -1); // no such layout
     EXPECT_FALSE(player.isOpen());
@@ -152,6 +153,43 @@ TEST_F(PlayerTest, ForcedRateReplacesTheRateUntilCleared) {
     EXPECT_FLOAT_EQ(player.frameRate(), 100.0f);
     player.setFrameRateForced(0.0f);
     EXPECT_FLOAT_EQ(player.frameRate(), 25.0f);
+}
+
+// A forced rate is the rate of the stored pictures (a recording at 100 pictures a second):
+// every layout multiplies it as it multiplies the stream's own rate, so the time of a
+// picture (delivered number / rate) is the same instant whichever way it was opened.
+TEST_F(PlayerTest, ForcedRateIsTheStoredRateInEveryLayout) {
+    const struct {
+        int mode;
+        int perFrame;
+    } layouts[] = {{0, 1},
+                   {TALVORAVIMODE_FIELDS, 2},
+                   {TALVORAVIMODE_PRAXIM100, 2},
+                   {TALVORAVIMODE_JVC9X00, 2},
+                   {TALVORAVIMODE_JVC9X00_VERT, 2},
+                   {TALVORAVIMODE_JVC9X00_200, 4},
+                   {TALVORAVIMODE_FIELDS | TALVORAVIMODE_ROTATE_90, 2}};
+    for (const auto &l : layouts) {
+        player.setFrameRateForced(0.0f);
+        ASSERT_EQ(player.open(pattern, l.mode + kHostModeBit), 0) << l.mode;
+        ASSERT_EQ(player.numberOfFrames(), 4 * l.perFrame);
+        EXPECT_FLOAT_EQ(player.frameRate(), 25.0f * l.perFrame) << l.mode;
+        player.setFrameRateForced(100.0f);
+        EXPECT_FLOAT_EQ(player.frameRateForced(), 100.0f) << l.mode; // reads back as set
+        EXPECT_FLOAT_EQ(player.frameRate(), 100.0f * l.perFrame) << l.mode;
+        // The first picture of the last stored frame is taken at 3 / 100 s; the last
+        // delivered picture one delivered interval after the last but perFrame - 1.
+        const int firstOfLast = 3 * l.perFrame;
+        EXPECT_DOUBLE_EQ(firstOfLast / static_cast<double>(player.frameRate()), 0.03) << l.mode;
+        EXPECT_NEAR((player.numberOfFrames() - 1) / static_cast<double>(player.frameRate()),
+                    0.03 + (l.perFrame - 1) / (100.0 * l.perFrame), 1e-9)
+            << l.mode;
+        // The forced rate outlives the open, as the view keeps it.
+        ASSERT_EQ(player.open(pattern, l.mode), 0);
+        EXPECT_FLOAT_EQ(player.frameRate(), 100.0f * l.perFrame) << l.mode;
+    }
+    player.close();
+    EXPECT_FLOAT_EQ(player.frameRate(), 100.0f); // nothing open: the stored rate alone
 }
 
 TEST_F(PlayerTest, DrawsZoomedShiftedPixelsAndBackColourForMissingFrames) {

@@ -2,6 +2,8 @@
 // (framemd5) of them as the reference for frame accuracy.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,5 +35,22 @@ bool makeClip(const std::string &file, const std::string &codecOptions, int fram
               const std::string &size = "160x120", int rate = 25);
 
 std::string quote(const std::string &text);
+
+// Calls `call` on a thread of its own and waits for it to return. A call that blocks on
+// the FIFO `fifo` (opened for reading with nobody writing) is released after a bounded wait
+// by opening the FIFO's write end and closing it again (the reader then sees the end), so
+// that a regression fails the test instead of hanging it. True when the call returned by
+// itself; a correct call returns at once and the wait costs nothing.
+bool returnsWithoutBlockingOn(const std::string &fifo, const std::function<void()> &call);
+
+// Luma of pixel (x, y) of frame n.
+using LumaFn = std::function<std::uint8_t(int n, int x, int y)>;
+
+// A YUV4MPEG2 file written byte by byte: `frames` pictures of `width` x `height` with the
+// given luma and flat (128) chroma. `chroma` is the header's colour tag ("mono", "420jpeg",
+// "422", "444"), `interlace` its field order tag ('t' top first, 'b' bottom first, 'p'
+// progressive, '?' unknown), which FFmpeg reads as the stream's field order.
+bool writeY4m(const std::string &file, int width, int height, int frames, const std::string &chroma,
+              char interlace, const LumaFn &luma);
 
 } // namespace testmedia
