@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <utility>
 
 namespace quivex {
@@ -31,6 +32,11 @@ namespace {
 // Pictures beyond this many pixels are refused rather than allocated (a zoom of 1999 %
 // on a large frame would ask for gigabytes).
 constexpr long long kMaxPicturePixels = 1ll << 27;
+
+// A raw frame wider or taller than this, or one whose zoomed size is beyond any view, is
+// stretched only in the part that shows: the painter then gets small source and target
+// rectangles whatever the frame's size and the zoom.
+constexpr LONG kMaxWholeStretch = 32767;
 
 QColor fromColorRef(platform::COLORREF c) {
     return QColor(static_cast<int>(c & 0xFF), static_cast<int>(c >> 8 & 0xFF),
@@ -56,10 +62,9 @@ CVViewCtrl::CVViewCtrl(QWidget *parent) : QWidget(parent) {
     std::call_once(registered, [] { aviplayer::registerClasses(); });
     m_player = aviplayer::CTalvorAVI::create();
     m_mixer = aviplayer::CTalvorAVI::create();
-    // The language of messages and the property page is German whatever LCID a container
-    // stores; the handle lives as long as the control.
-    m_language =
-        lingmod::talvorSetLanguage(-1, QStringLiteral("Quivex"), 1031, QStringLiteral("COM_"));
+    // Messages and the property page start in German (LCID 1031) whatever a container
+    // stores; a host sets LCID to speak its own language.
+    loadLanguage();
     buildDispatchTable();
 }
 
@@ -123,7 +128,7 @@ void CVViewCtrl::SetZoom(LONG zoom) {
         // scale, forward with the new one.
         const float newScale = zoom * 0.01f;
         auto convert = [&](int v) {
-            return static_cast<int>(v / m_rectangleScale * newScale + 0.5f);
+            return truncToCoordinate(v / m_rectangleScale * newScale + 0.5f);
         };
         m_rectangle = QRect(
             QPoint(convert(m_rectangle.left()), convert(m_rectangle.top())),
@@ -215,8 +220,18 @@ void CVViewCtrl::SetUpdateFrame(BOOL update) {
 }
 
 void CVViewCtrl::SetLCID(LONG lcid) {
-    m_lcid = lcid; // the language itself is not reloaded
+    m_lcid = lcid;
+    loadLanguage();
     m_modified = true;
+}
+
+void CVViewCtrl::loadLanguage() {
+    const auto handle = lingmod::talvorSetLanguage(
+        -1, QStringLiteral("Quivex"), static_cast<platform::LCID>(m_lcid), QStringLiteral("COM_"));
+    if (handle == 0)
+        return; // keep the language there is
+    lingmod::talvorFreeLanguage(m_language);
+    m_language = handle;
 }
 
 void CVViewCtrl::SetBackColor(OLE_COLOR color) {
@@ -408,7 +423,12 @@ LONG CVViewCtrl::AVINumberOfFrames() const {
 float CVViewCtrl::AVIFrameRate() const {
     if (!m_videoOpen)
         return 0.0f;
-    return m_sourceKind == 2 ? m_frameFile.frameRate() : m_player.frameRate();
+    if (m_sourceKind == 1)
+        return m_player.frameRate(); // the player applies its forced rate itself
+    // The forced rate lives in the player whichever reader serves the video, so it holds
+    // for a raw frame file too, whether it was set before or after the open; 0 is none.
+    const float forced = m_player.frameRateForced();
+    return forced > 0.0f ? forced : m_frameFile.frameRate();
 }
 
 void CVViewCtrl::loadFrameFile(LONG k) {
@@ -441,7 +461,22 @@ void CVViewCtrl::SetAVIFrame(LONG n) {
 
 // --- Composition -----------------------------------------------------------------------------
 
-void CVViewCtrl::paintFrameLayer(QPainter &painter) {
+CVViewCtrl::RawFramePlacement CVViewCtrl::rawFramePlacement(QSize size) const {
+    if (m_frameImage.isNull())
+        return {};
+    const LONG w = m_videoWidth, h = m_videoHeight;
+    const auto g = frameLayerGeometry(m_zoom, w, h, m_hOffset, m_vOffset);
+    if (g.exact && w <= kMaxWholeStretch && h <= kMaxWholeStretch)
+        return {QRect(0, 0, w, h), QRectF(g.originX, g.originY, g.scaledWidth, g.scaledHeight)};
+    const auto part =
+        visibleFramePart(m_zoom, w, h, m_hOffset, m_vOffset, size.width(), size.height());
+    if (part.columns == 0 || part.rows == 0)
+        return {};
+    return {QRect(part.column, part.row, part.columns, part.rows),
+            QRectF(part.x, part.y, part.width, part.height)};
+}
+
+void CVViewCtrl::paintFrameLayer(QPainter &painter, QSize size) {
     if (!m_videoOpen)
         return;
     const LONG w = m_videoWidth, h = m_videoHeight;
@@ -450,7 +485,11 @@ void CVViewCtrl::paintFrameLayer(QPainter &painter) {
         // The mixed picture replaces the frame: the shown frame and the second video's frame
         // at the sync offset, blended by the mix player over the background.
         auto first = m_player.picturePart(shownFrame(), 100, 0, 0, 0, 0);
-        auto second = m_mixer.picturePart(shownFrame() + m_mixSyncFrame, 100, 0, 0, 0, 0);
+        // The sync offset is the host's and unchecked: a sum beyond a LONG is no frame.
+        const long long synced = static_cast<long long>(shownFrame()) + m_mixSyncFrame;
+        auto second = m_mixer.picturePart(
+            static_cast<LONG>(std::clamp<long long>(synced, -1, std::numeric_limits<LONG>::max())),
+            100, 0, 0, 0, 0);
         auto mixed = m_mixer.mixPicture(m_mixPicture.get(), first.get(), second.get(), m_mixFlags,
                                         m_mixThreshold, m_mixColor);
         if (auto pic = mixed) {
@@ -465,9 +504,11 @@ void CVViewCtrl::paintFrameLayer(QPainter &painter) {
     }
     if (m_sourceKind == 1) {
         m_player.drawFrame(&painter, shownFrame(), m_zoom, g.column, g.row, w, h, -g.dx, -g.dy);
-    } else if (!m_frameImage.isNull()) {
-        painter.drawImage(QRect(-m_hOffset, -m_vOffset, g.scaledWidth, g.scaledHeight),
-                          m_frameImage, QRect(0, 0, w, h));
+    } else if (const auto placed = rawFramePlacement(size); !placed.target.isEmpty()) {
+        if (placed.source == m_frameImage.rect())
+            painter.drawImage(placed.target, m_frameImage);
+        else // a copy of the part, so the painter's source positions stay small
+            painter.drawImage(placed.target, m_frameImage.copy(placed.source));
     }
 }
 
@@ -480,12 +521,13 @@ void CVViewCtrl::paintOverlayOnlyLayer(QPainter &painter) {
     const QImage img(v.data, v.width, v.height, v.stride,
                      v.format == platform::PixelFormat::Gray8 ? QImage::Format_Grayscale8
                                                               : QImage::Format_RGB32);
+    const auto g = frameLayerGeometry(m_zoom, v.width, v.height, m_hOffset, m_vOffset);
     if (m_zoom == 100)
-        painter.drawImage(QPoint(-m_hOffset, -m_vOffset), img);
+        painter.drawImage(QPoint(g.originX, g.originY), img);
     else
-        painter.drawImage(QRect(-m_hOffset, -m_vOffset, zoomedSize(v.width, m_zoom),
-                                zoomedSize(v.height, m_zoom)),
-                          img);
+        painter.drawImage(
+            QRect(g.originX, g.originY, zoomedSize(v.width, m_zoom), zoomedSize(v.height, m_zoom)),
+            img);
 }
 
 void CVViewCtrl::paintOverlays(QPainter &painter, QSize size) {
@@ -504,7 +546,7 @@ void CVViewCtrl::paintOverlays(QPainter &painter, QSize size) {
     }
 }
 
-QRect CVViewCtrl::opaqueFrameRect() const {
+QRect CVViewCtrl::opaqueFrameRect(QSize size) const {
     // Where the frame layer is sure to cover every pixel: its drawn rectangle less a pixel
     // at each edge, so that rounding at a fractional zoom can never leave a seam unfilled.
     if (!m_videoOpen || (m_overlayFlags & TALVOROVL_ONLY) || m_mixing)
@@ -515,14 +557,14 @@ QRect CVViewCtrl::opaqueFrameRect() const {
         drawn =
             QRectF(-g.dx, -g.dy, (m_videoWidth - std::max<LONG>(0, g.column)) * (m_zoom / 100.0),
                    (m_videoHeight - std::max<LONG>(0, g.row)) * (m_zoom / 100.0));
-    else if (!m_frameImage.isNull())
-        drawn = QRectF(-m_hOffset, -m_vOffset, g.scaledWidth, g.scaledHeight);
+    else
+        drawn = rawFramePlacement(size).target;
     if (drawn.width() <= 2 || drawn.height() <= 2)
         return {};
-    const int left = static_cast<int>(std::ceil(drawn.left())) + 1;
-    const int top = static_cast<int>(std::ceil(drawn.top())) + 1;
-    const int right = static_cast<int>(std::floor(drawn.right())) - 1;
-    const int bottom = static_cast<int>(std::floor(drawn.bottom())) - 1;
+    const int left = truncToCoordinate(std::ceil(drawn.left())) + 1;
+    const int top = truncToCoordinate(std::ceil(drawn.top())) + 1;
+    const int right = truncToCoordinate(std::floor(drawn.right())) - 1;
+    const int bottom = truncToCoordinate(std::floor(drawn.bottom())) - 1;
     if (right <= left || bottom <= top)
         return {};
     return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
@@ -533,7 +575,7 @@ void CVViewCtrl::paintView(QPainter &painter, QSize size) {
     // every pixel twice per frame during playback.
     const QRect view(QPoint(0, 0), size);
     const QColor back = translateColor(m_backColor);
-    const QRect covered = opaqueFrameRect() & view;
+    const QRect covered = opaqueFrameRect(size) & view;
     if (covered.isEmpty()) {
         painter.fillRect(view, back);
     } else {
@@ -543,7 +585,7 @@ void CVViewCtrl::paintView(QPainter &painter, QSize size) {
     if (m_overlayFlags & TALVOROVL_ONLY)
         paintOverlayOnlyLayer(painter);
     else
-        paintFrameLayer(painter);
+        paintFrameLayer(painter, size);
     paintOverlays(painter, size);
 }
 
@@ -618,7 +660,7 @@ ComPtr<platform::IPicture> CVViewCtrl::Picture(LONG nFrame, LONG nZoom, BOOL bLi
         if (overlayOnly)
             paintOverlayOnlyLayer(painter);
         else
-            paintFrameLayer(painter);
+            paintFrameLayer(painter, QSize(w, h));
         if (bLines)
             paintOverlays(painter, QSize(w, h));
         (void)bOverlay; // the overlay picture layer is drawn over the video only with bit 1
@@ -653,13 +695,17 @@ BOOL CVViewCtrl::Copy() {
 LONG CVViewCtrl::Draw(QPainter *target, LONG left, LONG top, LONG right, LONG bottom) {
     if (m_liveVideo || !target)
         return 0;
+    // The rectangle comes from the host unchecked: its size is taken in 64 bits, and one
+    // too large to compose is not drawn.
+    const long long width = static_cast<long long>(right) - left;
+    const long long height = static_cast<long long>(bottom) - top;
+    if (width <= 0 || height <= 0 || width * height > kMaxPicturePixels)
+        return 0;
+    const QSize size(static_cast<int>(width), static_cast<int>(height));
     const LONG saved = m_zoom;
-    m_zoom = fitZoom(right - left, bottom - top, imageWidth(), imageHeight());
-    if (m_zoom > 0) {
-        const QSize size(right - left, bottom - top);
-        if (size.width() > 0 && size.height() > 0)
-            target->drawImage(0, 0, composeView(size));
-    }
+    m_zoom = fitZoom(size.width(), size.height(), imageWidth(), imageHeight());
+    if (m_zoom > 0)
+        target->drawImage(0, 0, composeView(size));
     m_zoom = saved;
     return 0;
 }
@@ -779,6 +825,8 @@ LONG CVViewCtrl::Load(ComPtr<IUnknown> punkStream) {
 }
 
 void CVViewCtrl::showMessage(LONG textNumber) {
+    if (!m_messageBoxesEnabled)
+        return;
     constexpr LONG kSection = 30004;
     platform::ui::dialogs().messageBox(
         this, lingmod::talvorGetNLSString(m_language, kSection, textNumber),
@@ -794,7 +842,7 @@ LONG CVViewCtrl::ActivateRectangle(BOOL bActivate, LONG nFlags, float fLeft, flo
         m_rectangleStyle = nFlags;
         m_rectangleScale = m_zoom * 0.01f;
         auto scaled = [&](float v) {
-            return static_cast<int>(v * m_rectangleScale + 0.5f);
+            return truncToCoordinate(v * m_rectangleScale + 0.5f);
         };
         m_rectangle = QRect(QPoint(scaled(fLeft), scaled(fTop)),
                             QPoint(scaled(fRight) - 1, scaled(fBottom) - 1));

@@ -130,6 +130,7 @@ public:
     void SetUpdateFrame(BOOL update);
     std::string AVIFilename() const { return m_fileName; }
     LONG LCID() const { return m_lcid; }
+    // Also switches the language of the control's messages and property page.
     void SetLCID(LONG lcid);
     LONG CaptureFileSize() const { return m_captureFileSize; }
     void SetCaptureFileSize(LONG size);
@@ -214,6 +215,13 @@ public:
         CVViewCtrl &m_view;
     };
 
+    // --- Messages (C++ hosts) -------------------------------------------------------------
+    // On by default. A host that opens a file in a control only to probe it (Orvane's
+    // hidden size probe) switches them off, so that a refused raw frame file is reported
+    // once, by the view the user opened it in; the result codes are unchanged.
+    void setMessageBoxesEnabled(bool enabled) { m_messageBoxesEnabled = enabled; }
+    bool messageBoxesEnabled() const { return m_messageBoxesEnabled; }
+
     // --- State a container and tests look at -------------------------------------------
     bool isModified() const { return m_modified; }
     void setModified(bool modified) { m_modified = modified; }
@@ -248,13 +256,14 @@ private:
     void repaintNow();
     // Layers of a composed view, in painting order.
     void paintView(QPainter &painter, QSize size);
-    void paintFrameLayer(QPainter &painter);
+    void paintFrameLayer(QPainter &painter, QSize size);
     void paintOverlayOnlyLayer(QPainter &painter);
     void paintOverlays(QPainter &painter, QSize size);
     LONG imageWidth() const;
     LONG imageHeight() const;
     LONG shownFrame() const { return m_updateFrame ? m_frame : m_frozenFrame; }
     LONG keyState(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) const;
+    void loadLanguage();
     void showMessage(LONG textNumber);
     ComPtr<IUnknown> queryOrNone(const ComPtr<IUnknown> &object, const platform::Guid &iid) const;
     void loadFrameFile(LONG frame);
@@ -263,7 +272,8 @@ private:
     int m_repaintHolds = 0;
     bool m_repaintPending = false;
     mutable VidgrabCalls m_vidgrab;
-    LONG m_language = 0;            // Lingmod handle
+    LONG m_language = 0; // Lingmod handle, in the language of m_lcid
+    bool m_messageBoxesEnabled = true;
     aviplayer::CTalvorAVI m_player; // the video, child ID 111
     aviplayer::CTalvorAVI m_mixer;  // the second video of DoMixPicture, child ID 112
 
@@ -344,7 +354,15 @@ private:
     void readCaptureSize();
     LONG startCapture(LONG (VidgrabCalls::*start)(LONG));
 
-    QRect opaqueFrameRect() const;
+    // Where the raw frame file's frame lands in a view of the given size: the whole bitmap
+    // stretched to the zoomed rectangle, or, for a very large frame or zoomed size, only the
+    // part that shows, at the same scale. An empty target draws nothing.
+    struct RawFramePlacement {
+        QRect source;
+        QRectF target;
+    };
+    RawFramePlacement rawFramePlacement(QSize size) const;
+    QRect opaqueFrameRect(QSize size) const;
 };
 
 } // namespace quivex

@@ -4,6 +4,10 @@
 #include <cstring>
 #include <limits>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace quivex {
 
 namespace {
@@ -17,11 +21,38 @@ std::int32_t le32(const std::uint8_t *p) {
 // Frames larger than this are no grey-level camera frames but damage.
 constexpr std::int64_t kMaxFramePixels = std::int64_t{1} << 28;
 
+// Opens a regular file (a symbolic link is followed) for binary reading, and gives its size.
+// Anything else is refused before a byte is read: opening a FIFO or a device for reading
+// would wait for a writer or for data, and a directory has no frames. Such a name is not
+// even opened; and should it be swapped for one between the look and the open, the open does
+// not block (O_NONBLOCK) and the open file is looked at again. The descriptor is made
+// blocking again for the reads.
+std::FILE *openRegularFile(const std::filesystem::path &path, std::uint64_t &size) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return nullptr;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    const int flags = ::fcntl(fd, F_GETFL);
+    std::FILE *file = nullptr;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 && flags >= 0 &&
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0)
+        file = ::fdopen(fd, "rb");
+    if (!file) {
+        ::close(fd);
+        return nullptr;
+    }
+    size = static_cast<std::uint64_t>(st.st_size);
+    return file;
+}
+
 } // namespace
 
 RawFrameFile::OpenResult RawFrameFile::open(const std::filesystem::path &path) {
     close();
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    std::uint64_t size = 0;
+    std::unique_ptr<std::FILE, FileCloser> file(openRegularFile(path, size));
     if (!file)
         return OpenResult::NotRawFrameFile;
     std::array<std::uint8_t, kHeaderSize> header{};
@@ -50,14 +81,8 @@ RawFrameFile::OpenResult RawFrameFile::open(const std::filesystem::path &path) {
     const std::int64_t count =
         static_cast<std::int64_t>(le32(&header[28])) * static_cast<std::int64_t>(le32(&header[32]));
 
-    if (std::fseek(file.get(), 0, SEEK_END) != 0)
-        return OpenResult::NotRawFrameFile;
-    const long size = std::ftell(file.get());
-    if (size < 0)
-        return OpenResult::NotRawFrameFile;
-
     m_file = std::move(file);
-    m_fileSize = static_cast<std::uint64_t>(size);
+    m_fileSize = size;
     m_width = width;
     m_height = height;
     m_version = version;

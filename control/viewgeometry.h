@@ -10,6 +10,20 @@ namespace quivex {
 
 using platform::LONG;
 
+// Screen coordinates and sizes are clamped to +-kFarCoordinate: anything beyond is off every
+// view, and a coordinate plus a size (a rectangle's far edge) still fits a LONG. Zoom and
+// offsets reach the formulas unchecked from a loaded state, so every product is formed in
+// 64 bits or in floating point before it is clamped.
+constexpr LONG kFarCoordinate = 1000000000;
+
+// trunc(v) clamped to +-kFarCoordinate; NaN gives 0.
+LONG truncToCoordinate(double v);
+constexpr LONG clampToCoordinate(long long v) {
+    return v > kFarCoordinate    ? kFarCoordinate
+           : v < -kFarCoordinate ? -kFarCoordinate
+                                 : static_cast<LONG>(v);
+}
+
 struct ImagePoint {
     double x;
     double y;
@@ -32,7 +46,8 @@ constexpr bool isMissing(double v) {
     return v <= -1.0e9;
 }
 
-// The source rectangle of the frame layer for a zoom and scroll position.
+// The source rectangle of the frame layer for a zoom and scroll position. Values that do
+// not fit are clamped to +-kFarCoordinate, and `exact` is false then.
 struct FrameLayerGeometry {
     LONG scaledWidth;  // trunc(zoom * W * 0.01 + 0.5)
     LONG scaledHeight; // trunc(zoom * H * 0.01 + 0.5)
@@ -40,13 +55,33 @@ struct FrameLayerGeometry {
     LONG row;          // first shown source row
     LONG dx;           // sub-pixel remainder in screen pixels, trunc(zoom * frac * 0.01)
     LONG dy;
+    LONG originX; // where the zoomed frame's top left lands: -hOffset, -vOffset
+    LONG originY;
+    bool exact;
 };
 FrameLayerGeometry frameLayerGeometry(LONG zoom, LONG width, LONG height, LONG hOffset,
                                       LONG vOffset);
 
+// The part of a W x H frame, stretched to the frame layer's zoomed rectangle, that can show
+// in a view of the given size: whole source columns and rows, and the rectangle (screen
+// pixels, fractional) they are stretched to. A frame too large to hand to the painter as one
+// stretch is drawn this way. Nothing shows when `columns` or `rows` is 0.
+struct FramePart {
+    LONG column;
+    LONG row;
+    LONG columns;
+    LONG rows;
+    double x;
+    double y;
+    double width;
+    double height;
+};
+FramePart visibleFramePart(LONG zoom, LONG width, LONG height, LONG hOffset, LONG vOffset,
+                           LONG viewWidth, LONG viewHeight);
+
 // MovePointer: where an image point lands in the client area, scrolling when it falls
 // outside. The offsets are updated in place (never below 0); `scrolled` tells whether they
-// changed.
+// changed. A point too far away for a LONG lands at +-kFarCoordinate.
 struct PointerMove {
     LONG x;
     LONG y;
@@ -55,15 +90,17 @@ struct PointerMove {
 PointerMove movePointer(double fx, double fy, LONG zoom, LONG &hOffset, LONG &vOffset,
                         LONG clientWidth, LONG clientHeight);
 
-// Draw: the zoom that fits a W x H image into a target of the given size.
+// Draw: the zoom that fits a W x H image into a target of the given size (at most the
+// largest LONG).
 LONG fitZoom(LONG targetWidth, LONG targetHeight, LONG imageWidth, LONG imageHeight);
 
 // Zoomed size with integer arithmetic, as Copy and Picture size their bitmaps.
 constexpr LONG zoomedSize(LONG size, LONG zoom) {
-    return static_cast<LONG>(static_cast<long long>(size) * zoom / 100);
+    return clampToCoordinate(static_cast<long long>(size) * zoom / 100);
 }
 
-// Frame number for the overlay data: frame + round(rate * offset), halves away from zero.
+// Frame number for the overlay data: frame + round(rate * offset), halves away from zero,
+// held within the range of a LONG.
 LONG dataFrame(LONG frame, float frameRate, float frameOffsetSeconds);
 
 } // namespace quivex

@@ -1,5 +1,6 @@
 #include "components/datalib/datalib.h"
 #include "components/datalib/interfaces.h"
+#include "components/lingmod/lingmod.h"
 #include "control/cvviewctrl.h"
 #include "control/cvviewproppage.h"
 #include "frmwriter.h"
@@ -11,13 +12,22 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <iterator>
+#include <limits>
+#include <tuple>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace quivex;
 using namespace testing_frm;
@@ -568,4 +578,307 @@ TEST_F(Control, HeldRepaintsPaintOnceWhenTheLastHoldEnds) {
     ctrl.releaseRepaints();
     ctrl.QuickRefresh();
     EXPECT_EQ(counter.paints, 3);
+}
+
+namespace {
+
+// A message of the control's section in a language, as Lingmod holds it.
+std::string controlString(platform::LCID lcid, LONG number) {
+    const auto handle =
+        lingmod::talvorSetLanguage(-1, QStringLiteral("tests"), lcid, QStringLiteral("COM_"));
+    const QString text = lingmod::talvorGetNLSString(handle, 30004, number);
+    lingmod::talvorFreeLanguage(handle);
+    return text.toStdString();
+}
+
+} // namespace
+
+TEST_F(Control, RefusedRawFrameFilesSpeakTheLanguageTheHostSetsAfterConstruction) {
+    FrmSpec s;
+    s.magic1 = "ABCD";
+    const auto bad = writeFrm(tempDir() / "lang-bad.frm", s).string();
+    s = {};
+    s.version = 101;
+    const auto old = writeFrm(tempDir() / "lang-old.frm", s).string();
+    ASSERT_NE(controlString(1031, 11), controlString(1033, 11));
+
+    // A new control speaks German, as the container's exchange leaves it.
+    EXPECT_EQ(ctrl.LCID(), 1031);
+    EXPECT_EQ(ctrl.AVIOpen(old, 0), -2);
+    ctrl.SetLCID(1033);
+    EXPECT_EQ(ctrl.AVIOpen(bad, 0), -1);
+    EXPECT_EQ(ctrl.AVIOpen(old, 0), -2);
+    // A host that knows only DISPIDs puts LCID as 32.
+    EXPECT_TRUE(platform::invoke(ctrl.dispatch().get(), 32, platform::DispatchKind::PropertyPut,
+                                 {platform::Variant(LONG{1046})})
+                    .ok());
+    EXPECT_EQ(ctrl.AVIOpen(old, 0), -2);
+
+    ASSERT_EQ(dialogs.messages.size(), 4u);
+    EXPECT_EQ(dialogs.messages[0].text.toStdString(), controlString(1031, 12));
+    EXPECT_EQ(dialogs.messages[0].title.toStdString(), controlString(1031, 10));
+    EXPECT_EQ(dialogs.messages[1].text.toStdString(), controlString(1033, 11));
+    EXPECT_EQ(dialogs.messages[1].title.toStdString(), controlString(1033, 10));
+    EXPECT_EQ(dialogs.messages[2].text.toStdString(), controlString(1033, 12));
+    EXPECT_EQ(dialogs.messages[3].text.toStdString(), controlString(1046, 12));
+    EXPECT_EQ(dialogs.messages[3].title.toStdString(), controlString(1046, 10));
+}
+
+TEST_F(Control, AProbingControlLeavesTheMessageToTheView) {
+    // A host probes a file in a second, hidden control before it opens the file in its
+    // view (Orvane's size probe): the refusal is shown once, by the view.
+    FrmSpec s;
+    s.headerSize = 256;
+    const auto file = writeFrm(tempDir() / "probe.frm", s).string();
+    CVViewCtrl probe;
+    EXPECT_TRUE(probe.messageBoxesEnabled());
+    probe.setMessageBoxesEnabled(false);
+    EXPECT_EQ(probe.AVIOpen(file, 0), -2);
+    EXPECT_FALSE(probe.isVideoOpen());
+    EXPECT_EQ(probe.AVIClose(), 0);
+    EXPECT_EQ(ctrl.AVIOpen(file, 0), -2);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text.toStdString(), controlString(1031, 12));
+}
+
+TEST_F(Control, AForcedFrameRateHoldsForRawFrameFiles) {
+    FrmSpec s; // 50 frames per second
+    const auto path = writeFrm(tempDir() / "forced.frm", s).string();
+    // Forced before the open, as a sequence information file's rate is.
+    ctrl.SetFrameRateForced(29.97f);
+    ASSERT_EQ(ctrl.AVIOpen(path, 0), 0);
+    EXPECT_FLOAT_EQ(ctrl.AVIFrameRate(), 29.97f);
+    EXPECT_FLOAT_EQ(ctrl.FrameRateForced(), 29.97f);
+    // 0 gives the file's own rate back; a rate forced after the open holds at once.
+    ctrl.SetFrameRateForced(0.0f);
+    EXPECT_FLOAT_EQ(ctrl.AVIFrameRate(), 50.0f);
+    ctrl.SetFrameRateForced(100.0f);
+    EXPECT_FLOAT_EQ(ctrl.AVIFrameRate(), 100.0f);
+    EXPECT_FLOAT_EQ(platform::invoke(ctrl.dispatch().get(), 18, platform::DispatchKind::PropertyGet)
+                        .value.toFloat(),
+                    100.0f);
+    ctrl.AVIClose();
+    EXPECT_EQ(ctrl.AVIFrameRate(), 0.0f);
+}
+
+TEST_F(Control, HugeFramesZoomsAndOffsetsPaintSoundly) {
+    // 2^28 pixels in one row, only its header on disk: the geometry at zoom 100 overflowed
+    // 32 bits. The frame lies outside the file, so the back colour shows.
+    FrmSpec s;
+    s.width = 1 << 28;
+    s.height = 1;
+    s.framesWritten = 0;
+    ASSERT_EQ(ctrl.AVIOpen(writeFrm(tempDir() / "row.frm", s).string(), 0), 0);
+    ctrl.SetAVIFrame(0);
+    EXPECT_EQ(pixel(ctrl.composeView(QSize(40, 30)), 5, 0), QColor(0, 0, 0));
+    ctrl.AVIClose();
+
+    // 1 100 000 x 2 at zoom 1999, scrolled right by 4000: screen x shows column
+    // trunc((x + 4000) * 100 / 1999) = 200 + trunc((x + 2) / 19.99), screen y row y / 20.
+    s = {};
+    s.width = 1100000;
+    s.height = 2;
+    s.framesWritten = 1;
+    s.countA = 1;
+    ASSERT_EQ(ctrl.AVIOpen(writeFrm(tempDir() / "wide.frm", s).string(), 0), 0);
+    ctrl.SetZoom(1999);
+    ctrl.SetHorizontalOffset(4000);
+    ctrl.SetAVIFrame(0);
+    const QImage view = ctrl.composeView(QSize(200, 100));
+    for (const auto &[x, y, column, row] :
+         {std::tuple{5, 5, 200, 0}, {30, 10, 201, 0}, {100, 30, 205, 1}, {190, 25, 209, 1}}) {
+        const int g = grey(column, row, 0);
+        EXPECT_EQ(pixel(view, x, y), QColor(g, g, g)) << x << "," << y;
+    }
+    EXPECT_EQ(pixel(view, 100, 60), QColor(0, 0, 0)); // below the 40 zoomed rows
+    ctrl.AVIClose();
+
+    // Columns past 32767 in view (zoom 12, 0.12 screen pixels per column, scrolled by
+    // 4000): screen x shows column 33333 + trunc((x + 0.04) / 0.12), row y / 0.12.
+    s.width = 70000;
+    s.height = 100;
+    ASSERT_EQ(ctrl.AVIOpen(writeFrm(tempDir() / "far.frm", s).string(), 0), 0);
+    ctrl.SetZoom(12);
+    ctrl.SetHorizontalOffset(4000);
+    ctrl.SetAVIFrame(0);
+    const QImage far = ctrl.composeView(QSize(200, 100));
+    for (const auto &[x, y, column, row] :
+         {std::tuple{10, 5, 33420, 45}, {100, 2, 34170, 20}, {190, 10, 34920, 87}}) {
+        const int g = grey(column, row, 0);
+        EXPECT_EQ(pixel(far, x, y), QColor(g, g, g)) << x << "," << y;
+    }
+    EXPECT_EQ(pixel(far, 100, 20), QColor(0, 0, 0)); // below the 12 zoomed rows
+
+    // Draw into a rectangle whose size does not fit a LONG draws nothing and keeps the zoom.
+    QImage target(10, 10, QImage::Format_RGB32);
+    target.fill(Qt::blue);
+    QPainter painter(&target);
+    EXPECT_EQ(ctrl.Draw(&painter, std::numeric_limits<LONG>::min(), 0,
+                        std::numeric_limits<LONG>::max(), 10),
+              0);
+    painter.end();
+    EXPECT_EQ(ctrl.Zoom(), 12);
+    EXPECT_EQ(pixel(target, 5, 5), QColor(Qt::blue));
+}
+
+namespace {
+
+// A stream of the control's layout that opens `path` at a zoom and offsets that no put
+// would accept, at frame 1.
+ComPtr<platform::IStream> loadedState(const std::string &path, LONG zoom, LONG h, LONG v) {
+    auto stream = platform::createMemoryStream();
+    auto put = [&](std::int32_t value) {
+        stream->Write(&value, 4, nullptr);
+    };
+    put(123);
+    put(0); // BackColor
+    put(0); // Appearance
+    put(static_cast<std::int32_t>(path.size()));
+    stream->Write(path.c_str(), static_cast<platform::ULONG>(path.size()), nullptr);
+    put(1); // frame
+    put(zoom);
+    put(5); // pen width
+    put(h);
+    put(v);
+    for (int i = 0; i < 4; ++i)
+        put(0);
+    const float offset = 0.0f;
+    stream->Write(&offset, 4, nullptr);
+    put(0); // overlay flags
+    put(0); // overlay transparent colour
+    put(0); // open mode
+    put(1); // update frame
+    put(1); // frozen frame
+    stream->Seek(0, platform::SeekOrigin::Set, nullptr);
+    return stream;
+}
+
+} // namespace
+
+TEST_F(Control, ALoadedStateBeyondThePutRangesPaintsSoundly) {
+    // The stream layout is read without range checks, so zoom and offsets may be anything a
+    // LONG holds.
+    FrmSpec s;
+    s.width = 640;
+    s.height = 2;
+    const auto path = writeFrm(tempDir() / "extreme.frm", s).string();
+    constexpr LONG kMax = std::numeric_limits<LONG>::max();
+    auto load = [&](LONG zoom, LONG h, LONG v) {
+        ASSERT_EQ(ctrl.Load(ComPtr<platform::IUnknown>::share(loadedState(path, zoom, h, v).get())),
+                  0);
+        ASSERT_EQ(ctrl.Zoom(), zoom);
+        ctrl.SetAVIFrame(1);
+    };
+    // The frame lies 2^31 pixels right of the view.
+    load(kMax, std::numeric_limits<LONG>::min(), kMax - 1);
+    EXPECT_EQ(pixel(ctrl.composeView(QSize(40, 30)), 5, 5), QColor(0, 0, 0));
+    // A zoomed frame 1.4e10 pixels wide, scrolled by 1.08e9: each column is 21 474 836.47
+    // screen pixels wide, and the view shows column 50 (1 083 741 824 / 21 474 836.47 =
+    // 50.47), as it would without the clamping.
+    load(kMax, (1 << 30) + 10000000, 0);
+    const int g = grey(50, 0, 1);
+    EXPECT_EQ(pixel(ctrl.composeView(QSize(40, 30)), 5, 5), QColor(g, g, g));
+
+    // The overlay picture alone (flag 8) at such offsets.
+    load(kMax, std::numeric_limits<LONG>::min(), kMax - 1);
+    auto picture = platform::createPicture(4, 4, platform::PixelFormat::Bgra32);
+    std::memset(picture->mutableData(), 0xFF,
+                4 * static_cast<std::size_t>(picture->image().stride));
+    ctrl.SetOverlayPicture(ComPtr<platform::IUnknown>::share(picture.get()));
+    ctrl.SetOverlayFlags(TALVOROVL_ONLY);
+    EXPECT_EQ(pixel(ctrl.composeView(QSize(40, 30)), 5, 5), QColor(0, 0, 0));
+}
+
+TEST_F(Control, AMixSyncOffsetBeyondAnyFrameMixesNoSecondFrame) {
+    const auto clip = testClip();
+    ASSERT_FALSE(clip.empty()) << "ffmpeg could not generate the test clip";
+    ASSERT_EQ(ctrl.AVIOpen(clip.string(), 0), 0);
+    ctrl.SetAVIFrame(5);
+    // Frame 5 plus the largest sync offset is past any LONG: the second video has no frame
+    // there, and the view still composes.
+    ASSERT_EQ(ctrl.DoMixPicture({}, clip.string(), 0, std::numeric_limits<LONG>::max(), 0, 0.5f, 0),
+              0);
+    EXPECT_EQ(ctrl.composeView(QSize(64, 48)).size(), QSize(64, 48));
+}
+
+TEST_F(Control, AFifoIsRefusedAsNoRawFrameFileWithoutWaiting) {
+    FrmSpec s;
+    const auto regular = writeFrm(tempDir() / "fifo-source.frm", s);
+    std::ifstream in(regular, std::ios::binary);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+    // Both ends are the test's, opened without blocking, with a whole file waiting in the
+    // FIFO: a reader that opened it would take bytes, never hang.
+    const auto fifo = tempDir() / "view-pipe.frm";
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int readEnd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    const int writeEnd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    ASSERT_GE(readEnd, 0);
+    ASSERT_GE(writeEnd, 0);
+    ASSERT_EQ(::write(writeEnd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+
+    EXPECT_EQ(ctrl.AVIOpen(fifo.string(), 0), -1);
+    EXPECT_FALSE(ctrl.isVideoOpen());
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text.toStdString(), controlString(1031, 11));
+    std::vector<char> left(bytes.size() + 1);
+    EXPECT_EQ(::read(readEnd, left.data(), left.size()), static_cast<ssize_t>(bytes.size()));
+
+    // The host tool refuses it as well, whatever the name, and says why.
+    for (const char *name : {"host-pipe.frm", "host-pipe.avi"}) {
+        const auto hostFifo = tempDir() / name;
+        std::filesystem::remove(hostFifo);
+        ASSERT_EQ(::mkfifo(hostFifo.c_str(), 0600), 0);
+        const int hostRead = ::open(hostFifo.c_str(), O_RDONLY | O_NONBLOCK);
+        const int hostWrite = ::open(hostFifo.c_str(), O_WRONLY | O_NONBLOCK);
+        ASSERT_GE(hostRead, 0);
+        ASSERT_GE(hostWrite, 0);
+        ASSERT_EQ(::write(hostWrite, bytes.data(), bytes.size()),
+                  static_cast<ssize_t>(bytes.size()));
+        QProcess host;
+        host.start(QStringLiteral(QVXHOST_PATH),
+                   {QString::fromStdString(hostFifo.string()), QStringLiteral("--screenshot"),
+                    QString::fromStdString((tempDir() / "never.png").string())});
+        // A bound, not a measurement: a host that read from the FIFO would wait for more
+        // data from the open write end, and the test must fail rather than hang then.
+        const bool finished = host.waitForFinished(120000);
+        if (!finished)
+            host.kill();
+        EXPECT_TRUE(finished) << name;
+        EXPECT_EQ(host.exitCode(), 1) << name;
+        EXPECT_TRUE(host.readAllStandardError().contains("not a regular file")) << name;
+        EXPECT_EQ(::read(hostRead, left.data(), left.size()), static_cast<ssize_t>(bytes.size()))
+            << name;
+        ::close(hostWrite);
+        ::close(hostRead);
+    }
+    ::close(writeEnd);
+    ::close(readEnd);
+}
+
+TEST_F(Control, WheelEventsOverTheViewAreLeftToTheHost) {
+    // A host zooms around the pointer with the wheel: an event filter on the view sees the
+    // event with the position in view pixels, and the view does not accept it, so a real
+    // (spontaneous) wheel event goes on to the view's parent as well.
+    struct Filter : QObject {
+        QPoint at;
+        int notches = 0;
+        bool eventFilter(QObject *, QEvent *event) override {
+            if (event->type() == QEvent::Wheel) {
+                const auto *wheel = static_cast<QWheelEvent *>(event);
+                at = wheel->position().toPoint();
+                notches = wheel->angleDelta().y() / 120;
+            }
+            return false;
+        }
+    } filter;
+    ctrl.installEventFilter(&filter);
+    const QPoint at(30, 40);
+    QWheelEvent wheel(at, ctrl.mapToGlobal(at), QPoint(), QPoint(0, 240), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    wheel.setAccepted(true);
+    QCoreApplication::sendEvent(&ctrl, &wheel);
+    EXPECT_EQ(filter.at, at);
+    EXPECT_EQ(filter.notches, 2);
+    EXPECT_FALSE(wheel.isAccepted());
 }

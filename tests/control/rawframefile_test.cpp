@@ -3,6 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace quivex;
 using namespace testing_frm;
 
@@ -80,4 +87,39 @@ TEST(RawFrameFile, FramesOutsideTheFileAreNeverRead) {
     EXPECT_FALSE(f.readFrame(3, g));
     EXPECT_FALSE(f.readFrame(1000000000, g));
     EXPECT_FALSE(f.readFrame(-1, g));
+}
+
+TEST(RawFrameFile, OnlyRegularFilesAreOpenedAndAFifoIsNeitherReadNorWaitedFor) {
+    FrmSpec s;
+    const auto regular = writeFrm(tempDir() / "regular.frm", s);
+    const auto link = tempDir() / "link.frm";
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink(regular, link);
+    RawFrameFile f;
+    EXPECT_EQ(f.open(link), RawFrameFile::OpenResult::Ok); // a link to a regular file is one
+    EXPECT_EQ(f.frameCount(), 3);
+    EXPECT_EQ(f.open(tempDir()), RawFrameFile::OpenResult::NotRawFrameFile);
+    EXPECT_FALSE(f.isOpen());
+
+    // A FIFO with a writer and a whole raw frame file waiting in it: a reader that opened
+    // it would neither wait nor fail, it would take the bytes. Both ends are this test's,
+    // opened without blocking, so a fault shows as bytes gone, never as a hang.
+    const auto fifo = tempDir() / "pipe.frm";
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int readEnd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(readEnd, 0);
+    const int writeEnd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    ASSERT_GE(writeEnd, 0);
+    std::ifstream in(regular, std::ios::binary);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_EQ(::write(writeEnd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+
+    EXPECT_EQ(f.open(fifo), RawFrameFile::OpenResult::NotRawFrameFile);
+    EXPECT_FALSE(f.isOpen());
+    std::vector<char> left(bytes.size() + 1);
+    EXPECT_EQ(::read(readEnd, left.data(), left.size()), static_cast<ssize_t>(bytes.size()))
+        << "the reader took bytes from the FIFO";
+    ::close(writeEnd);
+    ::close(readEnd);
 }

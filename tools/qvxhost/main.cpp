@@ -3,7 +3,9 @@
 // With --screenshot the view is rendered at the size into a PNG and the program exits;
 // message boxes go to standard error. Otherwise a window shows the control with frame
 // steps, zoom and offset fields and a button that adds graphic items, and every event of
-// the control is printed to standard output, one line per event.
+// the control is printed to standard output, one line per event. A FILE that exists and is
+// no regular file (a FIFO, a device, a folder) is refused at once: reading one could wait for
+// a writer forever.
 #include "components/datalib/datalib.h"
 #include "components/datalib/interfaces.h"
 #include "control/cvviewctrl.h"
@@ -20,6 +22,7 @@
 #include <QVBoxLayout>
 
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 
 using quivex::CVViewCtrl;
@@ -130,9 +133,18 @@ int main(int argc, char **argv) {
         return 2;
     }
 
+    const std::string file = parser.positionalArguments().front().toStdString();
+    // A name that does not exist may be a picture sequence pattern; the control expands it.
+    // The status follows a symbolic link and never opens the file.
+    std::error_code ec;
+    const auto kind = std::filesystem::status(file, ec);
+    if (std::filesystem::exists(kind) && !std::filesystem::is_regular_file(kind)) {
+        std::cerr << "qvxhost: cannot open " << file << ": not a regular file\n";
+        return 1;
+    }
+
     CVViewCtrl ctrl;
     ctrl.resize(size[0].toInt(), size[1].toInt());
-    const std::string file = parser.positionalArguments().front().toStdString();
     const LONG result = ctrl.AVIOpen(file, 0);
     std::printf("AVIOpen %d\n", result);
     std::fflush(stdout);
