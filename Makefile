@@ -7,6 +7,8 @@ BUILD_RUN   ?= build/release
 BUILD_TEST  ?= build/test
 BUILD_FUZZ  ?= build/fuzz
 FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := fuzz_locstrg fuzz_sload fuzz_cih fuzz_project fuzz_profile fuzz_registry \
+                fuzz_rawframe
 CMAKE_GEN   := -G Ninja
 
 .PHONY: setup run test bench fuzz format format-check clean
@@ -39,7 +41,7 @@ fuzz:
 	@tools/setup.sh fuzz
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug \
 	    -DORVANE_TESTS=OFF -DORVANE_FUZZ=ON
-	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target fuzz_locstrg fuzz_sload fuzz_cih fuzz_project
+	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target $(FUZZ_TARGETS)
 	@for f in $(BUILD_FUZZ)/fuzz/fuzz_*; do \
 	    mkdir -p $(BUILD_FUZZ)/corpus/$$(basename $$f); \
 	    echo "== $$f ($(FUZZ_SECONDS) s)"; \

@@ -4,11 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
+#include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 namespace platform {
@@ -32,35 +29,45 @@ bool sameName(std::string_view a, std::string_view b) {
     });
 }
 
-// The file as lines without their line ends; `crlf` tells whether the file used "\r\n".
+// The file as lines without their line ends; `crlf` tells whether the file used "\r\n", `bom`
+// whether it began with a UTF-8 byte-order mark (which editors add and a rewrite keeps).
 struct ProfileFile {
     std::vector<std::string> lines;
     bool crlf = false;
     bool finalNewline = true;
+    bool bom = false;
 };
 
-std::optional<ProfileFile> loadFile(const std::string &file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream content;
-    content << in.rdbuf();
-    const std::string text = content.str();
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+ProfileFile parseFile(std::string_view text) {
     ProfileFile result;
-    result.crlf = text.find("\r\n") != std::string::npos;
+    if (text.starts_with(kUtf8Bom)) {
+        result.bom = true;
+        text.remove_prefix(kUtf8Bom.size());
+    }
+    result.crlf = text.find("\r\n") != std::string_view::npos;
     result.finalNewline = text.empty() || text.back() == '\n';
     std::size_t start = 0;
     while (start < text.size()) {
         auto end = text.find('\n', start);
-        if (end == std::string::npos)
+        if (end == std::string_view::npos)
             end = text.size();
-        std::string line = text.substr(start, end - start);
+        std::string line(text.substr(start, end - start));
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         result.lines.push_back(std::move(line));
         start = end + 1;
     }
     return result;
+}
+
+// Nothing when the file is missing, unreadable or no regular file (a FIFO is never waited on).
+std::optional<ProfileFile> loadFile(const std::string &file) {
+    const auto text = readSettingsFile(file);
+    if (!text)
+        return std::nullopt;
+    return parseFile(*text);
 }
 
 // The section name of a "[name]" line, or nothing for other lines.
@@ -124,50 +131,33 @@ bool hasLineBreak(std::string_view s) {
     return s.find_first_of("\r\n") != std::string_view::npos;
 }
 
-// Writes through a temporary file and a rename, so that a failed write never leaves a
-// truncated settings file behind; falls back to writing in place where the folder is
-// read-only but the file itself is writable.
-bool saveFile(const ProfileFile &f, const std::string &file) {
+std::string fileText(const ProfileFile &f) {
     const char *eol = f.crlf ? "\r\n" : "\n";
-    std::string text;
+    std::string text(f.bom ? kUtf8Bom : std::string_view{});
     for (std::size_t i = 0; i < f.lines.size(); ++i) {
         text += f.lines[i];
         if (i + 1 < f.lines.size() || f.finalNewline)
             text += eol;
     }
-    namespace fs = std::filesystem;
-    const std::string temp = file + ".tmp~";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (out) {
-            out.write(text.data(), static_cast<std::streamsize>(text.size()));
-            out.close();
-            if (out) {
-                std::error_code ec;
-                if (fs::exists(file, ec)) {
-                    // Keep the permissions of the file being replaced.
-                    fs::permissions(temp, fs::status(file, ec).permissions(), ec);
-                }
-                fs::rename(temp, file, ec);
-                if (!ec)
-                    return true;
-            }
-            std::error_code ignored;
-            fs::remove(temp, ignored);
-        }
-    }
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    if (!out)
-        return false;
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    return static_cast<bool>(out);
+    return text;
+}
+
+// Whether trimmed names can be written and read back: a line break, a bracket closing a
+// section name, an equals sign in a key, or a key that would read as a section line
+// ("[Trace]") or a comment would write lines that read back as something else.
+bool writableNames(std::string_view section, std::string_view key) {
+    return !section.empty() && !key.empty() && !hasLineBreak(section) && !hasLineBreak(key) &&
+           section.find(']') == std::string_view::npos && key.find('=') == std::string_view::npos &&
+           key.front() != '[' && key.front() != ';';
 }
 
 } // namespace
 
 std::optional<std::string> readProfileValue(std::string_view section, std::string_view key,
                                             const std::string &file) {
+    // Trimmed as the writer trims them and as the names in the file are.
+    section = trim(section);
+    key = trim(key);
     if (section.empty() || key.empty())
         return std::nullopt;
     const auto f = loadFile(file);
@@ -201,21 +191,19 @@ DWORD getPrivateProfileString(std::string_view section, std::string_view key, st
 
 BOOL writePrivateProfileString(std::string_view section, std::string_view key,
                                std::optional<std::string_view> value, const std::string &file) {
-    // A line break or a bracket in a name, or a line break in the value, would write lines
-    // that read back as something else.
-    if (trim(section).empty() || trim(key).empty() || hasLineBreak(section) || hasLineBreak(key) ||
-        section.find(']') != std::string_view::npos || key.find('=') != std::string_view::npos ||
-        (value && hasLineBreak(*value)))
-        return FALSE_;
     section = trim(section);
     key = trim(key);
+    // A line break in the value would write lines that read back as something else.
+    if (!writableNames(section, key) || (value && hasLineBreak(*value)))
+        return FALSE_;
 
-    const FileLock writers(file); // no other thread or program rewrites it meanwhile
-    ProfileFile f;
-    if (auto existing = loadFile(file))
-        f = std::move(*existing);
-    else if (std::filesystem::exists(file))
-        return FALSE_; // exists but cannot be read: never overwrite what we cannot keep
+    // Held until the new content is in place: no other thread or program rewrites the file
+    // meanwhile, and the content below is the latest. Removing a key from a missing file
+    // changes nothing and creates nothing.
+    FileLock lock(file, value.has_value());
+    if (!lock.locked())
+        return !value && lock.error() == ENOENT ? TRUE_ : FALSE_;
+    ProfileFile f = parseFile(lock.content());
 
     const long header = findSection(f, section);
     if (header < 0) {
@@ -230,16 +218,20 @@ BOOL writePrivateProfileString(std::string_view section, std::string_view key,
         f.lines.push_back(std::move(title));
         f.lines.push_back(std::string(key) + "=" + std::string(*value));
         f.finalNewline = true;
-        return saveFile(f, file) ? TRUE_ : FALSE_;
+        return lock.replace(fileText(f)) ? TRUE_ : FALSE_;
     }
     const auto head = static_cast<std::size_t>(header);
     const long line = findKey(f, head, key);
     if (line >= 0) {
         const auto at = static_cast<std::size_t>(line);
-        if (value)
+        if (value) {
             f.lines[at] = std::string(key) + "=" + std::string(*value);
-        else
-            f.lines.erase(f.lines.begin() + line);
+        } else {
+            // Repeats of the key further down were hidden by the first; removing only that
+            // one would bring the next back.
+            for (long next = line; next >= 0; next = findKey(f, head, key))
+                f.lines.erase(f.lines.begin() + next);
+        }
     } else {
         if (!value)
             return TRUE_;
@@ -252,7 +244,7 @@ BOOL writePrivateProfileString(std::string_view section, std::string_view key,
         if (insertAt + 1 == f.lines.size())
             f.finalNewline = true;
     }
-    return saveFile(f, file) ? TRUE_ : FALSE_;
+    return lock.replace(fileText(f)) ? TRUE_ : FALSE_;
 }
 
 } // namespace platform

@@ -6,10 +6,8 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <mutex>
 #include <sstream>
-#include <unistd.h>
 #include <variant>
 
 namespace platform {
@@ -135,7 +133,11 @@ std::optional<std::string> unquote(std::string_view line, std::size_t &pos) {
     return std::nullopt;
 }
 
-Hive parseHive(std::istream &in) {
+Hive parseHive(std::string_view text) {
+    // A byte-order mark an editor added would hide the first key.
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+    std::istringstream in{std::string(text)};
     Hive hive;
     Key *current = nullptr;
     std::string line;
@@ -204,42 +206,22 @@ void writeHiveText(std::ostream &out, const Hive &hive) {
     }
 }
 
-// Serialises read-modify-write cycles of this process (a lock file does the same between
-// processes); the rename keeps readers from ever seeing a half-written hive.
+// Serialises the store's work within this process; the lock on the hive file itself does the
+// same between processes (see FileLock).
 std::mutex &storeMutex() {
     static std::mutex m;
     return m;
 }
 
 Hive loadHive(const std::filesystem::path &file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return {};
-    return parseHive(in);
+    const auto text = readSettingsFile(file);
+    return text ? parseHive(*text) : Hive{};
 }
 
-// The hive's folder exists already (modify makes it, for the lock file beside the hive).
-bool saveHive(const std::filesystem::path &file, const Hive &hive) {
-    std::error_code ec;
-    auto tmp = file;
-    tmp += ".tmp." + std::to_string(::getpid());
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return false;
-        writeHiveText(out, hive);
-        out.flush();
-        if (!out) {
-            std::filesystem::remove(tmp, ec);
-            return false;
-        }
-    }
-    std::filesystem::rename(tmp, file, ec);
-    if (ec) {
-        std::filesystem::remove(tmp, ec);
-        return false;
-    }
-    return true;
+// A key path with a line break would split its "[key]" line: the values written under it
+// would read back under another key, or none.
+bool storableKey(std::string_view path) {
+    return !path.empty() && path.find_first_of("\r\n") == std::string_view::npos;
 }
 
 const Entry *findValue(const Key &key, std::string_view name) {
@@ -249,16 +231,24 @@ const Entry *findValue(const Key &key, std::string_view name) {
     return nullptr;
 }
 
-template <class Change> bool modify(const RegistryStore &store, RegistryHive which, Change change) {
+// One read-modify-write of a hive under its lock. `create`: a missing hive file is made (for
+// changes that add); else a missing hive means there is nothing to change.
+template <class Change>
+bool modify(const RegistryStore &store, RegistryHive which, bool create, Change change) {
     std::lock_guard lock(storeMutex());
     const auto file = store.hiveFile(which);
     std::error_code ec;
-    std::filesystem::create_directories(file.parent_path(), ec);
-    const FileLock others(file); // another running program may change the same hive
-    Hive hive = loadHive(file);
+    if (create)
+        std::filesystem::create_directories(file.parent_path(), ec);
+    FileLock hiveLock(file, create); // another running program may change the same hive
+    if (!hiveLock.locked())
+        return false;
+    Hive hive = parseHive(hiveLock.content());
     if (!change(hive))
         return false;
-    return saveHive(file, hive);
+    std::ostringstream text;
+    writeHiveText(text, hive);
+    return hiveLock.replace(text.str());
 }
 
 } // namespace
@@ -342,9 +332,9 @@ std::vector<std::string> RegistryStore::subkeys(RegistryHive hive, std::string_v
 bool RegistryStore::writeString(RegistryHive hive, std::string_view key, std::string_view name,
                                 std::string_view value) {
     const auto path = normalizeKey(key);
-    if (path.empty())
+    if (!storableKey(path))
         return false;
-    return modify(*this, hive, [&](Hive &h) {
+    return modify(*this, hive, true, [&](Hive &h) {
         Key &k = h.ensure(path);
         for (auto &e : k.values)
             if (sameName(e.name, name)) {
@@ -359,9 +349,9 @@ bool RegistryStore::writeString(RegistryHive hive, std::string_view key, std::st
 bool RegistryStore::writeDword(RegistryHive hive, std::string_view key, std::string_view name,
                                DWORD value) {
     const auto path = normalizeKey(key);
-    if (path.empty())
+    if (!storableKey(path))
         return false;
-    return modify(*this, hive, [&](Hive &h) {
+    return modify(*this, hive, true, [&](Hive &h) {
         Key &k = h.ensure(path);
         for (auto &e : k.values)
             if (sameName(e.name, name)) {
@@ -375,9 +365,9 @@ bool RegistryStore::writeDword(RegistryHive hive, std::string_view key, std::str
 
 bool RegistryStore::createKey(RegistryHive hive, std::string_view key) {
     const auto path = normalizeKey(key);
-    if (path.empty())
+    if (!storableKey(path))
         return false;
-    return modify(*this, hive, [&](Hive &h) {
+    return modify(*this, hive, true, [&](Hive &h) {
         h.ensure(path);
         return true;
     });
@@ -385,7 +375,7 @@ bool RegistryStore::createKey(RegistryHive hive, std::string_view key) {
 
 bool RegistryStore::deleteValue(RegistryHive hive, std::string_view key, std::string_view name) {
     const auto path = normalizeKey(key);
-    return modify(*this, hive, [&](Hive &h) {
+    return modify(*this, hive, false, [&](Hive &h) {
         Key *k = h.find(path);
         if (!k)
             return false;
@@ -397,9 +387,11 @@ bool RegistryStore::deleteValue(RegistryHive hive, std::string_view key, std::st
 
 bool RegistryStore::deleteKey(RegistryHive hive, std::string_view key) {
     const auto path = normalizeKey(key);
+    // A key a damaged or hand-edited hive holds with a line break in its path can still be
+    // removed: nothing is written under it.
     if (path.empty())
         return false;
-    return modify(*this, hive, [&](Hive &h) {
+    return modify(*this, hive, false, [&](Hive &h) {
         const auto before = h.keys.size();
         std::erase_if(
             h.keys, [&](const Key &k) { return sameName(k.path, path) || isBelow(k.path, path); });

@@ -38,7 +38,8 @@ public:
     std::vector<std::string> subkeys(RegistryHive hive, std::string_view key) const;
 
     // Writers create missing keys (with their parents) and report false when the hive file
-    // cannot be written.
+    // cannot be written (or locked against other writers) and for a key path holding a line
+    // break, which could not be read back.
     bool writeString(RegistryHive hive, std::string_view key, std::string_view name,
                      std::string_view value);
     bool writeDword(RegistryHive hive, std::string_view key, std::string_view name, DWORD value);

@@ -207,7 +207,9 @@ std::vector<std::byte> memoryStreamBytes(IStream *stream) {
 }
 
 ComPtr<IStream> openFileStream(const std::filesystem::path &path, FileMode mode, HRESULT *status) {
-    int flags = O_CLOEXEC;
+    // O_NONBLOCK: opening a FIFO (which waits for a writer) or a device must never block; such
+    // files are refused below. Create truncates only once the file is known to be regular.
+    int flags = O_CLOEXEC | O_NONBLOCK;
     switch (mode) {
     case FileMode::Read:
         flags |= O_RDONLY;
@@ -216,21 +218,23 @@ ComPtr<IStream> openFileStream(const std::filesystem::path &path, FileMode mode,
         flags |= O_RDWR;
         break;
     case FileMode::Create:
-        flags |= O_RDWR | O_CREAT | O_TRUNC;
+        flags |= O_RDWR | O_CREAT;
         break;
     }
+    const auto fail = [status](HRESULT code) {
+        if (status)
+            *status = code;
+        return ComPtr<IStream>{};
+    };
     const int fd = ::open(path.c_str(), flags, 0644);
-    if (fd < 0) {
-        if (status)
-            *status = errno == ENOENT ? STG_E_FILENOTFOUND : STG_E_ACCESSDENIED;
-        return {};
-    }
+    if (fd < 0)
+        return fail(errno == ENOENT ? STG_E_FILENOTFOUND : STG_E_ACCESSDENIED);
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 ||
+        (mode == FileMode::Create && ::ftruncate(fd, 0) != 0)) {
         ::close(fd);
-        if (status)
-            *status = STG_E_ACCESSDENIED;
-        return {};
+        return fail(STG_E_ACCESSDENIED);
     }
     if (status)
         *status = S_OK;

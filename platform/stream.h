@@ -31,7 +31,8 @@ PLATFORM_API ComPtr<IStream> createMemoryStream(std::vector<std::byte> initial =
 PLATFORM_API std::vector<std::byte> memoryStreamBytes(IStream *stream);
 
 enum class FileMode { Read, ReadWrite, Create };
-// A stream on a file; empty when the file cannot be opened (*status gets the reason).
+// A stream on a regular file; empty when the file cannot be opened or is no regular file (a
+// directory, FIFO or device, refused without blocking; *status gets the reason).
 PLATFORM_API ComPtr<IStream> openFileStream(const std::filesystem::path &path, FileMode mode,
                                             HRESULT *status = nullptr);
 

@@ -67,7 +67,10 @@ QString settingsFileFor(const QString &programDir, const QString &userConfigDir)
     const QString inProgramDir = programDir + QLatin1String(kSettingsFileName);
     const QFileInfo file(inProgramDir);
     const QFileInfo dir(programDir);
-    const bool usable = file.exists() ? file.isWritable() : (dir.isDir() && dir.isWritable());
+    // An existing name must be a regular file (or a link to one) that we may write: a folder
+    // or a FIFO of that name can keep no settings.
+    const bool usable =
+        file.exists() ? file.isFile() && file.isWritable() : (dir.isDir() && dir.isWritable());
     if (usable || userConfigDir.isEmpty())
         return inProgramDir;
     QString fallback = userConfigDir;

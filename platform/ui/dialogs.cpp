@@ -1,5 +1,7 @@
 #include "platform/ui/dialogs.h"
 
+#include "platform/ui/lastfolder.h"
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QDialog>
@@ -14,6 +16,15 @@ namespace platform::ui {
 Dialogs::~Dialogs() = default;
 
 namespace {
+
+// A request without a folder starts where the user last chose a file, in this or an earlier
+// run. Set after construction: Qt's widget dialog restores its own last folder while it is
+// built and would otherwise override the folder given to the constructor.
+void startIn(QFileDialog &dialog, const FileDialogRequest &request) {
+    const QString folder = LastFolder().startDirectory(request.directory);
+    if (!folder.isEmpty())
+        dialog.setDirectory(folder);
+}
 
 class QtDialogs final : public Dialogs {
 public:
@@ -78,19 +89,24 @@ public:
 
     void beep() override { QApplication::beep(); }
 
+    // Every chosen file's folder is remembered for the next dialog.
     std::optional<QString> openFile(QWidget *parent, const FileDialogRequest &request) override {
-        QFileDialog dialog(parent, request.title, request.directory, qtFileFilter(request.filter));
+        QFileDialog dialog(parent, request.title, QString(), qtFileFilter(request.filter));
+        startIn(dialog, request);
         dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
         dialog.setOption(QFileDialog::ReadOnly, false);
         if (!request.fileName.isEmpty())
             dialog.selectFile(request.fileName);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
-        return dialog.selectedFiles().front();
+        const QString chosen = dialog.selectedFiles().front();
+        LastFolder().remember(chosen); // a store that cannot keep it only costs the convenience
+        return chosen;
     }
 
     std::optional<QString> saveFile(QWidget *parent, const FileDialogRequest &request) override {
-        QFileDialog dialog(parent, request.title, request.directory, qtFileFilter(request.filter));
+        QFileDialog dialog(parent, request.title, QString(), qtFileFilter(request.filter));
+        startIn(dialog, request);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         // A name typed without an extension gets the first pattern's ("*.txt" gives txt).
@@ -104,7 +120,9 @@ public:
             dialog.selectFile(request.fileName);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
-        return dialog.selectedFiles().front();
+        const QString chosen = dialog.selectedFiles().front();
+        LastFolder().remember(chosen); // a store that cannot keep it only costs the convenience
+        return chosen;
     }
 
     std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial) override {

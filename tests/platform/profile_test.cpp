@@ -1,5 +1,7 @@
 #include "platform/profile.h"
 
+#include "filetesthelpers.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -126,6 +128,15 @@ TEST_F(Profile, AnAbsentValueRemovesTheKey) {
     EXPECT_EQ(content(), "[S]\nb=2\n");
     EXPECT_EQ(platform::writePrivateProfileString("S", "none", std::nullopt, m_file), 1);
     EXPECT_EQ(content(), "[S]\nb=2\n");
+    // Repeats of the key in the section go too, or the next would read as the key's value.
+    write("[S]\na=1\nb=2\nA=3\n[T]\na=4\n");
+    ASSERT_EQ(platform::writePrivateProfileString("S", "a", std::nullopt, m_file), 1);
+    EXPECT_EQ(get("S", "a"), "<def>");
+    EXPECT_EQ(content(), "[S]\nb=2\n[T]\na=4\n");
+    // Removing a key of a missing file creates nothing.
+    const std::string missing = (m_dir / "missing.ini").string();
+    EXPECT_EQ(platform::writePrivateProfileString("S", "a", std::nullopt, missing), 1);
+    EXPECT_FALSE(fs::exists(missing));
 }
 
 TEST_F(Profile, WritesThatWouldForgeLinesAreRefused) {
@@ -135,7 +146,37 @@ TEST_F(Profile, WritesThatWouldForgeLinesAreRefused) {
     EXPECT_EQ(platform::writePrivateProfileString("S", "a=b", "1", m_file), 0);
     EXPECT_EQ(platform::writePrivateProfileString("", "a", "1", m_file), 0);
     EXPECT_EQ(platform::writePrivateProfileString("S", " ", "1", m_file), 0);
+    // Keys that would read as a section line or a comment could never be read back.
+    EXPECT_EQ(platform::writePrivateProfileString("S", "[Trace]", "1", m_file), 0);
+    EXPECT_EQ(platform::writePrivateProfileString("S", " [x", "1", m_file), 0);
+    EXPECT_EQ(platform::writePrivateProfileString("S", ";note", "1", m_file), 0);
+    EXPECT_EQ(platform::writePrivateProfileString("S\r", "a", "1", m_file), 0);
+    EXPECT_EQ(platform::writePrivateProfileString("S", "a\n", "1", m_file), 0);
     EXPECT_EQ(content(), "[S]\na=1\n");
+    // Brackets elsewhere in a key, and an opening one in a section, read back fine.
+    ASSERT_EQ(platform::writePrivateProfileString("[S", "a[1]", "x", m_file), 1);
+    EXPECT_EQ(get("[S", "a[1]"), "x");
+}
+
+TEST_F(Profile, NamesAreTrimmedOnReadAsOnWrite) {
+    ASSERT_EQ(platform::writePrivateProfileString(" Orvane\t", "  LCID ", "1033", m_file), 1);
+    EXPECT_EQ(content(), "[Orvane]\nLCID=1033\n");
+    EXPECT_EQ(get("Orvane", "LCID"), "1033");
+    EXPECT_EQ(get(" Orvane ", "\tLCID  "), "1033");
+    write("[ S ]\n k =v\n");
+    EXPECT_EQ(get("\tS", "k "), "v");
+}
+
+TEST_F(Profile, AByteOrderMarkIsSkippedOnReadAndKeptOnWrite) {
+    const std::string bom = "\xEF\xBB\xBF";
+    write(bom + "[Orvane]\r\nLCID=1033\r\n\r\n[Trace]\r\nSize=2\r\n");
+    EXPECT_EQ(get("Orvane", "LCID"), "1033");
+    ASSERT_EQ(platform::writePrivateProfileString("Orvane", "LCID", "1031", m_file), 1);
+    // The key is replaced where it stands; no second section is appended.
+    EXPECT_EQ(content(), bom + "[Orvane]\r\nLCID=1031\r\n\r\n[Trace]\r\nSize=2\r\n");
+    // A sequence information file written by another program.
+    write(bom + "[SeqInfo]\nActSeq=0\n");
+    EXPECT_EQ(get("SeqInfo", "ActSeq"), "0");
 }
 
 TEST_F(Profile, AFileThatCannotBeWrittenReportsFailure) {
@@ -172,4 +213,146 @@ TEST_F(Profile, WritersAtTheSameTimeKeepEveryKey) {
             const std::string key = "K" + std::to_string(w) + "_" + std::to_string(k);
             EXPECT_EQ(get("Shared", key.c_str()), std::to_string(k)) << key;
         }
+}
+
+// A FIFO in the settings file's place must neither hang the reader nor be replaced by the
+// writer: it reads as a missing file and every write fails.
+TEST_F(Profile, AFifoReadsAsMissingAndIsNeverWritten) {
+    // One FIFO for each call: its feeder meets one reader.
+    int n = 0;
+    const auto fifo = [&] {
+        return m_file + ".fifo" + std::to_string(++n);
+    };
+    const char *payload = "[S]\nk=from the fifo\n";
+    {
+        const auto path = fifo();
+        filetest::FifoFeeder feeder(path, payload);
+        char buffer[32] = "x";
+        EXPECT_EQ(platform::getPrivateProfileString("S", "k", "def", buffer, 32, path), 3u);
+        EXPECT_STREQ(buffer, "def");
+    }
+    {
+        const auto path = fifo();
+        filetest::FifoFeeder feeder(path, payload);
+        EXPECT_FALSE(platform::readProfileValue("S", "k", path));
+    }
+    for (const std::optional<std::string_view> value :
+         {std::optional<std::string_view>("1"), std::optional<std::string_view>()}) {
+        const auto path = fifo();
+        filetest::FifoFeeder feeder(path, payload);
+        EXPECT_EQ(platform::writePrivateProfileString("S", "k", value, path), 0);
+        EXPECT_TRUE(filetest::isFifo(path));
+    }
+}
+
+TEST_F(Profile, AFolderInTheFilesPlaceIsNeverWritten) {
+    fs::create_directories(m_file);
+    EXPECT_EQ(platform::writePrivateProfileString("S", "k", "1", m_file), 0);
+    EXPECT_EQ(get("S", "k"), "<def>");
+    EXPECT_TRUE(fs::is_directory(m_file));
+}
+
+// Settings kept elsewhere and linked in: a write changes the link's target and keeps the
+// link; writers through either name exclude each other.
+TEST_F(Profile, WritesGoThroughASymbolicLinkToItsTarget) {
+    fs::create_directories(m_dir / "real");
+    const std::string target = (m_dir / "real" / "settings.ini").string();
+    { std::ofstream(target) << "[S]\nold=1\n"; }
+    fs::create_symlink("real/settings.ini", m_file);
+    ASSERT_EQ(platform::writePrivateProfileString("S", "new", "2", m_file), 1);
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(m_file)));
+    EXPECT_EQ(content(), "[S]\nold=1\nnew=2\n");
+    EXPECT_EQ(platform::readProfileValue("S", "new", target), "2");
+
+    // A link to a file not made yet: the write makes the target.
+    const std::string dangling = (m_dir / "later.ini").string();
+    fs::create_symlink(m_dir / "real" / "later-target.ini", dangling);
+    ASSERT_EQ(platform::writePrivateProfileString("S", "k", "v", dangling), 1);
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dangling)));
+    EXPECT_EQ(platform::readProfileValue("S", "k", (m_dir / "real" / "later-target.ini").string()),
+              "v");
+
+    constexpr int kWriters = 4, kKeys = 15;
+    std::vector<std::thread> writers;
+    for (int w = 0; w < kWriters; ++w)
+        writers.emplace_back([&, w] {
+            const std::string &name = w % 2 ? target : m_file;
+            for (int k = 0; k < kKeys; ++k)
+                platform::writePrivateProfileString("S", "K" + std::to_string(w * 100 + k), "x",
+                                                    name);
+        });
+    for (auto &t : writers)
+        t.join();
+    for (int w = 0; w < kWriters; ++w)
+        for (int k = 0; k < kKeys; ++k)
+            EXPECT_EQ(get("S", ("K" + std::to_string(w * 100 + k)).c_str()), "x") << w << k;
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(m_file)));
+}
+
+namespace {
+
+// Each writer process sets its own keys K<writer>_<n>; afterwards every key must be there.
+constexpr int kProcessWriters = 4, kKeysPerWriter = 40;
+
+bool writeOwnKeys(const std::string &file, int writer) {
+    bool ok = true;
+    for (int k = 0; k < kKeysPerWriter; ++k)
+        ok = platform::writePrivateProfileString(
+                 "Shared", "K" + std::to_string(writer) + "_" + std::to_string(k),
+                 std::to_string(k), file) != 0 &&
+             ok;
+    return ok;
+}
+
+void expectEveryKey(const std::string &file) {
+    int missing = 0;
+    for (int w = 0; w < kProcessWriters; ++w)
+        for (int k = 0; k < kKeysPerWriter; ++k)
+            if (platform::readProfileValue("Shared",
+                                           "K" + std::to_string(w) + "_" + std::to_string(k),
+                                           file) != std::to_string(k))
+                ++missing;
+    EXPECT_EQ(missing, 0) << "of " << kProcessWriters * kKeysPerWriter << " keys";
+}
+
+} // namespace
+
+// Two users share one settings file (writable by both, owned by the other user), and a lock
+// file an older version of the program left beside it is only the first user's to open.
+TEST_F(Profile, WritersOfTwoUsersKeepEveryKey) {
+    if (!filetest::canSwitchUser())
+        GTEST_SKIP() << "writing as a second user (nobody) needs root";
+    fs::permissions(m_dir, fs::perms::all);
+    write("[Shared]\n");
+    ASSERT_EQ(::chmod(m_file.c_str(), 0666), 0);
+    ASSERT_EQ(::chown(m_file.c_str(), filetest::kNobody, filetest::kNogroup), 0);
+    { std::ofstream(m_file + ".lock") << ""; }
+    ASSERT_EQ(::chmod((m_file + ".lock").c_str(), 0600), 0);
+
+    const auto failed = filetest::runWriters(kProcessWriters, filetest::Users::Alternate,
+                                             [&](int w) { return writeOwnKeys(m_file, w); });
+    EXPECT_TRUE(failed.empty()) << failed.size() << " writers reported a failure";
+    expectEveryKey(m_file);
+    // The file is still the other user's, and still writable by both.
+    struct stat st {};
+    ASSERT_EQ(::stat(m_file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, filetest::kNobody);
+    EXPECT_EQ(st.st_mode & 0777, 0666u);
+}
+
+// The program's folder is read-only but its settings file is writable: the file is rewritten
+// in place, still one writer at a time.
+TEST_F(Profile, AReadOnlyFolderWithAWritableFileKeepsEveryKey) {
+    write("[Shared]\n");
+    ASSERT_EQ(::chmod(m_file.c_str(), 0666), 0);
+    ASSERT_EQ(::chmod(m_dir.c_str(), 0555), 0);
+    // Root writes in any folder; the writers are nobody then.
+    const auto users = filetest::canSwitchUser() ? filetest::Users::Other : filetest::Users::Self;
+    const auto failed = filetest::runWriters(kProcessWriters, users,
+                                             [&](int w) { return writeOwnKeys(m_file, w); });
+    ::chmod(m_dir.c_str(), 0755);
+    EXPECT_TRUE(failed.empty()) << failed.size() << " writers reported a failure";
+    expectEveryKey(m_file);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 1)
+        << "nothing but the settings file in the folder";
 }

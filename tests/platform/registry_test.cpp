@@ -1,9 +1,12 @@
 #include "platform/registry.h"
 
+#include "filetesthelpers.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -161,4 +164,113 @@ TEST_F(Registry, TwoProgramsWritingAtOnceLoseNothing) {
         EXPECT_EQ(store.readDword(HKCU, "Software\\Shared", "parent" + std::to_string(i)),
                   static_cast<DWORD>(i));
     }
+}
+
+// A line break in a key path would split its "[key]" line, and the value would read back
+// under another key after a reload.
+TEST_F(Registry, KeyPathsWithLineBreaksAreRefused) {
+    RegistryStore store(m_root);
+    ASSERT_TRUE(store.writeString(HKCU, "Software\\Talvor", "Kept", "1"));
+    EXPECT_FALSE(store.writeString(HKCU, "Software\\Talvor\nEvil", "v", "x"));
+    EXPECT_FALSE(store.writeDword(HKCU, "Software\\Talvor\r", "v", 1));
+    EXPECT_FALSE(store.createKey(HKCU, "A\r\nB"));
+    EXPECT_FALSE(store.deleteKey(HKCU, "Software\nTalvor"));
+    EXPECT_FALSE(store.keyExists(HKCU, "Evil"));
+    EXPECT_FALSE(store.readString(HKCU, "Software\\Talvor", "v"));
+    EXPECT_EQ(store.subkeys(HKCU, "Software"), std::vector<std::string>{"Talvor"});
+    EXPECT_EQ(store.readString(HKCU, "Software\\Talvor", "Kept"), "1");
+    // Line breaks in value names and values are written escaped and read back.
+    ASSERT_TRUE(store.writeString(HKCU, "K", "two\nlines", "a\r\nb"));
+    EXPECT_EQ(RegistryStore(m_root).readString(HKCU, "K", "two\nlines"), "a\r\nb");
+}
+
+// A hand-edited hive may hold such a key already: it reads, and it can be removed.
+TEST_F(Registry, AKeyWithALineBreakInADamagedHiveCanBeRemoved) {
+    std::filesystem::create_directories(m_root);
+    RegistryStore store(m_root);
+    { std::ofstream(store.hiveFile(HKCU)) << "[Odd\rKey]\n\"A\"=\"1\"\n[Kept]\n\"B\"=\"2\"\n"; }
+    ASSERT_TRUE(store.keyExists(HKCU, "Odd\rKey"));
+    EXPECT_TRUE(store.deleteKey(HKCU, "Odd\rKey"));
+    EXPECT_FALSE(store.keyExists(HKCU, "Odd\rKey"));
+    EXPECT_EQ(store.readString(HKCU, "Kept", "B"), "2");
+}
+
+TEST_F(Registry, AByteOrderMarkDoesNotHideTheFirstKey) {
+    std::filesystem::create_directories(m_root);
+    RegistryStore store(m_root);
+    { std::ofstream(store.hiveFile(HKCU)) << "\xEF\xBB\xBF[Software\\Talvor]\n\"A\"=\"1\"\n"; }
+    EXPECT_EQ(store.readString(HKCU, "Software\\Talvor", "A"), "1");
+    ASSERT_TRUE(store.writeString(HKCU, "Software\\Talvor", "B", "2"));
+    EXPECT_EQ(store.readString(HKCU, "Software\\Talvor", "A"), "1");
+    EXPECT_EQ(store.subkeys(HKCU, "Software"), std::vector<std::string>{"Talvor"});
+}
+
+TEST_F(Registry, AFifoHiveReadsAsEmptyAndIsNeverWritten) {
+    std::filesystem::create_directories(m_root);
+    RegistryStore store(m_root);
+    const auto hive = store.hiveFile(HKCU);
+    const char *payload = "[Software\\Talvor]\n\"A\"=\"from the fifo\"\n";
+    {
+        filetest::FifoFeeder fifo(hive, payload); // meets one reader
+        EXPECT_FALSE(store.readString(HKCU, "Software\\Talvor", "A"));
+    }
+    std::filesystem::remove(hive);
+    {
+        filetest::FifoFeeder fifo(hive, payload);
+        EXPECT_FALSE(store.writeString(HKCU, "Software\\Talvor", "A", "1"));
+        EXPECT_TRUE(filetest::isFifo(hive));
+    }
+}
+
+// A hive kept elsewhere and linked into the store's folder stays linked.
+TEST_F(Registry, AHiveReachedThroughALinkKeepsTheLink) {
+    std::filesystem::create_directories(m_root / "elsewhere");
+    RegistryStore store(m_root);
+    std::filesystem::create_symlink("elsewhere/user.reg", store.hiveFile(HKCU));
+    ASSERT_TRUE(store.writeString(HKCU, "Software\\Talvor", "A", "1"));
+    ASSERT_TRUE(store.writeString(HKCU, "Software\\Talvor", "B", "2"));
+    EXPECT_TRUE(std::filesystem::is_symlink(std::filesystem::symlink_status(store.hiveFile(HKCU))));
+    EXPECT_EQ(store.readString(HKCU, "Software\\Talvor", "A"), "1");
+    std::ifstream target(m_root / "elsewhere" / "user.reg");
+    std::string text((std::istreambuf_iterator<char>(target)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("\"B\"=\"2\""), std::string::npos);
+}
+
+// Two users writing one hive (writable by both, owned by the other user) while a lock file an
+// older version left beside it is only the first user's to open: no value is lost.
+TEST_F(Registry, WritersOfTwoUsersLoseNothing) {
+    if (!filetest::canSwitchUser())
+        GTEST_SKIP() << "writing as a second user (nobody) needs root";
+    std::filesystem::create_directories(m_root);
+    std::filesystem::permissions(m_root, std::filesystem::perms::all);
+    const auto hive = RegistryStore(m_root).hiveFile(HKCU);
+    { std::ofstream(hive) << ""; }
+    ASSERT_EQ(::chmod(hive.c_str(), 0666), 0);
+    ASSERT_EQ(::chown(hive.c_str(), filetest::kNobody, filetest::kNogroup), 0);
+    const auto lock = hive.string() + ".lock";
+    { std::ofstream(lock) << ""; }
+    ASSERT_EQ(::chmod(lock.c_str(), 0600), 0);
+
+    constexpr int kWriters = 4, kValues = 40;
+    const auto failed = filetest::runWriters(kWriters, filetest::Users::Alternate, [&](int w) {
+        RegistryStore store(m_root);
+        bool ok = true;
+        for (int i = 0; i < kValues; ++i)
+            ok = store.writeDword(HKCU, "Software\\Shared", "W" + std::to_string(w * 100 + i),
+                                  static_cast<DWORD>(i)) &&
+                 ok;
+        return ok;
+    });
+    EXPECT_TRUE(failed.empty()) << failed.size() << " writers reported a failure";
+    RegistryStore store(m_root);
+    int missing = 0;
+    for (int w = 0; w < kWriters; ++w)
+        for (int i = 0; i < kValues; ++i)
+            if (store.readDword(HKCU, "Software\\Shared", "W" + std::to_string(w * 100 + i)) !=
+                static_cast<DWORD>(i))
+                ++missing;
+    EXPECT_EQ(missing, 0) << "of " << kWriters * kValues << " values";
+    struct stat st {};
+    ASSERT_EQ(::stat(hive.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, filetest::kNobody);
 }

@@ -1,5 +1,7 @@
 #include "platform/stream.h"
 
+#include "filetesthelpers.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -110,4 +112,32 @@ TEST(Stream, OpenFailuresGiveAStatus) {
     EXPECT_EQ(status, STG_E_FILENOTFOUND);
     EXPECT_FALSE(openFileStream(std::filesystem::temp_directory_path(), FileMode::Read, &status));
     EXPECT_EQ(status, STG_E_ACCESSDENIED);
+}
+
+// Opening a FIFO would wait for a writer for ever, and a device is no file: both are refused at
+// once, in every mode, and a FIFO is left as it was.
+TEST(Stream, FifosAndDevicesAreRefusedWithoutBlocking) {
+    const auto path = tempFile("fifo");
+    std::filesystem::remove(path);
+    for (FileMode mode : {FileMode::Read, FileMode::ReadWrite, FileMode::Create}) {
+        filetest::FifoFeeder fifo(path, "TLVR");
+        HRESULT status = S_OK;
+        EXPECT_FALSE(openFileStream(path, mode, &status)) << static_cast<int>(mode);
+        EXPECT_EQ(status, STG_E_ACCESSDENIED);
+        EXPECT_TRUE(filetest::isFifo(path));
+        std::filesystem::remove(path);
+    }
+    HRESULT status = S_OK;
+    EXPECT_FALSE(openFileStream("/dev/null", FileMode::Read, &status));
+    EXPECT_EQ(status, STG_E_ACCESSDENIED);
+}
+
+TEST(Stream, CreateEmptiesAnExistingFile) {
+    const auto path = tempFile("create.bin");
+    { std::ofstream(path) << "old content"; }
+    auto s = openFileStream(path, FileMode::Create);
+    ASSERT_TRUE(s);
+    ULONGLONG size = 99;
+    EXPECT_EQ(s->Size(&size), S_OK);
+    EXPECT_EQ(size, 0u);
 }

@@ -1,0 +1,62 @@
+// Where the settings file lives: in the program's folder when that can keep it, else in the
+// user's configuration folder; and settings files that other programs wrote.
+#include "app/shell/startup.h"
+#include "tempdir.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace {
+
+const QString kUserFolder = QStringLiteral("/home/u/.config/Orvane");
+const std::string kFallback = "/home/u/.config/Orvane/Orvane.INI";
+
+// As text gtest prints readably.
+std::string settingsFileFor(const QString &programDir, const QString &userConfigDir) {
+    return shell::settingsFileFor(programDir, userConfigDir).toStdString();
+}
+
+TEST(SettingsFile, AWritableFileOrALinkToOneStaysInTheProgramFolder) {
+    TempFolder tmp;
+    tmp.write("Orvane.INI", "[Orvane]\n");
+    EXPECT_EQ(settingsFileFor(tmp.dir(), kUserFolder), (tmp.dir() + "Orvane.INI").toStdString());
+
+    TempFolder linked;
+    const QString target = tmp.path("Orvane.INI");
+    ASSERT_TRUE(QFile::link(target, linked.path("Orvane.INI")));
+    EXPECT_EQ(settingsFileFor(linked.dir(), kUserFolder),
+              (linked.dir() + "Orvane.INI").toStdString());
+}
+
+// Neither a folder nor a FIFO of the settings file's name can keep settings: writes to them
+// fail, so the settings go to the user's folder as for a read-only program folder.
+TEST(SettingsFile, AFolderOrFifoOfTheNameMovesTheSettingsToTheUserFolder) {
+    TempFolder folder;
+    ASSERT_TRUE(QDir(folder.dir()).mkdir("Orvane.INI"));
+    EXPECT_EQ(settingsFileFor(folder.dir(), kUserFolder), kFallback);
+
+    TempFolder fifo;
+    ASSERT_EQ(::mkfifo(fifo.path("Orvane.INI").toLocal8Bit().constData(), 0666), 0);
+    EXPECT_EQ(settingsFileFor(fifo.dir(), kUserFolder), kFallback);
+    // Without a user folder there is nowhere else to go.
+    EXPECT_EQ(settingsFileFor(folder.dir(), QString()),
+              (folder.dir() + "Orvane.INI").toStdString());
+}
+
+// A sequence information file written with a byte-order mark opens its sequence.
+TEST(StartupSequenceFile, AByteOrderMarkDoesNotHideTheFirstSection) {
+    TempFolder tmp;
+    const QString file = tmp.write("seq.ini", "\xEF\xBB\xBF[SeqInfo]\r\nActSeq=1\r\n[Seq_1]\r\n"
+                                              "NumFiles=300\r\nRecordFPS=100\r\n"
+                                              "StartFile=/data/run/img_0001.bmp\r\n");
+    const auto request = shell::readSequenceInfo(file);
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->NumFiles, 300);
+    EXPECT_EQ(request->RecordFPS, 100.0f);
+    EXPECT_EQ(request->StartFile.toStdString(), "/data/run/img_0001.bmp");
+}
+
+} // namespace
