@@ -1,7 +1,9 @@
 // The `orvane` program: the start procedure, then the main window, shown non-modally; the
 // window's load sequence runs as it is built.
 
+#include "app/common/appstate.h"
 #include "app/shell/frmmain.h"
+#include "app/shell/qttranslations.h"
 #include "app/shell/startup.h"
 
 #include <QApplication>
@@ -45,6 +47,8 @@ private:
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     shell::Startup::run(shell::Startup::currentEnvironment(app.arguments()));
+    // Yes, No, Cancel and the file dialog in the interface language.
+    shell::installQtTranslations(app, common::appState().UiLcid);
     shell::frmMain window;
     window.show();
     // Offers the work a crashed session left unsaved, and keeps this session's safe; the offer

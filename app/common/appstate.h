@@ -13,6 +13,22 @@
 
 namespace common {
 
+// Pictures one stored frame gives in a video mode (`VideoMode`): fields and the 100/120 Hz
+// camera layouts two, the 200/240 Hz layout four, full frames one. A forced rate is the rate
+// of the stored frames; the view's rate is that times these.
+inline int picturesPerFrame(int videoMode) {
+    switch (videoMode) {
+    case 1: // fields
+    case 3: // JVC 100/120 Hz
+    case 4: // JVC 100/120 Hz, vertically separated
+        return 2;
+    case 5: // JVC 200/240 Hz
+        return 4;
+    default:
+        return 1;
+    }
+}
+
 // Section `Orvane` of the settings file (all but `LCID`, which takes effect at start only).
 struct OrvaneSettings {
     int DefVideoMode = 2; // 0 full frames, 1 fields, 2 automatic
@@ -22,6 +38,9 @@ struct OrvaneSettings {
     bool ShowAutoPath = true;
     bool StopAtDrop = true;
     bool ShowExitMsg = true;
+    // Playing waits for each frame's time at the video's rate (the tracking pass still sees
+    // every frame); off, frames follow as fast as they come, which suits tracking.
+    bool PlayAtRecordingSpeed = false;
     int DecDigits = 2;
     int TrackingMode = 16; // 16 pattern matching, 32 marker tracking
     // The calibration keys are not here: the calibration dialog reads and writes them itself

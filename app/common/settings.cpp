@@ -203,6 +203,9 @@ constexpr FlagKey kFlagKeys[] = {
     {"StopAtDrop", &OrvaneSettings::StopAtDrop, true},
     {"ShowExitMsg", &OrvaneSettings::ShowExitMsg, true},
 };
+// Not among the Options dialog's keys: its menu entry writes it alone (writePacingSetting), so
+// an OK leaves the file's keys as they were.
+constexpr FlagKey kPacingKey{"PlayAtRecordingSpeed", &OrvaneSettings::PlayAtRecordingSpeed, false};
 constexpr IntKey kTrackingModeKey{"TrackingMode", &OrvaneSettings::TrackingMode, 16};
 constexpr IntKey kDigitsKey{"DecDigits", &OrvaneSettings::DecDigits, 2};
 
@@ -236,6 +239,7 @@ void readAllSettings(const QString &file, OrvaneSettings &o, TraceSettings &t) {
     readInt(kVideoModeKey);
     for (const FlagKey &k : kFlagKeys)
         o.*k.member = number(s, k.key, k.def ? 1 : 0) != 0.0;
+    o.*kPacingKey.member = number(s, kPacingKey.key, kPacingKey.def ? 1 : 0) != 0.0;
     readInt(kDigitsKey);
     readInt(kTrackingModeKey);
 
@@ -287,6 +291,11 @@ bool writeCalibrationSettings(const QString &file, const CalibrationSettings &c)
 bool writeLanguageSetting(const QString &file, const QString &lcidText) {
     return WriteIniValue(QString::fromLatin1(kSectionOrvane), QString::fromLatin1(kLcidKey),
                          lcidText, file);
+}
+
+bool writePacingSetting(const QString &file, bool playAtRecordingSpeed) {
+    return WriteIniValue(QString::fromLatin1(kSectionOrvane), QLatin1String(kPacingKey.key),
+                         playAtRecordingSpeed ? 1 : 0, file);
 }
 
 } // namespace common

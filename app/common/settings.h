@@ -71,5 +71,7 @@ bool writeCalibrationSettings(const QString &file, const CalibrationSettings &ca
 
 // Writes `LCID` as the given text ("0x0407", "0x0409"; empty for none).
 bool writeLanguageSetting(const QString &file, const QString &lcidText);
+// Writes `PlayAtRecordingSpeed` alone, as its menu entry changes it.
+bool writePacingSetting(const QString &file, bool playAtRecordingSpeed);
 
 } // namespace common

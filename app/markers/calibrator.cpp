@@ -136,10 +136,13 @@ Calibrator::Outcome Calibrator::accept(const CalibrationForm &form) {
     s.AspectFactor = static_cast<float>(aspect);
     s.CalibDistance = distanceValue;
     s.VideoFrameRate = static_cast<float>(*frequency);
-    // The view tells the time of a frame from its rate: it follows the frequency given here.
+    // The view tells the time of a frame from its rate: it follows the frequency given here,
+    // the rate of the pictures shown. The forced rate is that of the stored frames, which
+    // the view multiplies by the pictures each gives in the mode.
     quivex::CVViewCtrl &view = m_markers.host.videoView();
     if (view.AVIFrameRate() != s.VideoFrameRate)
-        view.SetFrameRateForced(s.VideoFrameRate);
+        view.SetFrameRateForced(s.VideoFrameRate /
+                                static_cast<float>(common::picturesPerFrame(s.VideoMode)));
     s.CalibUnit = form.unitIndex + 1;
     common::writeCalibrationSettings(s.IniFile, {s.CalibDistance, s.CalibUnit, s.AspectFactor});
     if (const auto &cal = s.Calibration) {

@@ -41,6 +41,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -131,6 +132,10 @@ frmMain::frmMain(std::function<LONG()> versionQuery, QWidget *parent) : QMainWin
     buildMenus();
     buildToolbar();
     buildSurface();
+    // The views speak the interface's language in their own messages; by themselves they
+    // start in German.
+    for (quivex::CVViewCtrl *view : {qvxVideo, qvxHelper})
+        view->SetLCID(static_cast<platform::LONG>(appState().UiLcid));
     buildStatusBar();
 
     applyMinimumSize();
@@ -160,6 +165,7 @@ frmMain::frmMain(std::function<LONG()> versionQuery, QWidget *parent) : QMainWin
     if (versionQuery)
         loader.setVersionQuery(std::move(versionQuery));
     loader.load(m_objects);
+    mnuPopupSRealtime->setChecked(appState().settings.PlayAtRecordingSpeed);
 }
 
 frmMain::~frmMain() {
@@ -223,6 +229,7 @@ void frmMain::buildMenus() {
     separator(mnuPopupQvxview, "mnuPopupSSep1");
     mnuPopupSScale = entry(mnuPopupQvxview, "mnuPopupSScale", 1509);
     mnuPopupSLoop = entry(mnuPopupQvxview, "mnuPopupSLoop", 1508, true);
+    mnuPopupSRealtime = entry(mnuPopupQvxview, "mnuPopupSRealtime", 1063, true);
     separator(mnuPopupQvxview, "mnuPopupSep2");
     mnuPopupSFullFrames = entry(mnuPopupQvxview, "mnuPopupSFullFrames", 1606, true);
     mnuPopupSFields = entry(mnuPopupQvxview, "mnuPopupSFields", 1607, true);
@@ -271,6 +278,8 @@ void frmMain::buildMenus() {
     connect(mnuPopupSInfo, &QAction::triggered, this, &frmMain::mnuPopupSInfoClick);
     connect(mnuPopupSScale, &QAction::triggered, this, &frmMain::mnuPopupSScaleClick);
     connect(mnuPopupSLoop, &QAction::triggered, this, &frmMain::mnuPopupSLoopClick);
+    connect(mnuPopupSRealtime, &QAction::triggered, this,
+            [this] { m_video->playback.setPacing(mnuPopupSRealtime->isChecked()); });
     const std::pair<QAction *, int> modes[] = {{mnuPopupSFullFrames, 0},
                                                {mnuPopupSFields, 1},
                                                {mnuPopupSJVC100, 3},
@@ -390,6 +399,7 @@ void frmMain::buildSurface() {
     qvxVideo = new quivex::CVViewCtrl(m_client);
     qvxVideo->setObjectName(QStringLiteral("qvxVideo"));
     qvxVideo->raise();
+    qvxVideo->installEventFilter(this); // the mouse wheel zooms
     qvxHelper = new quivex::CVViewCtrl(m_client);
     qvxHelper->setObjectName(QStringLiteral("qvxHelper"));
     qvxHelper->hide();
@@ -520,6 +530,16 @@ void frmMain::resizeEvent(QResizeEvent *event) {
 bool frmMain::eventFilter(QObject *watched, QEvent *event) {
     if (watched == m_client && event->type() == QEvent::Resize)
         LayoutMainWindow();
+    if (watched == qvxVideo && event->type() == QEvent::Wheel) {
+        // Fine-grained wheels and touchpads send parts of a notch: they add up to whole ones.
+        const auto *wheel = static_cast<QWheelEvent *>(event);
+        m_wheelRemainder += wheel->angleDelta().y();
+        const int steps = m_wheelRemainder / 120;
+        m_wheelRemainder -= steps * 120;
+        if (steps != 0)
+            m_video->modes.zoomAt(steps, wheel->position().toPoint());
+        return true;
+    }
     if (m_markers && lvwPoints && watched == lvwPoints->viewport() &&
         event->type() == QEvent::MouseButtonRelease) {
         const auto *release = static_cast<QMouseEvent *>(event);

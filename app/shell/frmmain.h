@@ -145,6 +145,7 @@ public:
     QAction *mnuPopupSInfo = nullptr;
     QAction *mnuPopupSScale = nullptr;
     QAction *mnuPopupSLoop = nullptr;
+    QAction *mnuPopupSRealtime = nullptr;
     QAction *mnuPopupSFullFrames = nullptr;
     QAction *mnuPopupSFields = nullptr;
     QAction *mnuPopupSJVC100 = nullptr;
@@ -276,6 +277,7 @@ private:
     std::unique_ptr<ProjectCommands> m_project;
     QTimer *m_recoveryTimer = nullptr;
     VideoKeyFilter *m_keyFilter = nullptr;
+    int m_wheelRemainder = 0; // eighths of a degree of the mouse wheel not yet a whole notch
     QProgressDialog *m_progress = nullptr; // while a long open indexes
     QAction *popupEntry(const QString &name) const;
     bool m_closing = false;

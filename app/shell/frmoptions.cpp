@@ -42,6 +42,19 @@ template <class W> W *tagged(W *widget, int number, const char *name) {
     return widget;
 }
 
+// The language entry the settings file names, or -1 when it names none of them.
+int storedLanguage(const QString &iniFile) {
+    const QString text =
+        ReadIniString(QLatin1String(kSectionOrvane), QStringLiteral("LCID"), QString(), iniFile)
+            .trimmed();
+    const char *const decimals[] = {"1031", "1033", "1046"};
+    for (int i = 0; i <= kLanguageThird; ++i)
+        if (text.compare(QLatin1String(kLcidTexts[i]), Qt::CaseInsensitive) == 0 ||
+            text == QLatin1String(decimals[i]))
+            return i;
+    return -1;
+}
+
 QLabel *note(QLabel *label) {
     label->setWordWrap(true);
     label->setIndent(22);
@@ -191,7 +204,11 @@ void frmOptions::loadSettings() {
     const TraceSettings &t = s.trace;
 
     cboLanguage->addItems({res(1602), res(1603), res(1604)});
-    cboLanguage->setCurrentIndex(s.TextBase == kGermanBase    ? kLanguageGerman
+    // The stored choice, which a restart has not applied yet, else the running language: a
+    // later OK must not write the running language back over a choice made before.
+    const int stored = storedLanguage(s.IniFile);
+    cboLanguage->setCurrentIndex(stored >= 0                  ? stored
+                                 : s.TextBase == kGermanBase  ? kLanguageGerman
                                  : s.TextBase == kEnglishBase ? kLanguageEnglish
                                  : s.TextBase == kThirdBase   ? kLanguageThird
                                                               : -1);
@@ -212,6 +229,8 @@ void frmOptions::loadSettings() {
     chkShowQuitMsg->setChecked(o.ShowExitMsg);
 
     txtDigits->setText(QString::number(o.DecDigits));
+    txtDigits->setToolTip(res(1065));
+    txtSize->setToolTip(res(1064));
 
     cboItem->addItems({res(1640), res(1641), res(1642), res(1643)});
     int item = -1;
@@ -271,7 +290,7 @@ void frmOptions::btnOK_Click() {
     const double size = leadingNumber(sizeText);
     if (!isNumericText(sizeText) || size < 1.0 || size > 100.0) {
         seam.beep();
-        txtSize->setFocus();
+        refuse(txtSize);
         return;
     }
     // A digits text that is no whole number in range is refused the same way, before
@@ -280,8 +299,7 @@ void frmOptions::btnOK_Click() {
     const int digits = txtDigits->text().trimmed().toInt(&digitsOk);
     if (!digitsOk || digits < kMinDigits || digits > kMaxDigits) {
         seam.beep();
-        tabOptions->setCurrentIndex(0);
-        txtDigits->setFocus();
+        refuse(txtDigits);
         return;
     }
 
@@ -331,6 +349,16 @@ void frmOptions::btnOK_Click() {
 
     hide();
     accept();
+}
+
+void frmOptions::refuse(QLineEdit *field) {
+    // The field may lie on the other tab: bring its tab forward, then the field with its text
+    // selected, so the refusal is visible and the next keys replace the value.
+    for (int tab = 0; tab < tabOptions->count(); ++tab)
+        if (tabOptions->widget(tab)->isAncestorOf(field))
+            tabOptions->setCurrentIndex(tab);
+    field->setFocus(Qt::OtherFocusReason);
+    field->selectAll();
 }
 
 void frmOptions::btnAbort_Click() {

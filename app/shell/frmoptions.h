@@ -78,6 +78,8 @@ private:
     void buildWidgets();
     void loadSettings();
     void stepDigits(int delta);
+    // Shows a refused field: its tab forward, the field focused with its text selected.
+    void refuse(QLineEdit *field);
     static void paintSwatch(QFrame *swatch, platform::COLORREF color);
 
     platform::COLORREF m_color = 255;

@@ -2,10 +2,12 @@
 
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QIcon>
 #include <QImage>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QTextBrowser>
@@ -87,12 +89,17 @@ private:
 class WindowHelpViewer : public HelpViewer {
 public:
     bool showHelp(QWidget *parent, const QString &file, QString *error) override {
-        Q_UNUSED(parent);
         if (!m_window) {
             // A top-level window of its own that stays open beside the main window, also
             // while modal dialogs of the main window run.
             m_window = new HelpWindow();
             m_window->setAttribute(Qt::WA_DeleteOnClose);
+            // On the main window's screen; once shown, where the user puts it.
+            const QWidget *owner = parent ? parent->window() : nullptr;
+            if (QScreen *screen = owner ? owner->screen() : QGuiApplication::primaryScreen())
+                m_window->setGeometry(helpWindowGeometry(screen->availableGeometry(),
+                                                         owner ? owner->frameGeometry() : QRect(),
+                                                         m_window->size()));
         }
         if (m_window->fileName() != file && !m_window->openFile(file, error)) {
             delete m_window;
@@ -284,6 +291,29 @@ HelpWindow::HelpWindow(QWidget *parent) : QWidget(parent, Qt::Window) {
 }
 
 HelpWindow::~HelpWindow() = default;
+
+QRect helpWindowGeometry(const QRect &available, const QRect &owner, const QSize &wanted) {
+    // Room for the window manager's frame around the window.
+    constexpr int kFrame = 32;
+    const int width = std::max(1, std::min(wanted.width(), available.width() - kFrame));
+    const int height = std::max(1, std::min(wanted.height(), available.height() - kFrame));
+    if (available.width() <= kFrame || available.height() <= kFrame)
+        return QRect(available.topLeft(), QSize(width, height));
+    QRect r(0, 0, width, height);
+    if (owner.isValid()) {
+        const int right = available.right() - owner.right();
+        const int left = owner.left() - available.left();
+        r.moveLeft(right >= left ? owner.right() + 1 : owner.left() - width);
+        r.moveTop(owner.top());
+    } else {
+        r.moveCenter(available.center());
+    }
+    // Wholly on the area: the window overlaps its owner rather than leave the screen.
+    r.moveLeft(std::clamp(r.left(), available.left(), available.right() + 1 - kFrame / 2 - width));
+    // The title bar above the window stays on the area too.
+    r.moveTop(std::clamp(r.top(), available.top() + kFrame, available.bottom() + 1 - height));
+    return r;
+}
 
 bool HelpWindow::openFile(const QString &file, QString *error) {
     auto archive = std::make_shared<ChmArchive>();

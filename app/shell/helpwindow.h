@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QPointer>
+#include <QRect>
 #include <QString>
 #include <QWidget>
 
@@ -89,6 +90,11 @@ private:
     QTreeWidget *m_tree = nullptr;
     QTextBrowser *m_browser = nullptr;
 };
+
+// Where a new help window goes: on the screen area `available` of the main window (its
+// frame `owner`), beside it on the side with more room, at most `wanted` in size and always
+// wholly on that area (smaller where the area is smaller).
+QRect helpWindowGeometry(const QRect &available, const QRect &owner, const QSize &wanted);
 
 // Opens help windows. The main window asks it; tests install their own.
 class HelpViewer {

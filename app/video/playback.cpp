@@ -6,11 +6,13 @@
 #include "control/cvviewctrl.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace video {
 
 namespace {
 const QString kLoopEntry = QStringLiteral("mnuPopupSLoop");
+const QString kPacingEntry = QStringLiteral("mnuPopupSRealtime");
 // More decimals than this say nothing about a single-precision time and a damaged
 // setting must not make a mask of millions of zeros.
 constexpr int kMaxDecimals = 30;
@@ -68,10 +70,13 @@ bool Playback::playLoop() {
         m_host.setMenuEnabled(kLoopEntry, false);
 
         bool stopped = false;
+        m_anchorFrame = -1; // each pass starts its own schedule
         while (m_host.scrollValue() < m_host.scrollMaximum()) {
             m_host.processEvents();
             if (alive.expired())
                 return false; // the window went away while its events were served
+            if (m_state.IsPlaying && m_state.settings.PlayAtRecordingSpeed && !paceNextFrame())
+                return false;
             if (!m_state.IsPlaying) {
                 stopped = true;
                 break;
@@ -92,6 +97,34 @@ bool Playback::playLoop() {
     }
 }
 
+bool Playback::paceNextFrame() {
+    const double rate = m_host.videoView().AVIFrameRate();
+    if (!(rate > 0.0) || !std::isfinite(rate))
+        return true; // no rate, no recording speed: as fast as frames come
+    const int current = m_host.scrollValue();
+    const double now = m_host.clockSeconds();
+    if (m_anchorFrame < 0) {
+        // The frame on show is the start of the schedule.
+        m_anchorFrame = current;
+        m_anchorTime = now;
+    }
+    const double interval = 1.0 / rate;
+    const double due = m_anchorTime + (current + 1 - m_anchorFrame) * interval;
+    if (now > due + interval) {
+        // Tracking (or a slow decode) has fallen behind: every frame is still shown, the next
+        // one at once, and the schedule restarts from it instead of rushing the following
+        // frames to catch up.
+        m_anchorFrame = current + 1;
+        m_anchorTime = now;
+        return true;
+    }
+    if (due <= now)
+        return true;
+    const std::weak_ptr<int> alive = m_alive;
+    m_host.serveEventsFor(due - now);
+    return !alive.expired();
+}
+
 void Playback::StopPlayback() {
     if (m_state.IsPlaying) {
         m_host.setPlayButtonImage(kPlayImage);
@@ -104,6 +137,12 @@ void Playback::ToggleLoop() {
     const bool checked = !m_host.menuChecked(kLoopEntry);
     m_host.setMenuChecked(kLoopEntry, checked);
     m_state.LoopPlayback = checked;
+}
+
+void Playback::setPacing(bool on) {
+    m_host.setMenuChecked(kPacingEntry, on);
+    m_state.settings.PlayAtRecordingSpeed = on;
+    common::writePacingSetting(m_state.IniFile, on);
 }
 
 void Playback::UpdateStatusBar() {

@@ -29,6 +29,9 @@ public:
     void StopPlayback();
     // `mnuPopupSLoop`.
     void ToggleLoop();
+    // `mnuPopupSRealtime`: playing at the recording speed on or off, its check mark, and the
+    // setting stored at once.
+    void setPacing(bool on);
     // Panels "Zoom" and "Info" from the view's zoom, frame and rate.
     void UpdateStatusBar();
     // Enables the scroll bar for a video and brings it to frame 0: `count` frames when not 0
@@ -47,12 +50,19 @@ public:
 
 private:
     void stepTo(int value);
+    // With playing at the recording speed: waits, serving events, until the next frame's
+    // time. False when the window went away meanwhile.
+    bool paceNextFrame();
     // The play loop; false when the window went away while its events were served.
     bool playLoop();
 
     VideoHost &m_host;
     common::AppState &m_state;
     QString m_separator;
+    // The pacing schedule of the running pass: frame `m_anchorFrame` was due at
+    // `m_anchorTime` (host clock seconds); frame f is due (f - m_anchorFrame) / rate later.
+    double m_anchorTime = 0.0;
+    int m_anchorFrame = -1;
     // Lets a play loop notice that its Playback went away while events were served.
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };

@@ -55,6 +55,10 @@ public:
 
     // Serves pending user-interface events (clicks between played frames).
     virtual void processEvents() = 0;
+    // A steady clock in seconds, and serving events until it has advanced by `seconds`:
+    // the pacing of playback at the recording speed.
+    virtual double clockSeconds();
+    virtual void serveEventsFor(double seconds);
     // The tracking pass for the current frame (markers); it reads the frame from the scroll
     // bar and sets the loss flags of the shared state.
     virtual void UpdateFrameMarkers() = 0;

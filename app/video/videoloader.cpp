@@ -7,6 +7,8 @@
 #include "control/cvviewctrl.h"
 #include "platform/ui/dialogs.h"
 
+#include <algorithm>
+
 namespace video {
 
 namespace {
@@ -48,6 +50,8 @@ void VideoLoader::LoadVideo(bool showDialog, int mode, float frameRate, int file
     quivex::CVViewCtrl &view = m_host.videoView();
     if (mode == kModeAutomatic) {
         quivex::CVViewCtrl &helper = m_host.helperView();
+        // Only probes the size: a refusal is told once, by the view's own open below.
+        helper.setMessageBoxesEnabled(false);
         helper.AVIOpen(openName, 0);
         mode = automaticMode(helper.AVIWidth(), helper.AVIHeight());
         helper.AVIClose();
@@ -61,8 +65,10 @@ void VideoLoader::LoadVideo(bool showDialog, int mode, float frameRate, int file
         view.SetFrameRateForced(0.0f);
         m_state.VideoFrameRate = view.AVIFrameRate();
     } else {
+        // A forced rate is the rate of the stored pictures; the view's rate follows the mode
+        // from it (fields double it), as it does from the stream's own rate.
         view.SetFrameRateForced(frameRate);
-        m_state.VideoFrameRate = frameRate;
+        m_state.VideoFrameRate = view.AVIFrameRate();
     }
     m_state.VideoWidth = view.AVIWidth();
     m_state.VideoHeight = view.AVIHeight();
@@ -79,7 +85,10 @@ void VideoLoader::LoadVideo(bool showDialog, int mode, float frameRate, int file
         m_host.setToolbarButtonEnabled(QString::fromLatin1(key), true);
     m_host.setToolbarButtonEnabled(QStringLiteral("Scale"), true);
 
-    // The last picture of a sequence is reachable: the range ends at the file count - 1.
+    // The last picture of a sequence is reachable: the range ends at the file count - 1. A
+    // count (from a sequence information file) beyond the pictures that exist would let the
+    // frame bar reach frames the view cannot show: only existing pictures count.
+    fileCount = std::min(fileCount, static_cast<int>(view.AVINumberOfFrames()));
     if (fileCount > 0) {
         m_playback.SetupFrameScrollBar(fileCount);
         m_state.FrameCount = fileCount;

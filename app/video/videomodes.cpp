@@ -99,6 +99,25 @@ void VideoModes::ZoomChange(int zoom) {
     m_playback.UpdateStatusBar();
 }
 
+void VideoModes::zoomAt(int steps, QPoint at) {
+    if (m_state.NoVideo || steps == 0)
+        return;
+    quivex::CVViewCtrl &view = m_host.videoView();
+    const int before = view.Zoom();
+    steps = std::clamp(steps, -kMaxZoom, kMaxZoom);
+    const int zoom = std::clamp(before + 10 * steps, kMinZoom, kMaxZoom);
+    if (zoom == before || before <= 0)
+        return;
+    // The picture point under the pointer, in picture pixels at the old zoom, placed under
+    // the pointer again at the new one; ZoomChange then keeps the view inside the picture.
+    const double x = (at.x() + view.HorizontalOffset()) * 100.0 / before;
+    const double y = (at.y() + view.VerticalOffset()) * 100.0 / before;
+    view.SetZoom(zoom);
+    view.SetHorizontalOffset(std::max(roundToEven(x * zoom / 100.0 - at.x()), 0));
+    view.SetVerticalOffset(std::max(roundToEven(y * zoom / 100.0 - at.y()), 0));
+    ZoomChange(zoom);
+}
+
 void VideoModes::FitZoomToView() {
     quivex::CVViewCtrl &view = m_host.videoView();
     const int width = view.AVIWidth();

@@ -2,6 +2,8 @@
 // re-opens the video) and the zoom commands of the toolbar.
 #pragma once
 
+#include <QPoint>
+
 #include "app/common/appstate.h"
 #include "app/video/playback.h"
 #include "app/video/videohost.h"
@@ -49,6 +51,10 @@ public:
 
     // Zoom clamped to 20..400; the offsets keep the view inside the scaled picture.
     void ZoomChange(int zoom);
+    // The mouse wheel over the view: `steps` notches (positive away from the user) of the
+    // toolbar's 10 percentage points, keeping the picture point under `at` (view pixels)
+    // where it is as far as the picture's edges allow.
+    void zoomAt(int steps, QPoint at);
     // The zoom at which the whole picture fits the view (not clamped).
     void FitZoomToView();
     // Toolbar keys "Plus10", "Minus10", "To100", "FitView"; false for other keys.

@@ -150,8 +150,45 @@ void stepLatency(benchmark::State &st) {
     g_results["step to painted frame, ms (goal < 16)"] = count ? total / count : 0;
 }
 
+// Looping playback: the time from the last frame to the first of the next cycle, against
+// the median time from one frame to the next, as the play loop itself steps (events served,
+// each frame painted). Three cycles, then the loop is stopped.
+void loopWrap(benchmark::State &st, const Clip *clip) {
+    const std::string path = clipPath(*clip);
+    std::vector<double> steps, wraps;
+    for (auto _ : st) {
+        const auto window = openWindow(path);
+        const int last = window->hscScroll->maximum();
+        common::appState().LoopPlayback = true;
+        int cycles = 0, previous = -1;
+        auto before = Clock::now();
+        QObject::connect(window->hscScroll, &QScrollBar::valueChanged, [&](int value) {
+            const auto now = Clock::now();
+            const double ms = std::chrono::duration<double, std::milli>(now - before).count();
+            before = now;
+            if (previous == last && value == 0) {
+                wraps.push_back(ms);
+                ++cycles;
+            } else if (previous >= 0 && value == previous + 1) {
+                steps.push_back(ms);
+                // A stop takes effect in the cycle's steps, not at its wrap.
+                if (cycles == 3)
+                    common::appState().IsPlaying = false;
+            }
+            previous = value;
+        });
+        window->btnPlayClick();
+    }
+    const double step = median(steps), wrap = median(wraps);
+    st.counters["step_ms"] = step;
+    st.counters["wrap_ms"] = wrap;
+    g_results[std::string("loop wrap / step, ") + clip->name] = step > 0 ? wrap / step : 0;
+    g_results[std::string("loop wrap, ms, ") + clip->name] = wrap;
+}
+
 } // namespace
 
+BENCHMARK_CAPTURE(loopWrap, h264_1080p, &k1080)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(playLoop, h264_1080p, &k1080)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK_CAPTURE(playLoop, dv_720x576, &kPal)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(stepLatency)->Iterations(200)->Unit(benchmark::kMillisecond);

@@ -117,6 +117,19 @@ TEST_F(CalibrationTest, OkChecksInOrderAndChangesNothingUntilAllPass) {
     EXPECT_DOUBLE_EQ(ratio, 399.0 / 400.0);
 }
 
+TEST_F(CalibrationTest, InFieldsAndCameraLayoutsTheFrequencyIsThatOfThePicturesShown) {
+    const std::string pattern = host.view.AVIFilename();
+    for (const auto &[mode, pictures] : {std::pair{1, 2}, {3, 2}, {4, 2}, {5, 4}, {0, 1}}) {
+        ASSERT_EQ(host.view.AVIOpen(pattern, mode), 0) << mode;
+        state.VideoMode = mode;
+        state.VideoFrameRate = host.view.AVIFrameRate();
+        ASSERT_EQ(calibrator().accept(form("10", "1:1", "200")), Calibrator::Outcome::Accepted);
+        EXPECT_FLOAT_EQ(host.view.AVIFrameRate(), 200.0f) << "mode " << mode;
+        EXPECT_FLOAT_EQ(host.view.FrameRateForced(), 200.0f / pictures) << "mode " << mode;
+        EXPECT_FLOAT_EQ(state.VideoFrameRate, 200.0f);
+    }
+}
+
 TEST_F(CalibrationTest, TheFormShowsTheStoredValuesAndTheMarksWhileOpen) {
     common::writeCalibrationSettings(state.IniFile, {12.5f, 1, markers::kAspectNtsc});
     state.VideoFrameRate = 29.97f;

@@ -194,3 +194,33 @@ TEST(BuiltManual, AllThreeLanguageFilesOpenWithTheirContents) {
 
 } // namespace
 } // namespace shell
+
+TEST(HelpWindowPlacement, BesideTheMainWindowAndWhollyOnItsScreen) {
+    const QRect screen(0, 0, 1600, 1000);
+    // Room on the right of the main window: there, top aligned with it.
+    QRect r = shell::helpWindowGeometry(screen, QRect(20, 60, 600, 708), QSize(880, 620));
+    EXPECT_EQ(r, QRect(620, 60, 880, 620)) << r.x() << "," << r.y();
+    // Not quite room enough: it overlaps the main window rather than leave the screen.
+    r = shell::helpWindowGeometry(screen, QRect(20, 60, 700, 708), QSize(880, 620));
+    EXPECT_EQ(r, QRect(1600 - 16 - 880, 60, 880, 620)) << r.x() << "," << r.y();
+    // More room on the left: there.
+    r = shell::helpWindowGeometry(screen, QRect(900, 60, 690, 708), QSize(880, 620));
+    EXPECT_EQ(r.right(), 899);
+    EXPECT_EQ(r.top(), 60);
+    // A window taller than a 1000-pixel screen is shortened and kept on it, title bar too.
+    for (const QRect &owner : {QRect(100, 100, 960, 708), QRect(300, 250, 960, 708), QRect()}) {
+        r = shell::helpWindowGeometry(screen, owner, QSize(880, 1400));
+        EXPECT_TRUE(screen.contains(r))
+            << r.x() << "," << r.y() << " " << r.width() << "x" << r.height();
+        EXPECT_GE(r.top(), 32);
+        EXPECT_EQ(r.height(), 968);
+    }
+    // The main window on a second screen to the right: the help window goes on that one.
+    const QRect second(1600, 0, 1280, 1024);
+    r = shell::helpWindowGeometry(second, QRect(1700, 100, 960, 708), QSize(880, 620));
+    EXPECT_TRUE(second.contains(r));
+    // A tiny area still gives a sound rectangle.
+    r = shell::helpWindowGeometry(QRect(0, 0, 10, 10), QRect(), QSize(880, 620));
+    EXPECT_GE(r.width(), 1);
+    EXPECT_GE(r.height(), 1);
+}

@@ -146,16 +146,18 @@ TEST_F(MainWindowTest, PopupMenusAreOutsideTheMenuBarWithTheirEntriesInOrder) {
         EXPECT_NE(a->menu(), w->mnuPopupQvxview);
         EXPECT_NE(a->menu(), w->mnuPopUpListView);
     }
-    EXPECT_EQ(names(w->mnuPopupQvxview),
-              QStringList({"mnuPopUpSNewMarker", "mnuPopUpSSep3", "mnuPopupSInfo", "mnuPopupSSep1",
-                           "mnuPopupSScale", "mnuPopupSLoop", "mnuPopupSep2", "mnuPopupSFullFrames",
-                           "mnuPopupSFields", "mnuPopupSJVC100", "mnuPopupSJVC100vert",
-                           "mnuPopupSJVC200", "mnuPopupSSep2", "mnuPopupSMirror",
-                           "mnuPopupSRotate90", "mnuPopupSRotate180", "mnuPopupSRotate270"}));
+    EXPECT_EQ(
+        names(w->mnuPopupQvxview),
+        QStringList({"mnuPopUpSNewMarker", "mnuPopUpSSep3", "mnuPopupSInfo", "mnuPopupSSep1",
+                     "mnuPopupSScale", "mnuPopupSLoop", "mnuPopupSRealtime", "mnuPopupSep2",
+                     "mnuPopupSFullFrames", "mnuPopupSFields", "mnuPopupSJVC100",
+                     "mnuPopupSJVC100vert", "mnuPopupSJVC200", "mnuPopupSSep2", "mnuPopupSMirror",
+                     "mnuPopupSRotate90", "mnuPopupSRotate180", "mnuPopupSRotate270"}));
     EXPECT_EQ(texts(w->mnuPopupQvxview).at(0), "Set new marker");
     EXPECT_EQ(texts(w->mnuPopupQvxview).at(5), "Loop video playback");
-    EXPECT_EQ(texts(w->mnuPopupQvxview).at(10), "JVC 9x00 w/ 100/120 Hz, vertically separated");
-    EXPECT_EQ(texts(w->mnuPopupQvxview).at(16), "Rotate by 270 degrees");
+    EXPECT_EQ(texts(w->mnuPopupQvxview).at(6), "Play at recording speed");
+    EXPECT_EQ(texts(w->mnuPopupQvxview).at(11), "JVC 9x00 w/ 100/120 Hz, vertically separated");
+    EXPECT_EQ(texts(w->mnuPopupQvxview).at(17), "Rotate by 270 degrees");
     EXPECT_EQ(
         names(w->mnuPopUpListView),
         QStringList({"mnuPopUpListNewMarker", "mnuPopupListSep2", "mnuPopUpListLocalTrackSettings",

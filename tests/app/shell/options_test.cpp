@@ -190,13 +190,53 @@ TEST_F(Options, LanguageChangeAsksForARestart) {
     EXPECT_EQ(value("Orvane", "LCID"), QStringLiteral("0x0407"));
     EXPECT_EQ(appState().TextBase, 4000);
 
+    // Until the restart the dialog shows the stored choice, and a later OK keeps it.
     m_dialogs.messages.clear();
     {
         frmOptions dlg;
+        EXPECT_EQ(dlg.cboLanguage->currentIndex(), 0);
+        dlg.chkLeaveExcelOpen->setChecked(!dlg.chkLeaveExcelOpen->isChecked());
+        dlg.btnOK->click();
+    }
+    EXPECT_EQ(value("Orvane", "LCID"), QStringLiteral("0x0407"));
+    // Choosing the running language again asks nothing.
+    m_dialogs.messages.clear();
+    {
+        frmOptions dlg;
+        dlg.cboLanguage->setCurrentIndex(1);
         dlg.btnOK->click();
     }
     EXPECT_TRUE(m_dialogs.messages.empty());
     EXPECT_EQ(value("Orvane", "LCID"), QStringLiteral("0x0409"));
+    // Decimal numbers and any case name a language too; anything else shows the running one.
+    for (const auto &[stored, index] : {std::pair{"1046", 2}, {"0X0407", 0}, {"42", 1}}) {
+        common::WriteIniValue("Orvane", "LCID", QString::fromLatin1(stored), appState().IniFile);
+        frmOptions dlg;
+        EXPECT_EQ(dlg.cboLanguage->currentIndex(), index) << stored;
+    }
+}
+
+TEST_F(Options, ARefusedFieldIsBroughtForwardOnItsTabWithItsTextSelected) {
+    appState().TextBase = 4000;
+    frmOptions dlg;
+    dlg.show();
+    EXPECT_EQ(dlg.txtSize->toolTip(), QStringLiteral("A number from 1 to 100"));
+    EXPECT_EQ(dlg.txtDigits->toolTip(), QStringLiteral("A whole number from 0 to 6"));
+    // The size lies on the second tab; the first one is showing.
+    dlg.tabOptions->setCurrentIndex(0);
+    dlg.txtSize->setText("250");
+    dlg.btnOK->click();
+    EXPECT_EQ(m_dialogs.beeps, 1);
+    EXPECT_TRUE(dlg.tabOptions->currentWidget()->isAncestorOf(dlg.txtSize));
+    EXPECT_EQ(dlg.txtSize->selectedText(), QStringLiteral("250"));
+    // The digits lie on the first tab.
+    dlg.txtSize->setText("20");
+    dlg.txtDigits->setText("9");
+    dlg.btnOK->click();
+    EXPECT_EQ(m_dialogs.beeps, 2);
+    EXPECT_TRUE(dlg.tabOptions->currentWidget()->isAncestorOf(dlg.txtDigits));
+    EXPECT_EQ(dlg.txtDigits->selectedText(), QStringLiteral("9"));
+    EXPECT_FALSE(QFile::exists(appState().IniFile));
 }
 
 TEST_F(Options, TheThirdLanguageIsOfferedSoLcidIsNeverEmpty) {

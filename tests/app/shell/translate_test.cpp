@@ -1,16 +1,20 @@
 #include "app/common/appstate.h"
+#include "app/shell/qttranslations.h"
 #include "app/shell/translateform.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QTabWidget>
 #include <QToolBar>
+#include <QTranslator>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -162,3 +166,24 @@ TEST_F(Translate, ASecondPassChangesNothingFurther) {
 }
 
 } // namespace
+
+// Qt's own texts follow the interface language: the standard buttons of a German message box
+// read German.
+TEST(QtTranslations, GermanInterfaceTranslatesTheStandardButtons) {
+    EXPECT_EQ(shell::qtCatalogueFor(1031), QStringLiteral("qtbase_de"));
+    EXPECT_TRUE(shell::qtCatalogueFor(1033).isEmpty());
+    EXPECT_TRUE(shell::qtCatalogueFor(1046).isEmpty()) << "the third language's texts are English";
+    EXPECT_FALSE(shell::installQtTranslations(*QCoreApplication::instance(), 1033));
+    // A folder without the catalogue leaves Qt's English.
+    EXPECT_FALSE(shell::installQtTranslations(*QCoreApplication::instance(), 1031, "/nonexistent"));
+    ASSERT_TRUE(shell::installQtTranslations(*QCoreApplication::instance(), 1031))
+        << "qt6-translations-l10n is installed by tools/setup.sh";
+    QMessageBox box(QMessageBox::Question, "t", "x", QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text().remove(u'&'), QStringLiteral("Ja"));
+    EXPECT_EQ(box.button(QMessageBox::No)->text().remove(u'&'), QStringLiteral("Nein"));
+    // Later tests in this process see Qt's English again.
+    for (QTranslator *t : QCoreApplication::instance()->findChildren<QTranslator *>()) {
+        QCoreApplication::removeTranslator(t);
+        delete t;
+    }
+}

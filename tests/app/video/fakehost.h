@@ -66,6 +66,15 @@ public:
         if (onEvents)
             onEvents();
     }
+    // A clock that only waits move: playing at the recording speed is checked in exact
+    // numbers, not against the machine's time.
+    double clockSeconds() override { return clock; }
+    void serveEventsFor(double seconds) override {
+        waits.push_back(seconds);
+        clock += seconds;
+        if (onEvents)
+            onEvents();
+    }
     void UpdateFrameMarkers() override {
         framesTracked.push_back(value);
         if (onTrack)
@@ -85,6 +94,8 @@ public:
     int magnifierClears = 0, markerDiscards = 0, helperUses = 0, eventPasses = 0;
     Qt::CursorShape pointer = Qt::ArrowCursor;
     std::vector<int> framesTracked;
+    double clock = 1000.0;
+    std::vector<double> waits;
     std::function<void()> onEvents, onTrack;
 };
 

@@ -5,6 +5,7 @@
 #include "app/common/appstate.h"
 #include "app/shell/frmmain.h"
 #include "app/video/videocontroller.h"
+#include "components/lingmod/lingmod.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,6 +18,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -34,6 +36,27 @@ protected:
     std::unique_ptr<shell::frmMain> makeWindow() {
         return std::make_unique<shell::frmMain>([] { return platform::LONG(900); });
     }
+    // Twelve 40x30 pictures seq/pic1..12.<extension> and a sequence information file naming
+    // `count` of them at 100 fps, set for the next window; returns the pictures' folder.
+    QString writeSequence(const char *extension, int count) {
+        const QString folder = m_dir.filePath("seq");
+        QDir().mkpath(folder);
+        for (int i = 0; i < 12; ++i) {
+            QImage image(40, 30, QImage::Format_RGB888);
+            image.fill(QColor(i * 20, 0, 0));
+            image.save(QStringLiteral("%1/pic%2.%3").arg(folder).arg(i + 1).arg(extension));
+        }
+        QFile info(m_dir.filePath("seq.ini"));
+        EXPECT_TRUE(info.open(QIODevice::WriteOnly));
+        info.write(QStringLiteral("[SeqInfo]\nActSeq=0\n[Seq_0]\nNumFiles=%1\nRecordFPS=100\n"
+                                  "StartFile=%2/pic1.%3\n")
+                       .arg(count)
+                       .arg(folder, QLatin1String(extension))
+                       .toUtf8());
+        info.close();
+        common::appState().SequenceInfoFile = info.fileName();
+        return folder;
+    }
     QTemporaryDir m_dir;
 };
 
@@ -46,21 +69,7 @@ void press(QWidget &w, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier
 
 TEST_F(WindowVideoTest, CommandLineSequenceOpensWithoutADialog) {
     ScriptedDialogs dialogs;
-    const QString folder = m_dir.filePath("seq");
-    QDir().mkpath(folder);
-    for (int i = 0; i < 12; ++i) {
-        QImage image(40, 30, QImage::Format_RGB888);
-        image.fill(QColor(i * 20, 0, 0));
-        image.save(QStringLiteral("%1/pic%2.jpg").arg(folder).arg(i + 1));
-    }
-    QFile info(m_dir.filePath("seq.ini"));
-    ASSERT_TRUE(info.open(QIODevice::WriteOnly));
-    info.write(QStringLiteral("[SeqInfo]\nActSeq=0\n[Seq_0]\nNumFiles=12\nRecordFPS=100\n"
-                              "StartFile=%1/pic1.jpg\n")
-                   .arg(folder)
-                   .toUtf8());
-    info.close();
-    common::appState().SequenceInfoFile = info.fileName();
+    const QString folder = writeSequence("jpg", 12);
     auto window = makeWindow();
     EXPECT_TRUE(dialogs.requests.empty());
     EXPECT_TRUE(dialogs.messages.empty());
@@ -71,6 +80,87 @@ TEST_F(WindowVideoTest, CommandLineSequenceOpensWithoutADialog) {
     window->hscScroll->setValue(11);
     EXPECT_EQ(window->statusPanel("Info")->text(), "Frame: 11, Time: 0.11 seconds");
     EXPECT_TRUE(window->mnuPopupSFullFrames->isChecked());
+}
+
+TEST_F(WindowVideoTest, ACommandLineCountBeyondThePicturesEndsAtTheLastOne) {
+    ScriptedDialogs dialogs;
+    writeSequence("bmp", 500);
+    auto window = makeWindow();
+    EXPECT_EQ(common::appState().FrameCount, 12);
+    EXPECT_EQ(window->hscScroll->maximum(), 11);
+    // The end is the last picture, shown, and every command still answers there.
+    press(*window, Qt::Key_End);
+    EXPECT_EQ(window->qvxVideo->AVIFrame(), 11);
+    EXPECT_EQ(window->statusPanel("Info")->text(), "Frame: 11, Time: 0.11 seconds");
+    window->btnBack->click();
+    EXPECT_EQ(window->qvxVideo->AVIFrame(), 0);
+    press(*window, Qt::Key_Right);
+    EXPECT_EQ(window->qvxVideo->AVIFrame(), 1);
+}
+
+TEST_F(WindowVideoTest, TheWheelOverTheViewZoomsInWholeNotches) {
+    auto window = makeWindow();
+    window->show();
+    common::appState().VideoFile = Clips::instance().make("c25.avi", 160, 120, 40, 25);
+    window->LoadVideo(false, 0, 0.0f, 0);
+    window->ZoomChange(100);
+    const auto turn = [&](int delta) {
+        QWheelEvent wheel(QPointF(10, 10), window->qvxVideo->mapToGlobal(QPointF(10, 10)), QPoint(),
+                          QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(window->qvxVideo, &wheel);
+    };
+    turn(120);
+    EXPECT_EQ(window->qvxVideo->Zoom(), 110);
+    EXPECT_EQ(window->statusPanel("Zoom")->text(), "Zoom: 110%");
+    // A fine wheel's parts add up to a notch.
+    turn(60);
+    EXPECT_EQ(window->qvxVideo->Zoom(), 110);
+    turn(60);
+    EXPECT_EQ(window->qvxVideo->Zoom(), 120);
+    turn(-360);
+    EXPECT_EQ(window->qvxVideo->Zoom(), 90);
+}
+
+TEST_F(WindowVideoTest, PlayingAtRecordingSpeedIsAStoredCheckEntry) {
+    {
+        auto window = makeWindow();
+        EXPECT_EQ(window->mnuPopupSRealtime->text(), "Play at recording speed");
+        EXPECT_TRUE(window->mnuPopupSRealtime->isCheckable());
+        EXPECT_FALSE(window->mnuPopupSRealtime->isChecked()) << "off by default";
+        window->mnuPopupSRealtime->trigger();
+        EXPECT_TRUE(common::appState().settings.PlayAtRecordingSpeed);
+    }
+    // The next start reads it back.
+    common::appState().settings.PlayAtRecordingSpeed = false;
+    auto window = makeWindow();
+    EXPECT_TRUE(window->mnuPopupSRealtime->isChecked());
+    EXPECT_TRUE(common::appState().settings.PlayAtRecordingSpeed);
+}
+
+TEST_F(WindowVideoTest, TheViewsRefusalOfADamagedFileComesOnceInTheInterfaceLanguage) {
+    ScriptedDialogs dialogs;
+    const QString file = m_dir.filePath("damaged.frm");
+    QFile frm(file);
+    ASSERT_TRUE(frm.open(QIODevice::WriteOnly));
+    frm.write(QByteArray(4096, 'x')); // no raw frame file signature
+    frm.close();
+    const auto controlText = [](platform::LCID lcid) {
+        const auto handle =
+            lingmod::talvorSetLanguage(-1, QStringLiteral("tests"), lcid, QStringLiteral("COM_"));
+        const QString text = lingmod::talvorGetNLSString(handle, 30004, 11);
+        lingmod::talvorFreeLanguage(handle);
+        return text;
+    };
+    ASSERT_NE(controlText(1031), controlText(1033));
+    common::appState().UiLcid = 1033;
+    auto window = makeWindow();
+    common::appState().VideoFile = file;
+    window->LoadVideo(false, 2, 0.0f, 0); // automatic: the hidden view probes first
+    QStringList texts;
+    for (const auto &m : dialogs.messages)
+        texts << m.text;
+    EXPECT_EQ(texts.count(controlText(1033)), 1) << texts.join(" | ").toStdString();
+    EXPECT_EQ(texts.count(controlText(1031)), 0);
 }
 
 TEST_F(WindowVideoTest, ToolbarOpenPlayKeysAndReset) {

@@ -1,6 +1,10 @@
 // Frame changes, the status bar, playing, looping, stopping and the keys.
 #include "videofixture.h"
 
+#include "app/common/settings.h"
+
+#include <QDir>
+
 using namespace video;
 
 namespace {
@@ -230,4 +234,79 @@ TEST_F(PlaybackTest, AVideoOfMoreThan32768FramesScrollsTo32767) {
     EXPECT_EQ(host.maximum, 32767);
     host.setScrollValue(32767);
     EXPECT_EQ(host.view.AVIFrame(), 32767);
+}
+
+TEST_F(PlaybackTest, AtRecordingSpeedEveryFrameWaitsForItsTimeAndNoneIsDropped) {
+    open(clip25()); // 40 frames at 25 per second
+    host.setScrollValue(30);
+    host.framesTracked.clear();
+    // Off (the default): no waiting at all.
+    playback().Play();
+    EXPECT_TRUE(host.waits.empty());
+    EXPECT_EQ(host.framesTracked.size(), 9u);
+
+    const QString ini = state.IniFile = QDir::temp().filePath("orvane-pacing-test.ini");
+    QFile::remove(ini);
+    playback().setPacing(true);
+    EXPECT_TRUE(host.checked["mnuPopupSRealtime"]);
+    EXPECT_TRUE(state.settings.PlayAtRecordingSpeed);
+    EXPECT_EQ(common::ReadIniString("Orvane", "PlayAtRecordingSpeed", "", ini), "1");
+
+    host.setScrollValue(30);
+    host.framesTracked.clear();
+    const double start = host.clock;
+    playback().Play();
+    EXPECT_EQ(host.framesTracked, (std::vector<int>{31, 32, 33, 34, 35, 36, 37, 38, 39}));
+    ASSERT_EQ(host.waits.size(), 9u);
+    for (double w : host.waits)
+        EXPECT_NEAR(w, 0.04, 1e-9);
+    EXPECT_NEAR(host.clock - start, 9 * 0.04, 1e-9) << "nine frames after the first, 1/25 s each";
+
+    playback().setPacing(false);
+    EXPECT_EQ(common::ReadIniString("Orvane", "PlayAtRecordingSpeed", "", ini), "0");
+    QFile::remove(ini);
+}
+
+TEST_F(PlaybackTest, AtRecordingSpeedALateFrameFollowsAtOnceWithoutARushAfterwards) {
+    open(clip25());
+    state.settings.PlayAtRecordingSpeed = true;
+    host.setScrollValue(10);
+    // Tracking frames 12 to 14 takes 0.2 s each, far beyond the frame time of 0.04 s.
+    host.onTrack = [&] {
+        if (host.value >= 12 && host.value <= 14)
+            host.clock += 0.2;
+    };
+    host.onEvents = [&] {
+        if (host.value == 20)
+            state.IsPlaying = false;
+    };
+    host.framesTracked.clear();
+    playback().Play();
+    EXPECT_EQ(host.framesTracked, (std::vector<int>{11, 12, 13, 14, 15, 16, 17, 18, 19, 20}));
+    // Frames 11 and 12 wait their time; 13, 14 and 15 follow the slow ones at once; from
+    // then on each waits a whole frame time again instead of being rushed to catch up.
+    const std::vector<double> expected{0.04, 0.04, 0.04, 0.04, 0.04, 0.04, 0.04};
+    ASSERT_EQ(host.waits.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_NEAR(host.waits[i], expected[i], 1e-9) << i;
+}
+
+TEST_F(PlaybackTest, AtRecordingSpeedTheRateFollowsAForcedRateAndLoopsRestartTheSchedule) {
+    const QString first = Clips::instance().make("c25.avi", 160, 120, 40, 25);
+    open(first, 0, 100.0f); // forced: 100 frames per second
+    state.settings.PlayAtRecordingSpeed = true;
+    state.LoopPlayback = true;
+    bool wrapped = false;
+    host.onEvents = [&] {
+        wrapped = wrapped || host.value == 0;
+        if (wrapped && host.value == 3)
+            state.IsPlaying = false;
+    };
+    host.setScrollValue(35);
+    playback().Play();
+    // Frames 36..39 wait their time, 0 is shown by the wrap, and the second pass schedules
+    // 1, 2 and 3 from there: seven waits of one frame time of the forced rate.
+    ASSERT_EQ(host.waits.size(), 7u);
+    for (double w : host.waits)
+        EXPECT_NEAR(w, 0.01, 1e-9);
 }

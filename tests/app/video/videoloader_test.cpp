@@ -141,6 +141,15 @@ TEST_F(LoaderTest, SequenceCountAndForcedRate) {
     open(first);
     EXPECT_EQ(state.FrameCount, 60);
     EXPECT_FLOAT_EQ(state.VideoFrameRate, 25.0f);
+    // A count beyond the pictures that exist (a sequence information file's NumFiles) ends
+    // at the last existing picture, and the frame bar with it.
+    open(first, 0, 100.0f, 500);
+    EXPECT_EQ(state.FrameCount, 60);
+    EXPECT_EQ(state.VideoFileCount, 60);
+    EXPECT_EQ(host.maximum, 59);
+    host.setScrollValue(59);
+    EXPECT_EQ(host.panels["Info"], "Frame: 59, Time: 0.59 seconds");
+    EXPECT_EQ(host.view.AVIFrame(), 59);
 }
 
 TEST_F(LoaderTest, AFailedOpenIsReportedAndLeavesTheControlsEnabled) {

@@ -56,6 +56,44 @@ TEST_F(ModesTest, ZoomKeepsTheViewInsideTheScaledPicture) {
     EXPECT_EQ(host.view.VerticalOffset(), 50);
 }
 
+TEST_F(ModesTest, TheWheelZoomsInToolbarStepsAroundThePointer) {
+    // Without a video the wheel does nothing.
+    host.view.SetZoom(100);
+    modes().zoomAt(1, QPoint(10, 10));
+    EXPECT_EQ(host.view.Zoom(), 100);
+
+    open(pal());
+    host.view.resize(400, 300);
+    modes().ZoomChange(100);
+    host.view.SetHorizontalOffset(200);
+    host.view.SetVerticalOffset(100);
+    // Picture point (200 + 100, 100 + 60) = (300, 160) lies under the pointer at (100, 60).
+    modes().zoomAt(2, QPoint(100, 60));
+    EXPECT_EQ(host.view.Zoom(), 120);
+    EXPECT_EQ(host.view.HorizontalOffset(), 300 * 120 / 100 - 100);
+    EXPECT_EQ(host.view.VerticalOffset(), 160 * 120 / 100 - 60);
+    EXPECT_EQ(host.panels["Zoom"], "Zoom: 120%");
+    // Back out: the same point returns under the pointer.
+    modes().zoomAt(-2, QPoint(100, 60));
+    EXPECT_EQ(host.view.Zoom(), 100);
+    EXPECT_EQ(host.view.HorizontalOffset(), 200);
+    EXPECT_EQ(host.view.VerticalOffset(), 100);
+    // Near the picture's edge the view stays inside it: (710, 566) would want offsets
+    // (107, 106) at 70 %, beyond the scaled picture of 504 x 403.
+    host.view.SetHorizontalOffset(320);
+    host.view.SetVerticalOffset(276);
+    modes().zoomAt(-3, QPoint(390, 290));
+    EXPECT_EQ(host.view.Zoom(), 70);
+    EXPECT_EQ(host.view.HorizontalOffset(), 504 - 400);
+    EXPECT_EQ(host.view.VerticalOffset(), 403 - 300);
+    modes().zoomAt(-1000000, QPoint(0, 0));
+    EXPECT_EQ(host.view.Zoom(), 20);
+    EXPECT_EQ(host.view.HorizontalOffset(), 0);
+    modes().zoomAt(1000000, QPoint(0, 0));
+    EXPECT_EQ(host.view.Zoom(), 400);
+    EXPECT_EQ(host.view.HorizontalOffset(), 0) << "the point under the pointer was (0, 0)";
+}
+
 TEST_F(ModesTest, FitTakesTheSmallerZoomAndIsNotClamped) {
     open(pal());
     host.view.resize(360, 400);
