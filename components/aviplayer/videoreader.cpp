@@ -108,34 +108,50 @@ void VideoReader::close() {
 }
 
 int VideoReader::frameCount() const {
-    std::lock_guard lock(m_mutex);
+    const CallerLock lock(*this);
     return m_source ? m_source->frameCount() : 0;
 }
 
 double VideoReader::frameRate() const {
-    std::lock_guard lock(m_mutex);
+    const CallerLock lock(*this);
     return m_source ? m_source->frameRate() : 0.0;
 }
 
 FieldOrder VideoReader::fieldOrder() const {
-    std::lock_guard lock(m_mutex);
+    const CallerLock lock(*this);
     return m_source ? m_fieldOrder : FieldOrder::Unknown;
 }
 
 std::size_t VideoReader::cachedBytes() const {
-    std::lock_guard lock(m_mutex);
+    const CallerLock lock(*this);
     return m_cache.bytes();
 }
 
 std::size_t VideoReader::cacheBudget() const {
-    std::lock_guard lock(m_mutex);
+    const CallerLock lock(*this);
     return m_cache.budget();
 }
 
 int VideoReader::seekCount() const {
-    std::lock_guard lock(m_mutex);
+    const CallerLock lock(*this);
     const auto *stream = dynamic_cast<const StreamDecoder *>(m_source.get());
     return stream ? stream->seekCount() : 0;
+}
+
+int VideoReader::readAheadLimit() const {
+    const CallerLock lock(*this);
+    return m_aheadTo;
+}
+
+VideoReader::CallerLock::CallerLock(const VideoReader &reader) : m_reader(reader) {
+    ++m_reader.m_waiting;
+    m_lock = std::unique_lock(m_reader.m_mutex);
+    --m_reader.m_waiting;
+}
+
+VideoReader::CallerLock::~CallerLock() {
+    m_lock.unlock();
+    m_reader.m_wake.notify_all();
 }
 
 FramePtr VideoReader::frameLocked(int n) {
@@ -152,22 +168,20 @@ FramePtr VideoReader::frameLocked(int n) {
 }
 
 FramePtr VideoReader::frame(int n) {
-    FramePtr result;
-    {
-        // Announce the wait so that the worker gives way between two frames.
-        ++m_waiting;
-        std::unique_lock lock(m_mutex);
-        --m_waiting;
-        result = frameLocked(n);
-        if (m_source && m_settings.readAhead > 0) {
-            if (n <= m_aheadDone - m_settings.readAhead || n > m_aheadDone + 1)
-                m_aheadDone = n; // a jump: read ahead from here
-            if (n == m_lastAsked + 1)
-                m_aheadTo = std::min(n + m_settings.readAhead, m_source->frameCount() - 1);
-            m_lastAsked = n;
-        }
+    const CallerLock lock(*this);
+    FramePtr result = frameLocked(n);
+    if (m_source && m_settings.readAhead > 0) {
+        if (n <= m_aheadDone - m_settings.readAhead || n > m_aheadDone + 1)
+            m_aheadDone = n; // a jump: read ahead from here
+        if (n == m_lastAsked + 1)
+            m_aheadTo = std::min(n + m_settings.readAhead, m_source->frameCount() - 1);
+        else if (n != m_lastAsked)
+            // A jump (a loop's wrap to frame 0, a seek) ends the run in order: a target left
+            // from it would have the worker read every frame up to there, all the while
+            // holding the lock the caller's next request waits for.
+            m_aheadTo = std::min(m_aheadTo, n);
+        m_lastAsked = n;
     }
-    m_wake.notify_all();
     return result;
 }
 

@@ -60,9 +60,27 @@ public:
     std::size_t cacheBudget() const; // what the cache may hold for the open video
     // Restarts of the decoder at a keyframe so far (0 for picture sequences).
     int seekCount() const;
+    // The last frame the worker is to read ahead to (-1: none yet). After a jump it is the
+    // frame jumped to until frames are asked for in order again.
+    int readAheadLimit() const;
     const ReaderSettings &settings() const { return m_settings; }
 
 private:
+    // m_mutex taken for a caller: announced, so that the read-ahead worker gives way between
+    // two frames rather than keeping the lock for every frame it has left to read; the
+    // worker is woken again once the caller is done.
+    class CallerLock {
+    public:
+        explicit CallerLock(const VideoReader &reader);
+        ~CallerLock();
+        CallerLock(const CallerLock &) = delete;
+        CallerLock &operator=(const CallerLock &) = delete;
+
+    private:
+        const VideoReader &m_reader;
+        std::unique_lock<std::mutex> m_lock;
+    };
+
     FramePtr frameLocked(int n);
     void readAheadLoop();
     void stopWorker();
@@ -76,13 +94,13 @@ private:
     FieldOrder m_fieldOrder = FieldOrder::Unknown;
 
     mutable std::mutex m_mutex; // guards the source and the cache
-    std::condition_variable m_wake;
+    mutable std::condition_variable m_wake;
     std::thread m_worker;
     bool m_stop = false;
     int m_lastAsked = -2;
-    int m_aheadTo = -1;            // the worker decodes up to this frame
-    int m_aheadDone = -1;          // and has read ahead up to this one
-    std::atomic<int> m_waiting{0}; // callers queued for m_mutex; the worker gives way to them
+    int m_aheadTo = -1;                    // the worker decodes up to this frame
+    int m_aheadDone = -1;                  // and has read ahead up to this one
+    mutable std::atomic<int> m_waiting{0}; // callers queued for m_mutex; the worker gives way
 };
 
 } // namespace aviplayer

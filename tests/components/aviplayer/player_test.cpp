@@ -361,6 +361,32 @@ TEST(PlayerCache, IntraOnlyStreamsKeepFewFramesAndStillShowEveryFrame) {
     EXPECT_EQ(player.reader().cacheBudget(), settings.cacheBytes);
 }
 
+// A loop's wrap: after a run to the last frame, frame 0 is asked for. The read-ahead target
+// of the run must not survive the jump, or the worker reads every frame again up to there
+// while holding the lock every other call of the reader waits for (a pause of a whole
+// pass's decoding at each wrap). A run in order afterwards reads ahead again.
+TEST(PlayerCache, AJumpEndsTheReadAheadOfTheRunBefore) {
+    testmedia::TempDir dir;
+    const std::string file = dir.path("gop.avi");
+    ASSERT_TRUE(testmedia::makeClip(file, "-c:v mpeg4 -g 12 -q:v 4", 60, "64x48"));
+    ReaderSettings settings;
+    settings.readAhead = 4;
+    VideoReader reader(settings);
+    ASSERT_TRUE(reader.open(file));
+    for (int n = 0; n < 60; ++n)
+        ASSERT_TRUE(reader.frame(n)) << n;
+    EXPECT_EQ(reader.readAheadLimit(), 59);
+
+    ASSERT_TRUE(reader.frame(0));
+    EXPECT_LE(reader.readAheadLimit(), 0);
+    ASSERT_TRUE(reader.frame(0)); // the same frame again (a repaint) changes nothing
+    EXPECT_LE(reader.readAheadLimit(), 0);
+    ASSERT_TRUE(reader.frame(1));
+    EXPECT_EQ(reader.readAheadLimit(), 5);
+    ASSERT_TRUE(reader.frame(30)); // a jump forward
+    EXPECT_LE(reader.readAheadLimit(), 30);
+}
+
 // Read in order, the next frame's image is made while the current one is used; whatever
 // the order of the calls, every image shows its own frame, and closing or reopening while
 // an image is being made is safe.
