@@ -173,24 +173,19 @@ void Calibrator::drawMarks(int upTo) {
     for (int j = 0; j <= upTo && j < 2; ++j) {
         cal->GetPointX(j, &px[j]);
         cal->GetPointY(j, &py[j]);
-        datalib::TalvorGraphicItem *raw = nullptr;
-        if (platform::failed(items->Add(datalib::ItemCross, &raw)) || !raw)
+        const auto mark = addGraphicItem(items.get(), datalib::ItemCross, kCalibrationMarks);
+        if (!mark)
             continue;
-        auto mark = platform::ComPtr<datalib::TalvorGraphicItem>::attach(raw);
-        items->FileItem(mark.get(), kCalibrationMarks);
         mark->SetPoint1(static_cast<float>(px[j] * w), static_cast<float>(py[j] * h));
         mark->SetSize(kMarkSize);
         mark->SetLineColor(kRed);
     }
-    if (upTo >= 1) {
-        datalib::TalvorGraphicItem *raw = nullptr;
-        if (platform::succeeded(items->Add(datalib::ItemLines, &raw)) && raw) {
-            auto line = platform::ComPtr<datalib::TalvorGraphicItem>::attach(raw);
-            items->FileItem(line.get(), kCalibrationMarks);
-            line->SetPoint1(static_cast<float>(px[0] * w), static_cast<float>(py[0] * h));
-            line->SetPoint2(static_cast<float>(px[1] * w), static_cast<float>(py[1] * h));
-            line->SetLineColor(kBlue);
-        }
+    if (upTo < 1)
+        return;
+    if (const auto line = addGraphicItem(items.get(), datalib::ItemLines, kCalibrationMarks)) {
+        line->SetPoint1(static_cast<float>(px[0] * w), static_cast<float>(py[0] * h));
+        line->SetPoint2(static_cast<float>(px[1] * w), static_cast<float>(py[1] * h));
+        line->SetLineColor(kBlue);
     }
 }
 

@@ -35,10 +35,6 @@ private:
     bool &m_flag;
 };
 
-platform::COLORREF colorOf(const MarkerChannels &ch) {
-    return static_cast<platform::COLORREF>(common::roundHalfEven(ch.get(Channel::MarkerColor, 0)));
-}
-
 } // namespace
 
 bool MarkerMouse::insideVideo(double fx, double fy) const {
@@ -101,11 +97,9 @@ void MarkerMouse::CreateMarker(double x, double y) {
     m.pressX = x >= w ? w - 1 : common::roundHalfEven(x);
     m.pressY = y >= h ? h - 1 : common::roundHalfEven(y);
     ++m.colorCounter;
-    m_markers.store.createMarkerData(
-        m.markerCounter + 1, m_markers.host.videoView().AVINumberOfFrames(),
-        common::refFromColor(
-            s.MarkerColors[static_cast<std::size_t>(m.colorCounter % common::kMarkerColorCount)]),
-        s.settings.TrackingMode);
+    m_markers.store.createMarkerData(m.markerCounter + 1,
+                                     m_markers.host.videoView().AVINumberOfFrames(), counterColor(),
+                                     s.settings.TrackingMode);
 }
 
 void MarkerMouse::SpecialMouseMove(LONG keys, LONG x, LONG y, double fx, double fy) {
@@ -128,19 +122,27 @@ LONG MarkerMouse::limitOffset(LONG offset, LONG zoomedSize, LONG viewSize) {
     return std::max<LONG>(offset, 0);
 }
 
+void MarkerMouse::setLimitedOffsets(LONG horizontal, LONG vertical, LONG zoom) {
+    quivex::CVViewCtrl &view = m_markers.host.videoView();
+    const LONG zoomedW = common::roundHalfEven(view.AVIWidth() * zoom / 100.0);
+    const LONG zoomedH = common::roundHalfEven(view.AVIHeight() * zoom / 100.0);
+    view.SetHorizontalOffset(limitOffset(horizontal, zoomedW, view.width()));
+    view.SetVerticalOffset(limitOffset(vertical, zoomedH, view.height()));
+}
+
+platform::COLORREF MarkerMouse::counterColor() const {
+    const MarkerState &m = m_markers.marks;
+    return common::refFromColor(
+        m_markers.state
+            .MarkerColors[static_cast<std::size_t>(m.colorCounter % common::kMarkerColorCount)]);
+}
+
 void MarkerMouse::pan(LONG x, LONG y) {
     MarkerState &m = m_markers.marks;
     quivex::CVViewCtrl &view = m_markers.host.videoView();
-    if (m.panAnchorX > 0) {
-        const LONG zoomedW = common::roundHalfEven(view.AVIWidth() * view.Zoom() / 100.0);
-        const LONG zoomedH = common::roundHalfEven(view.AVIHeight() * view.Zoom() / 100.0);
-        const LONG h =
-            limitOffset(view.HorizontalOffset() - (x - m.panAnchorX), zoomedW, view.width());
-        const LONG v =
-            limitOffset(view.VerticalOffset() - (y - m.panAnchorY), zoomedH, view.height());
-        view.SetHorizontalOffset(h);
-        view.SetVerticalOffset(v);
-    }
+    if (m.panAnchorX > 0)
+        setLimitedOffsets(view.HorizontalOffset() - (x - m.panAnchorX),
+                          view.VerticalOffset() - (y - m.panAnchorY), view.Zoom());
     m.panAnchorX = x;
     m.panAnchorY = y;
 }
@@ -153,10 +155,7 @@ void MarkerMouse::zoom(LONG y) {
         const LONG zoom =
             std::clamp<LONG>(view.Zoom() - (y - m.zoomAnchor), kMinDragZoom, kMaxDragZoom);
         view.SetZoom(zoom);
-        const LONG zoomedW = common::roundHalfEven(view.AVIWidth() * zoom / 100.0);
-        const LONG zoomedH = common::roundHalfEven(view.AVIHeight() * zoom / 100.0);
-        view.SetHorizontalOffset(limitOffset(view.HorizontalOffset(), zoomedW, view.width()));
-        view.SetVerticalOffset(limitOffset(view.VerticalOffset(), zoomedH, view.height()));
+        setLimitedOffsets(view.HorizontalOffset(), view.VerticalOffset(), zoom);
         m_markers.host.UpdateStatusBar();
     }
     m.zoomAnchor = y;
@@ -173,11 +172,7 @@ void MarkerMouse::sizeNewMarker(double fx, double fy) {
         r = common::roundHalfEven(EngineCalls::patternSize(m_markers.patternMatcher()) / 2);
     MarkerOverlay &overlay = m_markers.overlay;
     overlay.RemoveMarkerSymbol(kTemporaryMarker);
-    const QColor color =
-        m_markers.state
-            .MarkerColors[static_cast<std::size_t>(m.colorCounter % common::kMarkerColorCount)];
-    overlay.DrawMarkerSymbol(m.pressX, m.pressY, r, kTemporaryMarker, common::refFromColor(color),
-                             kStyleNormal);
+    overlay.DrawMarkerSymbol(m.pressX, m.pressY, r, kTemporaryMarker, counterColor(), kStyleNormal);
     overlay.QuickRefresh();
     ShowMagnifier(m.pressX - r, m.pressY - r, 2.0 * r);
 }
@@ -201,10 +196,10 @@ void MarkerMouse::SpecialMouseUp(LONG keys, LONG, LONG, double fx, double fy) {
 }
 
 void MarkerMouse::moveSelectedMarker(double fx, double fy) {
-    const int row = m_markers.host.selectedRow();
-    if (row < 0)
+    const auto selected = m_markers.table.selectedMarker();
+    if (!selected)
         return; // nothing selected: nothing to move
-    const LONG marker = m_markers.table.markerNumberOfRow(row);
+    const LONG marker = *selected;
     const int f = m_markers.frame();
     const auto picture = m_markers.currentPicture();
     const MarkerChannels ch = m_markers.store.bind(marker);
@@ -217,7 +212,7 @@ void MarkerMouse::moveSelectedMarker(double fx, double fy) {
         m_markers.commands.DiscardFollowingValues(marker);
         overlay.RemoveMarkerSymbol(marker);
     }
-    overlay.DrawMarkerSymbol(fx, fy, r, marker, colorOf(ch), kStyleNormal);
+    overlay.DrawMarkerSymbol(fx, fy, r, marker, ch.color(), kStyleNormal);
     const LONG size = common::roundHalfEven(2 * r);
     if (m_markers.state.settings.TrackingMode == common::kTrackingMarkerTracking)
         // The marker tracker takes the disc's radius where the pattern matcher takes a side.
@@ -234,6 +229,15 @@ void MarkerMouse::moveSelectedMarker(double fx, double fy) {
     ch.put(Channel::PointRadius, f, static_cast<float>(r));
     ch.put(Channel::PointSource, f, kSourceMoved);
     m_markers.touch();
+}
+
+// Nothing to follow where the marker was placed: say so rather than leave the press without a
+// trace.
+void MarkerMouse::refuseTeaching() {
+    const common::AppState &s = m_markers.state;
+    m_markers.marks.pressX = m_markers.marks.pressY = -1;
+    platform::ui::dialogs().messageBox(m_markers.host.dialogParent(), common::res(s, 1057),
+                                       common::productTitle(s), platform::ui::Information);
 }
 
 void MarkerMouse::finishNewMarker(double fx, double) {
@@ -260,11 +264,8 @@ void MarkerMouse::finishNewMarker(double fx, double) {
         const auto taught = EngineCalls::teachMarker(m_markers.markerTracker(), marker, f,
                                                      picture.get(), m.pressX, m.pressY, r);
         if (!taught) {
-            // Nothing to follow there: say so rather than leave the press without a trace.
-            m.pressX = m.pressY = -1;
             overlay.QuickRefresh();
-            platform::ui::dialogs().messageBox(m_markers.host.dialogParent(), common::res(s, 1057),
-                                               common::productTitle(s), platform::ui::Information);
+            refuseTeaching();
             return;
         }
         // The marker's point is the centre the tracker found, where its symbol is drawn and
@@ -278,22 +279,15 @@ void MarkerMouse::finishNewMarker(double fx, double) {
         if (!EngineCalls::learnPattern(m_markers.patternMatcher(), marker, f, picture.get(), x, y,
                                        0.0, 2 * r, f)) {
             overlay.RemoveMarkerItems(marker);
-            m.pressX = m.pressY = -1;
-            platform::ui::dialogs().messageBox(m_markers.host.dialogParent(), common::res(s, 1057),
-                                               common::productTitle(s), platform::ui::Information);
+            refuseTeaching();
             return;
         }
     }
     m_markers.table.addRow(marker, x, y);
 
     const double w = m_markers.videoWidth(), h = m_markers.videoHeight();
-    const platform::COLORREF color = common::refFromColor(
-        s.MarkerColors[static_cast<std::size_t>(m.colorCounter % common::kMarkerColorCount)]);
-    MarkerStore &store = m_markers.store;
-    store.writeFrame(kDataSetRaw, marker, f, static_cast<float>(x / w), static_cast<float>(y / h),
-                     -1.0f);
-    store.writeFrame(kDataSetRotation, marker, f, 0.0f, 0.0f, 0.0f);
-    store.writeFrame(kDataSetState0, marker, f, 1.0f, static_cast<float>(radius), 0.0f);
+    const platform::COLORREF color = counterColor();
+    m_markers.store.writePoint(marker, f, x / w, y / h, 0.0, radius, 0.0f);
     ch.put(Channel::AutoTrack, f, 1.0f);
     ch.put(Channel::PointSource, f, kSourceCreated);
     overlay.RecolorMarkerItems(marker, color);
@@ -307,10 +301,10 @@ void MarkerMouse::finishNewMarker(double fx, double) {
 }
 
 void MarkerMouse::PlaceSelectedMarker(double x, double y) {
-    const int row = m_markers.host.selectedRow();
-    if (row < 0)
+    const auto selected = m_markers.table.selectedMarker();
+    if (!selected)
         return;
-    const LONG marker = m_markers.table.markerNumberOfRow(row);
+    const LONG marker = *selected;
     const int f = m_markers.frame();
     const MarkerChannels ch = m_markers.store.bind(marker);
     const double r = ch.get(Channel::PointRadius, f);
@@ -323,16 +317,12 @@ void MarkerMouse::PlaceSelectedMarker(double x, double y) {
     }
     overlay.RemoveMarkerSymbol(kTemporaryMarker);
     overlay.RemoveMarkerSymbol(marker);
-    overlay.DrawMarkerSymbol(x, y, r, marker, colorOf(ch), kStyleNormal);
+    overlay.DrawMarkerSymbol(x, y, r, marker, ch.color(), kStyleNormal);
     const auto picture = m_markers.currentPicture();
     EngineCalls::teachPattern(m_markers.patternMatcher(), marker, f, picture.get(), x, y,
                               common::roundHalfEven(2 * r));
     MarkerStore &store = m_markers.store;
-    store.writeFrame(kDataSetRaw, marker, f, static_cast<float>(x / w), static_cast<float>(y / h),
-                     -1.0f);
-    store.writeFrame(kDataSetRotation, marker, f, 0.0f, 0.0f, 0.0f);
-    store.writeFrame(kDataSetState0, marker, f, 1.0f, static_cast<float>(r),
-                     ch.get(Channel::PathVisible, f));
+    store.writePoint(marker, f, x / w, y / h, 0.0, r, ch.get(Channel::PathVisible, f));
     store.writeFrame(kDataSetState1, marker, f, ch.get(Channel::MarkerColor, f), 0.0f, 0.0f);
     m_markers.touch();
 }
@@ -361,7 +351,7 @@ void MarkerMouse::tableItemClick(int row) {
         if (held)
             m_markers.overlay.DrawMarkerSymbol(held->x, held->y,
                                                before.get(Channel::PointRadius, 0), previous,
-                                               colorOf(before), kStyleNormal);
+                                               before.color(), kStyleNormal);
         m_markers.pass.RedrawMarker(previous);
     }
     ShowSelection();
@@ -369,16 +359,16 @@ void MarkerMouse::tableItemClick(int row) {
 }
 
 void MarkerMouse::ShowSelection() {
-    const int row = m_markers.host.selectedRow();
-    if (row < 0)
+    const auto selected = m_markers.table.selectedMarker();
+    if (!selected)
         return;
-    const LONG marker = m_markers.table.markerNumberOfRow(row);
+    const LONG marker = *selected;
     const int f = m_markers.frame();
     const MarkerChannels ch = m_markers.store.bind(
         marker, {Channel::PosX, Channel::PosY, Channel::PointRadius, Channel::MarkerColor});
     m_markers.overlay.DrawMarkerSymbol(ch.get(Channel::PosX, f) * m_markers.videoWidth(),
                                        ch.get(Channel::PosY, f) * m_markers.videoHeight(),
-                                       ch.get(Channel::PointRadius, f), marker, colorOf(ch),
+                                       ch.get(Channel::PointRadius, f), marker, ch.color(),
                                        kStyleSelection);
 }
 

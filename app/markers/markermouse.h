@@ -52,6 +52,7 @@ public:
 
 private:
     void finishNewMarker(double releaseX, double releaseY);
+    void refuseTeaching();
     void moveSelectedMarker(double fx, double fy);
     void pan(platform::LONG x, platform::LONG y);
     void zoom(platform::LONG y);
@@ -59,6 +60,10 @@ private:
     // An offset limited so that the zoomed video still covers the view where it can.
     static platform::LONG limitOffset(platform::LONG offset, platform::LONG zoomedSize,
                                       platform::LONG viewSize);
+    // Sets the view's offsets, each limited as above for the video at `zoom` percent.
+    void setLimitedOffsets(platform::LONG horizontal, platform::LONG vertical, platform::LONG zoom);
+    // The colour the colour counter gives the marker being made.
+    platform::COLORREF counterColor() const;
 
     MarkerController &m_markers;
 };

@@ -1,5 +1,6 @@
 #include "app/markers/markerobjects.h"
 
+#include "app/project/projectdata.h"
 #include "components/datalib/datalib.h"
 #include "platform/classes.h"
 
@@ -37,16 +38,16 @@ ComPtr<datalib::TalvorGraphicItems> createGraphicItems() {
 }
 
 void createDataSets(MarkerObjects &objects) {
-    struct Spec {
+    struct DataSetName {
         const char *name;
         const char (&code)[5];
-        LONG components;
     };
-    static const Spec kSets[kDataSetCount] = {{"Rohdaten", "RAW ", 2},
-                                              {"Rotation", "PMRO", 1},
-                                              {"Restdaten", "PMD0", 3},
-                                              {"Restdaten", "PMD1", 3},
-                                              {"Restdaten", "PMD2", 1}};
+    static const DataSetName kSets[kDataSetCount] = {{"Rohdaten", "RAW "},
+                                                     {"Rotation", "PMRO"},
+                                                     {"Restdaten", "PMD0"},
+                                                     {"Restdaten", "PMD1"},
+                                                     {"Restdaten", "PMD2"}};
+    static_assert(project::kDataSetComponents.size() == kDataSetCount);
     datalib::registerClasses();
     objects.dataFactory =
         platform::createInstance<datalib::TalvorDataFactory>(datalib::CLSID_DataFactory);
@@ -59,7 +60,7 @@ void createDataSets(MarkerObjects &objects) {
         auto datas = ComPtr<datalib::TalvorDatas>::attach(raw);
         datas->SetName(kSets[i].name);
         datas->SetTypeTag(typeTag(kSets[i].code));
-        datas->SetComponentCount(kSets[i].components);
+        datas->SetComponentCount(project::kDataSetComponents[i]);
         objects.dataSets[i] = datas;
     }
 }

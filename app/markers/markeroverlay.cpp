@@ -19,10 +19,14 @@ constexpr datalib::ItemKind kCross = datalib::ItemCross;
 constexpr float kCrossSize = 3.0f;
 constexpr platform::COLORREF kGreen = 65280;
 
-// Adds an item of a kind and files it under a number; null when the collection refuses
-// (an unknown kind from a damaged setting): the caller's drawing then leaves it out.
-ComPtr<datalib::TalvorGraphicItem> addItem(datalib::TalvorGraphicItems *items, LONG kind,
-                                           LONG number) {
+float single(double value) {
+    return static_cast<float>(value);
+}
+
+} // namespace
+
+ComPtr<datalib::TalvorGraphicItem> addGraphicItem(datalib::TalvorGraphicItems *items, LONG kind,
+                                                  LONG number) {
     if (!items)
         return {};
     datalib::TalvorGraphicItem *raw = nullptr;
@@ -33,12 +37,6 @@ ComPtr<datalib::TalvorGraphicItem> addItem(datalib::TalvorGraphicItems *items, L
     return item;
 }
 
-float single(double value) {
-    return static_cast<float>(value);
-}
-
-} // namespace
-
 LONG itemNumber(LONG marker, int offset) {
     return static_cast<LONG>(static_cast<std::uint32_t>(marker) +
                              static_cast<std::uint32_t>(offset));
@@ -47,13 +45,13 @@ LONG itemNumber(LONG marker, int offset) {
 void MarkerOverlay::DrawMarkerSymbol(double x, double y, double r, LONG marker,
                                      platform::COLORREF color, LONG style) {
     datalib::TalvorGraphicItems *items = m_markers.objects.graphicItems.get();
-    if (auto box = addItem(items, kBox, marker)) {
+    if (auto box = addGraphicItem(items, kBox, marker)) {
         box->SetPoint1(single(x - r), single(y - r));
         box->SetPoint2(single(x + r), single(y + r));
         box->SetLineColor(color);
         box->SetStyle(style);
     }
-    if (auto cross = addItem(items, kCross, itemNumber(marker, kCrossOffset))) {
+    if (auto cross = addGraphicItem(items, kCross, itemNumber(marker, kCrossOffset))) {
         cross->SetStyle(0);
         cross->SetPoint1(single(x), single(y));
         cross->SetSize(kCrossSize);
@@ -65,18 +63,14 @@ void MarkerOverlay::DrawMarkerSymbol(double x, double y, double r, LONG marker,
 
 void MarkerOverlay::DrawPathMark(double x, double y, double, LONG marker) {
     const MarkerChannels channels = m_markers.store.bind(marker, {Channel::MarkerColor});
-    const platform::COLORREF color = channels.has(Channel::MarkerColor)
-                                         ? static_cast<platform::COLORREF>(common::roundHalfEven(
-                                               channels.get(Channel::MarkerColor, 0)))
-                                         : kGreen;
+    const platform::COLORREF color = channels.has(Channel::MarkerColor) ? channels.color() : kGreen;
     addPathMark(x, y, marker, color);
 }
 
 void MarkerOverlay::DrawPath(LONG marker, int exceptFrame) {
     const MarkerChannels ch = m_markers.store.bind(
         marker, {Channel::PosX, Channel::PosY, Channel::PointStatus, Channel::MarkerColor});
-    const auto color =
-        static_cast<platform::COLORREF>(common::roundHalfEven(ch.get(Channel::MarkerColor, 0)));
+    const auto color = ch.color();
     const double w = m_markers.videoWidth(), h = m_markers.videoHeight();
     const int frames = ch.length(Channel::PointStatus);
     for (int f = 0; f < frames; ++f)
@@ -100,8 +94,8 @@ void MarkerOverlay::RebuildPath(LONG marker, int frame) {
 void MarkerOverlay::addPathMark(double x, double y, LONG marker, platform::COLORREF color) {
     const common::TraceSettings &trace = m_markers.state.trace;
     const double h = common::roundHalfEven(trace.Size / 2.0) + 1;
-    auto mark =
-        addItem(m_markers.objects.graphicItems.get(), trace.Item, itemNumber(marker, kPathOffset));
+    auto mark = addGraphicItem(m_markers.objects.graphicItems.get(), trace.Item,
+                               itemNumber(marker, kPathOffset));
     if (!mark)
         return;
     mark->SetVisible(0);
@@ -182,7 +176,8 @@ void MarkerOverlay::QuickRefresh() {
 }
 
 void MarkerOverlay::DrawPressCross(double x, double y) {
-    if (auto cross = addItem(m_markers.objects.graphicItems.get(), kCross, kTemporaryMarker)) {
+    if (auto cross =
+            addGraphicItem(m_markers.objects.graphicItems.get(), kCross, kTemporaryMarker)) {
         cross->SetStyle(1);
         cross->SetPoint1(single(x), single(y));
         cross->SetSize(kCrossSize);

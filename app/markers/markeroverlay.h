@@ -3,6 +3,8 @@
 // of the overlay item collection filed by number. Coordinates are image pixels.
 #pragma once
 
+#include "components/datalib/datalib.h"
+#include "platform/com.h"
 #include "platform/wintypes.h"
 
 namespace markers {
@@ -19,6 +21,11 @@ inline constexpr int kStyleSelection = 10;
 
 // N + offset without overflowing: numbers of absurd markers wrap instead.
 platform::LONG itemNumber(platform::LONG marker, int offset);
+// Adds an item of a kind to the collection and files it under a number; null when the
+// collection refuses (an unknown kind from a damaged setting): the caller's drawing then
+// leaves it out.
+platform::ComPtr<datalib::TalvorGraphicItem>
+addGraphicItem(datalib::TalvorGraphicItems *items, platform::LONG kind, platform::LONG number);
 
 class MarkerOverlay {
 public:

@@ -13,7 +13,8 @@ using platform::ComPtr;
 using platform::LONG;
 
 namespace {
-constexpr int kComponents[kDataSetCount] = {2, 1, 3, 3, 1};
+constexpr auto &kComponents = project::kDataSetComponents;
+static_assert(kComponents.size() == kDataSetCount);
 } // namespace
 
 void MarkerProject::capture(project::ProjectData &d) const {

@@ -39,26 +39,21 @@ void MarkersCommands::ShowPathForMarker(bool checked) {
     m_markers.touch();
     MarkersHost &host = m_markers.host;
     host.setTableEntryChecked(TableEntry::ShowPathForMarker, checked);
-    const int row = host.selectedRow();
-    if (row >= 0) {
-        const LONG marker = m_markers.table.markerNumberOfRow(row);
-        m_markers.store.bind(marker, {Channel::PathVisible})
+    if (const auto marker = m_markers.table.selectedMarker())
+        m_markers.store.bind(*marker, {Channel::PathVisible})
             .fill(Channel::PathVisible, checked ? 1.0f : 0.0f);
-    }
     m_markers.overlay.ApplyPathVisibility();
 }
 
 void MarkersCommands::ChooseColor() {
-    MarkersHost &host = m_markers.host;
-    const int row = host.selectedRow();
-    if (row < 0)
+    const auto selected = m_markers.table.selectedMarker();
+    if (!selected)
         return;
-    const LONG marker = m_markers.table.markerNumberOfRow(row);
+    const LONG marker = *selected;
     const MarkerChannels ch = m_markers.store.bind(marker, {Channel::MarkerColor});
-    const auto start =
-        static_cast<platform::COLORREF>(common::roundHalfEven(ch.get(Channel::MarkerColor, 0)));
-    const std::optional<QColor> chosen =
-        platform::ui::dialogs().chooseColor(host.dialogParent(), common::colorFromRef(start));
+    const auto start = ch.color();
+    const std::optional<QColor> chosen = platform::ui::dialogs().chooseColor(
+        m_markers.host.dialogParent(), common::colorFromRef(start));
     if (!chosen || !chosen->isValid())
         return;
     const platform::COLORREF color = common::refFromColor(*chosen);
@@ -69,11 +64,10 @@ void MarkersCommands::ChooseColor() {
 }
 
 void MarkersCommands::LocalTrackingSettings() {
-    MarkersHost &host = m_markers.host;
-    const int row = host.selectedRow();
-    if (row < 0)
+    const auto selected = m_markers.table.selectedMarker();
+    if (!selected)
         return;
-    const LONG marker = m_markers.table.markerNumberOfRow(row);
+    const LONG marker = *selected;
     const int f = m_markers.frame();
     const MarkerChannels ch = m_markers.store.bind(marker);
     if (ch.get(Channel::TrackMode, f) != float(common::kTrackingPatternMatching)) {
@@ -191,8 +185,7 @@ void MarkersCommands::DiscardFollowingValues(LONG marker) {
     const auto picture = m_markers.currentPicture();
     EngineCalls::learnPattern(m_markers.patternMatcher(), marker, f, picture.get(), x, y, 0.0,
                               2 * common::roundHalfEven(r), f);
-    const auto color =
-        static_cast<platform::COLORREF>(common::roundHalfEven(ch.get(Channel::MarkerColor, 0)));
+    const auto color = ch.color();
     overlay.DrawMarkerSymbol(x, y, r, marker, color, kStyleNormal);
 }
 

@@ -1,5 +1,7 @@
 #include "app/markers/markerstore.h"
 
+#include "app/common/settings.h"
+
 #include <algorithm>
 
 namespace markers {
@@ -25,6 +27,10 @@ bool frameFits(int frame) {
 }
 
 } // namespace
+
+platform::COLORREF MarkerChannels::color() const {
+    return static_cast<platform::COLORREF>(common::roundHalfEven(get(Channel::MarkerColor, 0)));
+}
 
 float MarkerChannels::get(Channel channel, int frame) const {
     datalib::TalvorChannel *c = slot(channel);
@@ -135,6 +141,14 @@ void MarkerStore::clear(bool trackMethodToo) {
         if (const auto &datas = m_objects.dataSets[static_cast<std::size_t>(set)])
             datas->Clear();
     }
+}
+
+void MarkerStore::writePoint(LONG marker, int frame, double fractionX, double fractionY,
+                             double angle, double radius, float pathVisible) const {
+    writeFrame(kDataSetRaw, marker, frame, static_cast<float>(fractionX),
+               static_cast<float>(fractionY), -1.0f);
+    writeFrame(kDataSetRotation, marker, frame, static_cast<float>(angle), 0.0f, 0.0f);
+    writeFrame(kDataSetState0, marker, frame, 1.0f, static_cast<float>(radius), pathVisible);
 }
 
 void MarkerStore::writeFrame(DataSet set, LONG marker, int frame, float v0, float v1,

@@ -43,6 +43,8 @@ public:
     // or angle. With `trackAgain` they are also made ready for automatic tracking.
     void emptyAfter(int frame, int last, bool trackAgain) const;
     bool has(Channel channel) const { return slot(channel) != nullptr; }
+    // The marker's colour: `MarkerColor` at frame 0 as a colour value.
+    platform::COLORREF color() const;
 
 private:
     friend class MarkerStore;
@@ -72,6 +74,10 @@ public:
     // missing third of a two-component set).
     void writeFrame(DataSet set, platform::LONG marker, int frame, float v0, float v1,
                     float v2) const;
+    // A point of the marker in one frame: its position (fractions of the video's size) and
+    // angle, the point flag, the symbol's radius and the path switch.
+    void writePoint(platform::LONG marker, int frame, double fractionX, double fractionY,
+                    double angle, double radius, float pathVisible) const;
 
 private:
     MarkerObjects &m_objects;

@@ -22,6 +22,13 @@ LONG MarkerTable::markerNumberOfRow(int row) const {
     return common::roundHalfEven(common::leadingNumber(m_markers.host.rowTag(row)));
 }
 
+std::optional<LONG> MarkerTable::selectedMarker() const {
+    const int row = m_markers.host.selectedRow();
+    if (row < 0)
+        return std::nullopt;
+    return markerNumberOfRow(row);
+}
+
 int MarkerTable::rowOfMarker(LONG marker) const {
     const int rows = m_markers.host.rowCount();
     for (int row = 0; row < rows; ++row)

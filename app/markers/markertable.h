@@ -8,6 +8,7 @@
 
 #include <QString>
 
+#include <optional>
 #include <utility>
 
 namespace markers {
@@ -21,6 +22,8 @@ public:
     // The numeric value of the row's tag rounded to an integer; 0 (no marker) when the tag
     // holds no number.
     platform::LONG markerNumberOfRow(int row) const;
+    // The marker of the selected row; nothing when no row is selected.
+    std::optional<platform::LONG> selectedMarker() const;
     // The first row of marker N; -1 when it has none.
     int rowOfMarker(platform::LONG marker) const;
     // Resource 1044 and the number: "Point 3".

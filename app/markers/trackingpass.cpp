@@ -48,8 +48,7 @@ TrackingPass::RowOutcome TrackingPass::trackRow(int row, LONG marker, int f, boo
     MarkerOverlay &overlay = m_markers.overlay;
     overlay.RemoveMarkerSymbol(marker);
     const double w = m_markers.videoWidth(), h = m_markers.videoHeight();
-    const auto color =
-        static_cast<platform::COLORREF>(common::roundHalfEven(ch.get(Channel::MarkerColor, 0)));
+    const auto color = ch.color();
 
     if (ch.get(Channel::PointStatus, f) != 0.0f) {
         // The marker already has a point here: show it.
@@ -86,11 +85,8 @@ TrackingPass::RowOutcome TrackingPass::trackRow(int row, LONG marker, int f, boo
     const double fx = w > 0 ? found->x / w : 0.0, fy = h > 0 ? found->y / h : 0.0;
     m_markers.table.setValueCells(row, fx, fy, found->angle);
     m_markers.host.setRowTag(row, QString::number(found->number));
-    MarkerStore &store = m_markers.store;
-    store.writeFrame(kDataSetRaw, marker, f, static_cast<float>(fx), static_cast<float>(fy), -1.0f);
-    store.writeFrame(kDataSetRotation, marker, f, static_cast<float>(found->angle), 0.0f, 0.0f);
-    store.writeFrame(kDataSetState0, marker, f, 1.0f, static_cast<float>(r),
-                     ch.get(Channel::PathVisible, f - 1));
+    m_markers.store.writePoint(marker, f, fx, fy, found->angle, r,
+                               ch.get(Channel::PathVisible, f - 1));
     ch.put(Channel::PointSource, f, kSourceTracked);
     overlay.DrawMarkerSymbol(found->x, found->y, r, marker, color, kStyleNormal);
     m_markers.touch();
@@ -102,11 +98,10 @@ void TrackingPass::RedrawMarker(LONG marker) {
         marker, {Channel::PosX, Channel::PosY, Channel::PointRadius, Channel::MarkerColor});
     m_markers.overlay.RemoveMarkerSymbol(marker);
     const int f = m_markers.frame();
-    m_markers.overlay.DrawMarkerSymbol(
-        ch.get(Channel::PosX, f) * m_markers.videoWidth(),
-        ch.get(Channel::PosY, f) * m_markers.videoHeight(), ch.get(Channel::PointRadius, f), marker,
-        static_cast<platform::COLORREF>(common::roundHalfEven(ch.get(Channel::MarkerColor, 0))),
-        kStyleNormal);
+    m_markers.overlay.DrawMarkerSymbol(ch.get(Channel::PosX, f) * m_markers.videoWidth(),
+                                       ch.get(Channel::PosY, f) * m_markers.videoHeight(),
+                                       ch.get(Channel::PointRadius, f), marker, ch.color(),
+                                       kStyleNormal);
 }
 
 } // namespace markers

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -13,6 +14,10 @@ namespace project {
 
 // The project format this program writes and the newest it reads.
 inline constexpr int kFormatVersion = 1;
+
+// Components of the five data sets, in set order: raw positions (x, y), rotation, and the
+// three sets of tracking data.
+inline constexpr std::array<int, 5> kDataSetComponents = {2, 1, 3, 3, 1};
 
 struct VideoPart {
     QString absolutePath; // the video file (or a sequence's first picture) when saved

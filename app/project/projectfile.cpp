@@ -21,9 +21,8 @@ namespace project {
 
 namespace {
 
-// Components of the five data sets, in set order.
-constexpr int kComponents[] = {2, 1, 3, 3, 1};
-constexpr int kSetCount = 5;
+constexpr auto &kComponents = kDataSetComponents;
+constexpr int kSetCount = static_cast<int>(kDataSetComponents.size());
 // Frames are signed 16-bit numbers on the data library's side: a channel's frames lie in
 // 0 .. kMaxChannelValues - 1.
 constexpr qsizetype kMaxChannelValues = 32768;

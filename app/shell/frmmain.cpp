@@ -145,10 +145,10 @@ frmMain::frmMain(std::function<LONG()> versionQuery, QWidget *parent) : QMainWin
         layout()->activate();
     LayoutMainWindow();
 
-    // The load sequence may open a sequence from the command line, so the video part
-    // must exist before it runs.
     // The engines show their settings dialogs through the dialog seam.
     engines::installSettingsDialogs();
+    // The load sequence may open a sequence from the command line, so the video part
+    // must exist before it runs.
     m_video = std::make_unique<video::VideoController>(*this, appState());
     m_markers = std::make_unique<markers::MarkerController>(*this, appState(), m_objects);
     m_project = std::make_unique<ProjectCommands>(*this, appState(), *m_video, *m_markers);
@@ -435,17 +435,11 @@ void frmMain::buildSurface() {
 void frmMain::wireMarkers() {
     markers::MarkerMouse &mouse = m_markers->mouse;
     connect(qvxVideo, &quivex::CVViewCtrl::SpecialMouseDown, this,
-            [&mouse](LONG keys, LONG x, LONG y, double fx, double fy) {
-                mouse.SpecialMouseDown(keys, x, y, fx, fy);
-            });
+            std::bind_front(&markers::MarkerMouse::SpecialMouseDown, &mouse));
     connect(qvxVideo, &quivex::CVViewCtrl::SpecialMouseMove, this,
-            [&mouse](LONG keys, LONG x, LONG y, double fx, double fy) {
-                mouse.SpecialMouseMove(keys, x, y, fx, fy);
-            });
+            std::bind_front(&markers::MarkerMouse::SpecialMouseMove, &mouse));
     connect(qvxVideo, &quivex::CVViewCtrl::SpecialMouseUp, this,
-            [&mouse](LONG keys, LONG x, LONG y, double fx, double fy) {
-                mouse.SpecialMouseUp(keys, x, y, fx, fy);
-            });
+            std::bind_front(&markers::MarkerMouse::SpecialMouseUp, &mouse));
     connect(lvwPoints, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *item) {
         const int row = lvwPoints->indexOfTopLevelItem(item);
         if (row >= 0)
@@ -744,8 +738,8 @@ void frmMain::mnuPopUpListColorClick() {
     m_markers->commands.ChooseColor();
 }
 void frmMain::mnuPopupListDiscardAutotrackedClick() {
-    if (const int row = selectedRow(); row >= 0)
-        m_markers->commands.DiscardFollowingValues(m_markers->table.markerNumberOfRow(row));
+    if (const auto marker = m_markers->table.selectedMarker())
+        m_markers->commands.DiscardFollowingValues(*marker);
 }
 void frmMain::mnuPopUpListDelMarkerClick() {
     m_markers->commands.DeleteMarker();
@@ -969,11 +963,7 @@ void frmMain::autoSizeColumns() {
     m_cellLongestText.clear();
 }
 void frmMain::showMagnifier(const platform::ComPtr<platform::IPicture> &picture) {
-    if (!picture) {
-        imgLupe->clear();
-        return;
-    }
-    const platform::ImageView v = picture->image();
+    const platform::ImageView v = picture ? picture->image() : platform::ImageView{};
     if (v.empty() || v.format != platform::PixelFormat::Bgra32) {
         imgLupe->clear();
         return;
@@ -1022,16 +1012,8 @@ bool editsText(const QWidget *w) {
 } // namespace
 
 bool frmMain::videoKey(QKeyEvent *event, const QWidget *receiver) {
-    switch (event->key()) {
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-    case Qt::Key_Home:
-    case Qt::Key_End:
-    case Qt::Key_Space:
-        break;
-    default:
+    if (!video::Playback::isNavigationKey(event->key()))
         return false;
-    }
     // Keys with Ctrl or Alt are someone else's; so are keys for a text being edited.
     if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
         return false;

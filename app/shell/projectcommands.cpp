@@ -167,7 +167,6 @@ bool ProjectCommands::open(const QString &path) {
     }
     apply(*data, QFileInfo(path).absolutePath());
     m_projectPath = QFileInfo(path).absoluteFilePath();
-    m_lastFolder = QFileInfo(path).absolutePath();
     m_savedChanges = m_markers.changes;
     m_recoveredChanges.reset();
     QFile::remove(recoveryFile());
@@ -204,7 +203,6 @@ bool ProjectCommands::save(const QString &path) {
         return false;
     }
     m_savedChanges = m_markers.changes;
-    m_lastFolder = QFileInfo(path).absolutePath();
     QFile::remove(recoveryFile());
     m_recoveredChanges.reset();
     return true;
@@ -232,12 +230,13 @@ SaveOutcome ProjectCommands::saveAs() {
 }
 
 QString ProjectCommands::dialogFolder() const {
-    // Where the work is: the project's folder, else the video's; else the dialog's own choice.
+    // Where the work is: the project's folder, else the video's; else none, and the dialog
+    // starts where the user last chose a file.
     if (!m_projectPath.isEmpty())
         return QFileInfo(m_projectPath).absolutePath();
     if (!m_state.NoVideo && !m_state.VideoFile.isEmpty())
         return QFileInfo(m_state.VideoFile).absolutePath();
-    return m_lastFolder;
+    return {};
 }
 
 QString ProjectCommands::recoveryFile() const {
@@ -287,14 +286,11 @@ void ProjectCommands::saveRecovery() {
         return;
     if (m_recoveredChanges && *m_recoveredChanges == m_markers.changes)
         return;
-    const QString file = recoveryFile();
-    const QString before = m_projectPath;
     QString error;
     // Written like any project; a failure here is not worth interrupting the user for: the
     // next try comes with the next change.
-    if (project::ProjectFile::write(file, capture(), &error))
+    if (project::ProjectFile::write(recoveryFile(), capture(), &error))
         m_recoveredChanges = m_markers.changes;
-    m_projectPath = before;
 }
 
 void ProjectCommands::endSession() {

@@ -79,7 +79,6 @@ private:
     video::VideoController &m_video;
     markers::MarkerController &m_markers;
     QString m_projectPath;
-    QString m_lastFolder; // of the last project opened or saved
     unsigned m_savedChanges = 0;
     std::optional<unsigned> m_recoveredChanges;
     QString m_recoveryFolder;

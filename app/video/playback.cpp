@@ -194,6 +194,11 @@ void Playback::stepTo(int value) {
     m_host.setScrollValue(std::clamp(value, m_host.scrollMinimum(), m_host.scrollMaximum()));
 }
 
+bool Playback::isNavigationKey(int qtKey) {
+    return qtKey == Qt::Key_Left || qtKey == Qt::Key_Right || qtKey == Qt::Key_Home ||
+           qtKey == Qt::Key_End || qtKey == Qt::Key_Space;
+}
+
 bool Playback::navigationKey(int qtKey) {
     if (m_state.NoVideo)
         return false;

@@ -44,6 +44,8 @@ public:
     // Desktop keys on top: Left/Right one frame, Home/End first/last, Space play/stop.
     // True when the key was used.
     bool navigationKey(int qtKey);
+    // Left, Right, Home, End and Space: the keys navigationKey acts on.
+    static bool isNavigationKey(int qtKey);
 
     // The decimal separator of times (the user's, unless a test sets one).
     void setDecimalSeparator(const QString &separator) { m_separator = separator; }

@@ -211,7 +211,7 @@ protected:
         EXPECT_EQ(state.FrameCount, 40);
         EXPECT_FLOAT_EQ(state.VideoFrameRate, 25.0f);
     }
-    ScriptedDialogs dialogs;
+    AnsweringDialogs dialogs;
 };
 
 TEST_F(CihImportTest, AnAviOpensWithTheRecordRateForced) {
@@ -220,10 +220,11 @@ TEST_F(CihImportTest, AnAviOpensWithTheRecordRateForced) {
     writeFile(dir + "/take.cih", kTypical);
     dialogs.files = {dir + "/take.cih"};
     EXPECT_EQ(CihImport::importWithDialog(host, state, loader()), CihImportResult::Loaded);
-    ASSERT_EQ(dialogs.requests.size(), 1u);
-    EXPECT_EQ(dialogs.requests[0].title, "Load video file");
-    EXPECT_TRUE(dialogs.requests[0].filter.startsWith("Camera Information Header (*.cih)|*.cih"));
-    EXPECT_TRUE(dialogs.requests[0].mustExist);
+    ASSERT_EQ(dialogs.openRequests.size(), 1u);
+    EXPECT_EQ(dialogs.openRequests[0].title, "Load video file");
+    EXPECT_TRUE(
+        dialogs.openRequests[0].filter.startsWith("Camera Information Header (*.cih)|*.cih"));
+    EXPECT_TRUE(dialogs.openRequests[0].mustExist);
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_EQ(state.VideoFile, avi);
     EXPECT_EQ(state.FrameCount, 40); // the header's 1200 is the camera's, not the file's

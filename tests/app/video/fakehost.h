@@ -2,10 +2,10 @@
 // runs the frame-change handling on every change, and a record of everything shown.
 #pragma once
 
+#include "answeringdialogs.h"
 #include "app/common/appstate.h"
 #include "app/video/videocontroller.h"
 #include "control/cvviewctrl.h"
-#include "platform/ui/dialogs.h"
 
 #include <QDialog>
 #include <QFile>
@@ -97,61 +97,6 @@ public:
     double clock = 1000.0;
     std::vector<double> waits;
     std::function<void()> onEvents, onTrack;
-};
-
-// Records message boxes and answers them and the open dialog from queues.
-class ScriptedDialogs : public platform::ui::Dialogs {
-public:
-    struct Message {
-        QString text;
-        QString title;
-        int style;
-    };
-    ScriptedDialogs() { platform::ui::setDialogs(this); }
-    ~ScriptedDialogs() override { platform::ui::setDialogs(nullptr); }
-    int messageBox(QWidget *, const QString &text, const QString &title, int style) override {
-        messages.push_back({text, title, style});
-        if (answers.empty())
-            return platform::ui::Ok;
-        const int a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-    void beep() override {}
-    std::optional<QString> openFile(QWidget *, const platform::ui::FileDialogRequest &r) override {
-        requests.push_back(r);
-        if (files.empty())
-            return std::nullopt;
-        auto f = files.front();
-        files.pop_front();
-        return f;
-    }
-    std::optional<QString> saveFile(QWidget *, const platform::ui::FileDialogRequest &r) override {
-        saveRequests.push_back(r);
-        if (saveFiles.empty())
-            return std::nullopt;
-        auto f = saveFiles.front();
-        saveFiles.pop_front();
-        return f;
-    }
-    std::optional<QColor> chooseColor(QWidget *, const QColor &initial) override {
-        colorRequests.push_back(initial);
-        if (colors.empty())
-            return std::nullopt;
-        auto c = colors.front();
-        colors.pop_front();
-        return c;
-    }
-    int exec(QDialog &) override { return QDialog::Rejected; }
-
-    std::vector<Message> messages;
-    std::deque<int> answers;
-    std::deque<std::optional<QString>> files;
-    std::vector<platform::ui::FileDialogRequest> requests;
-    std::deque<std::optional<QString>> saveFiles;
-    std::vector<platform::ui::FileDialogRequest> saveRequests;
-    std::deque<std::optional<QColor>> colors;
-    std::vector<QColor> colorRequests;
 };
 
 // Clips made with the ffmpeg program; every test gets the shared folder.

@@ -68,10 +68,10 @@ void press(QWidget &w, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier
 }
 
 TEST_F(WindowVideoTest, CommandLineSequenceOpensWithoutADialog) {
-    ScriptedDialogs dialogs;
+    AnsweringDialogs dialogs;
     const QString folder = writeSequence("jpg", 12);
     auto window = makeWindow();
-    EXPECT_TRUE(dialogs.requests.empty());
+    EXPECT_TRUE(dialogs.openRequests.empty());
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_FALSE(common::appState().NoVideo);
     EXPECT_EQ(common::appState().FrameCount, 12);
@@ -83,7 +83,7 @@ TEST_F(WindowVideoTest, CommandLineSequenceOpensWithoutADialog) {
 }
 
 TEST_F(WindowVideoTest, ACommandLineCountBeyondThePicturesEndsAtTheLastOne) {
-    ScriptedDialogs dialogs;
+    AnsweringDialogs dialogs;
     writeSequence("bmp", 500);
     auto window = makeWindow();
     EXPECT_EQ(common::appState().FrameCount, 12);
@@ -138,7 +138,7 @@ TEST_F(WindowVideoTest, PlayingAtRecordingSpeedIsAStoredCheckEntry) {
 }
 
 TEST_F(WindowVideoTest, TheViewsRefusalOfADamagedFileComesOnceInTheInterfaceLanguage) {
-    ScriptedDialogs dialogs;
+    AnsweringDialogs dialogs;
     const QString file = m_dir.filePath("damaged.frm");
     QFile frm(file);
     ASSERT_TRUE(frm.open(QIODevice::WriteOnly));
@@ -164,13 +164,13 @@ TEST_F(WindowVideoTest, TheViewsRefusalOfADamagedFileComesOnceInTheInterfaceLang
 }
 
 TEST_F(WindowVideoTest, ToolbarOpenPlayKeysAndReset) {
-    ScriptedDialogs dialogs;
+    AnsweringDialogs dialogs;
     auto window = makeWindow();
     window->show();
     const QString file = Clips::instance().make("c25.avi", 160, 120, 40, 25);
     dialogs.files = {file};
     window->tbToolbarButtonClick("LoadVideo");
-    ASSERT_EQ(dialogs.requests.size(), 1u);
+    ASSERT_EQ(dialogs.openRequests.size(), 1u);
     EXPECT_EQ(common::appState().FrameCount, 40);
     EXPECT_TRUE(window->btnPlay->isEnabled());
     EXPECT_TRUE(window->toolbarButton("FitView")->isEnabled());
@@ -203,7 +203,7 @@ TEST_F(WindowVideoTest, ToolbarOpenPlayKeysAndReset) {
 }
 
 TEST_F(WindowVideoTest, LongOpenGoesThroughTheProgressBox) {
-    ScriptedDialogs dialogs;
+    AnsweringDialogs dialogs;
     auto window = makeWindow();
     window->show();
     window->video().loader.setLongOpenBytes(1000);
@@ -225,7 +225,7 @@ TEST_F(WindowVideoTest, ScreenshotsForTheEye) {
     const QString file = qEnvironmentVariable("ORVANE_SCREENSHOT_VIDEO");
     if (out.isEmpty() || file.isEmpty())
         GTEST_SKIP() << "set ORVANE_SCREENSHOT_DIR and ORVANE_SCREENSHOT_VIDEO";
-    ScriptedDialogs dialogs;
+    AnsweringDialogs dialogs;
     auto window = makeWindow();
     window->show();
     const auto shot = [&](const char *name) {

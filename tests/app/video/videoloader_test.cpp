@@ -60,7 +60,7 @@ TEST_F(LoaderTest, AutomaticModeReadsFieldsOnlyForPalDv) {
 }
 
 TEST_F(LoaderTest, ASecondVideoResetsWithoutAQuestion) {
-    ScriptedDialogs dialogs;
+    AnsweringDialogs dialogs;
     open(Clips::instance().make("c25.avi", 160, 120, 40, 25));
     host.setScrollValue(12);
     modes().Rotate(kRotate90);
@@ -76,7 +76,7 @@ TEST_F(LoaderTest, ASecondVideoResetsWithoutAQuestion) {
 }
 
 TEST_F(LoaderTest, NewAsksFirstAndNoKeepsEverything) {
-    ScriptedDialogs dialogs;
+    AnsweringDialogs dialogs;
     open(Clips::instance().make("c25.avi", 160, 120, 40, 25));
     dialogs.answers = {platform::ui::No};
     EXPECT_FALSE(loader().ResetProject(true));
@@ -109,7 +109,7 @@ TEST_F(LoaderTest, NewAsksFirstAndNoKeepsEverything) {
 }
 
 TEST_F(LoaderTest, ResetDuringPlaybackEndsItVisibly) {
-    ScriptedDialogs dialogs;
+    AnsweringDialogs dialogs;
     open(Clips::instance().make("c25.avi", 160, 120, 40, 25));
     host.onEvents = [&] {
         if (host.value == 3) {
@@ -153,7 +153,7 @@ TEST_F(LoaderTest, SequenceCountAndForcedRate) {
 }
 
 TEST_F(LoaderTest, AFailedOpenIsReportedAndLeavesTheControlsEnabled) {
-    ScriptedDialogs dialogs;
+    AnsweringDialogs dialogs;
     open(Clips::instance().dir() + "/missing.avi");
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text, "An error occured while opening this file.");
@@ -169,15 +169,15 @@ TEST_F(LoaderTest, AFailedOpenIsReportedAndLeavesTheControlsEnabled) {
 }
 
 TEST_F(LoaderTest, CancelledDialogChangesNothing) {
-    ScriptedDialogs dialogs;
+    AnsweringDialogs dialogs;
     const QString file = Clips::instance().make("c25.avi", 160, 120, 40, 25);
     open(file);
     dialogs.files = {std::nullopt};
     loader().LoadVideo(true, kModeAutomatic, 0, 0);
-    ASSERT_EQ(dialogs.requests.size(), 1u);
-    EXPECT_EQ(dialogs.requests[0].title, "Load video file");
-    EXPECT_TRUE(dialogs.requests[0].filter.contains("*.avi"));
-    EXPECT_TRUE(dialogs.requests[0].mustExist);
+    ASSERT_EQ(dialogs.openRequests.size(), 1u);
+    EXPECT_EQ(dialogs.openRequests[0].title, "Load video file");
+    EXPECT_TRUE(dialogs.openRequests[0].filter.contains("*.avi"));
+    EXPECT_TRUE(dialogs.openRequests[0].mustExist);
     EXPECT_EQ(state.VideoFile, file);
     EXPECT_EQ(host.markerDiscards, 0);
     EXPECT_TRUE(host.view.isVideoOpen());
@@ -188,7 +188,7 @@ TEST_F(LoaderTest, CancelledDialogChangesNothing) {
 }
 
 TEST_F(LoaderTest, InformationBoxListsTheVideo) {
-    ScriptedDialogs dialogs;
+    AnsweringDialogs dialogs;
     const QString file = Clips::instance().make("c25.avi", 160, 120, 40, 25);
     open(file);
     loader().showVideoInfo();
@@ -202,7 +202,7 @@ TEST_F(LoaderTest, InformationBoxListsTheVideo) {
 
 // From the open dialog to the end of the video; the frame shown is ffmpeg's last frame.
 TEST_F(LoaderTest, EndToEndPlayShowsFfmpegsLastFrame) {
-    ScriptedDialogs dialogs;
+    AnsweringDialogs dialogs;
     const QString file = Clips::instance().make("e2e.mp4", 176, 144, 30, 25, "libx264");
     dialogs.files = {file};
     loader().LoadVideo(true, kModeAutomatic, 0, 0);
