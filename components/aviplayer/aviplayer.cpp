@@ -27,6 +27,8 @@ namespace {
 
 constexpr int kLumaRowAlign = 32;
 constexpr std::size_t kRecentImages = 4; // delivered frames kept for repeated paints
+constexpr int kImagesAhead = 2;          // made ahead of a caller reading in order
+constexpr std::size_t kSpares = 2;       // recycled pixel buffers kept
 
 int lumaStride(int width) {
     return (width + kLumaRowAlign - 1) / kLumaRowAlign * kLumaRowAlign;
@@ -93,7 +95,7 @@ void AviPlayer::close() {
     m_reader.close();
     std::lock_guard lock(m_mutex);
     m_recent.clear();
-    m_spare = {};
+    m_spares.clear();
     m_layout = FrameLayout();
 }
 
@@ -139,8 +141,8 @@ void AviPlayer::rememberLocked(int n, std::shared_ptr<DeliveredImage> image) {
     m_recent.emplace_front(n, std::move(image));
     if (m_recent.size() > kRecentImages) {
         // Only an image no picture or painter still holds may give its pixels away.
-        if (m_recent.back().second.use_count() == 1)
-            m_spare = std::move(m_recent.back().second->bgra);
+        if (m_recent.back().second.use_count() == 1 && m_spares.size() < kSpares)
+            m_spares.push_back(std::move(m_recent.back().second->bgra));
         m_recent.pop_back();
     }
 }
@@ -150,74 +152,84 @@ bool AviPlayer::hasRecentLocked(int n) const {
                        [n](const auto &entry) { return entry.first == n; });
 }
 
+bool AviPlayer::makingLocked(int n) const {
+    return std::find(m_making.begin(), m_making.end(), n) != m_making.end();
+}
+
 PixelBuffer AviPlayer::takeSpareLocked() {
-    return std::exchange(m_spare, {});
+    if (m_spares.empty())
+        return {};
+    PixelBuffer pixels = std::move(m_spares.back());
+    m_spares.pop_back();
+    return pixels;
+}
+
+std::shared_ptr<DeliveredImage> AviPlayer::makeImage(std::unique_lock<std::mutex> &lock, int n,
+                                                     ::SwsContext *&sws) {
+    m_making.push_back(n);
+    PixelBuffer pixels = takeSpareLocked();
+    lock.unlock();
+    int sub = 0;
+    const FramePtr frame = sourceFrame(n, &sub);
+    std::shared_ptr<DeliveredImage> made =
+        frame ? convert(frame, sub, sws, std::move(pixels)) : nullptr;
+    lock.lock();
+    if (const auto it = std::find(m_making.begin(), m_making.end(), n); it != m_making.end())
+        m_making.erase(it);
+    if (made && !hasRecentLocked(n))
+        rememberLocked(n, made);
+    m_made.notify_all();
+    return made;
 }
 
 std::shared_ptr<const DeliveredImage> AviPlayer::image(int n) {
     if (n < 0 || n >= frameCount())
-        return {}; // (and -1 is the prefetch state's "none")
+        return {};
     std::unique_lock lock(m_mutex);
-    // An image the prefetch thread is making is waited for, not made twice.
-    m_converted.wait(lock, [&] { return m_inFlight != n; });
-    std::shared_ptr<DeliveredImage> found = recentLocked(n);
-    if (!found) {
-        lock.unlock();
-        int sub = 0;
-        const FramePtr frame = sourceFrame(n, &sub);
-        if (!frame)
-            return {};
-        lock.lock();
-        found = recentLocked(n);
-        if (!found) {
-            found = convert(frame, sub, m_sws, takeSpareLocked());
-            if (!found)
-                return {};
-            rememberLocked(n, found);
-        }
-    }
-    requestNextLocked(n);
-    return found;
+    // An image being made (by the prefetch thread, or by another caller) is waited for, not
+    // made twice.
+    m_made.wait(lock, [&] { return !makingLocked(n); });
+    requestAheadLocked(n); // before making n, so that the next ones are made meanwhile
+    if (std::shared_ptr<DeliveredImage> found = recentLocked(n))
+        return found;
+    return makeImage(lock, n, m_sws);
 }
 
 bool AviPlayer::imageReady(int n) {
     std::lock_guard lock(m_mutex);
-    return hasRecentLocked(n) && m_inFlight != n;
+    return hasRecentLocked(n) && !makingLocked(n);
 }
 
-void AviPlayer::requestNextLocked(int n) {
-    const bool inOrder = n == m_lastImage + 1;
+void AviPlayer::requestAheadLocked(int n) {
+    if (n == m_lastImage)
+        return; // a repaint
+    m_inOrder = n == m_lastImage + 1;
     m_lastImage = n;
-    if (!inOrder || n + 1 >= frameCount() || m_inFlight == n + 1 || hasRecentLocked(n + 1))
+    if (!m_inOrder || nextToMakeLocked() < 0)
         return;
-    m_wanted = n + 1;
     if (!m_prefetcher.joinable())
         m_prefetcher = std::thread([this] { prefetchLoop(); });
     m_prefetchWake.notify_one();
 }
 
+int AviPlayer::nextToMakeLocked() const {
+    if (!m_inOrder)
+        return -1;
+    const int last = std::min(m_lastImage + kImagesAhead, static_cast<int>(frameCount()) - 1);
+    for (int k = m_lastImage + 1; k <= last; ++k)
+        if (!hasRecentLocked(k) && !makingLocked(k))
+            return k;
+    return -1;
+}
+
 void AviPlayer::prefetchLoop() {
     std::unique_lock lock(m_mutex);
     while (!m_stopPrefetch) {
-        if (m_wanted < 0) {
+        const int k = nextToMakeLocked();
+        if (k < 0)
             m_prefetchWake.wait(lock);
-            continue;
-        }
-        const int k = std::exchange(m_wanted, -1);
-        if (hasRecentLocked(k))
-            continue; // made meanwhile by a caller
-        m_inFlight = k;
-        PixelBuffer pixels = takeSpareLocked();
-        lock.unlock();
-        int sub = 0;
-        const FramePtr frame = sourceFrame(k, &sub);
-        std::shared_ptr<DeliveredImage> made =
-            frame ? convert(frame, sub, m_prefetchSws, std::move(pixels)) : nullptr;
-        lock.lock();
-        m_inFlight = -1;
-        if (made && !recentLocked(k))
-            rememberLocked(k, std::move(made));
-        m_converted.notify_all();
+        else
+            makeImage(lock, k, m_prefetchSws);
     }
 }
 
@@ -231,9 +243,8 @@ void AviPlayer::stopPrefetch() {
         m_prefetcher.join();
     std::lock_guard lock(m_mutex);
     m_stopPrefetch = false;
-    m_wanted = -1;
-    m_inFlight = -1;
     m_lastImage = -2;
+    m_inOrder = false;
 }
 
 std::shared_ptr<DeliveredImage> AviPlayer::convert(const FramePtr &source, int sub,

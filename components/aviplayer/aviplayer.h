@@ -115,11 +115,19 @@ private:
     // that drops out when nobody holds it.
     void rememberLocked(int n, std::shared_ptr<DeliveredImage> image);
     bool hasRecentLocked(int n) const; // without changing the order
+    bool makingLocked(int n) const;
     PixelBuffer takeSpareLocked();
+    // Makes the image of frame n outside the lock (it is marked as being made meanwhile, so
+    // that nobody makes it twice) and keeps it among the recent ones; null when the frame
+    // cannot be had.
+    std::shared_ptr<DeliveredImage> makeImage(std::unique_lock<std::mutex> &lock, int n,
+                                              ::SwsContext *&sws);
 
-    // While frames are asked for in order, the next one's image is made on a thread of its
-    // own, so that its conversion overlaps the painting of the current one.
-    void requestNextLocked(int n);
+    // While frames are asked for in order, the images of the next ones are made on a thread
+    // of their own, so that their conversion overlaps the use of the current one (and, when
+    // the caller only waits, the caller's own conversion of a frame not yet begun).
+    void requestAheadLocked(int n);
+    int nextToMakeLocked() const; // -1 when nothing ahead is left to make
     void prefetchLoop();
     void stopPrefetch();
 
@@ -129,20 +137,20 @@ private:
     float m_forcedRate = 0.0f;
     platform::COLORREF m_backColor = 0;
 
-    std::mutex m_mutex; // the delivered images and the converter
+    std::mutex m_mutex; // the delivered images and the converters
     std::list<std::pair<int, std::shared_ptr<DeliveredImage>>> m_recent;
-    // The pixels of the last image dropped from m_recent that nobody else held: the next
-    // delivery reuses them instead of taking fresh memory from the system for every frame.
-    PixelBuffer m_spare;
+    // The pixels of images dropped from m_recent that nobody else held: the next deliveries
+    // reuse them instead of taking fresh memory from the system for every frame.
+    std::vector<PixelBuffer> m_spares;
+    std::vector<int> m_making; // frames whose images are being made, by anyone
     ::SwsContext *m_sws = nullptr;
 
     // The prefetch thread and its state, guarded by m_mutex.
     std::thread m_prefetcher;
     std::condition_variable m_prefetchWake; // a frame is wanted, or stop
-    std::condition_variable m_converted;    // the frame in flight is done
+    std::condition_variable m_made;         // an image being made is done
     int m_lastImage = -2;                   // the frame last asked for through image()
-    int m_wanted = -1;                      // the frame to make next, or -1
-    int m_inFlight = -1;                    // the frame being made, or -1
+    bool m_inOrder = false;                 // and it followed the one before
     bool m_stopPrefetch = false;
     ::SwsContext *m_prefetchSws = nullptr; // the prefetch thread's own converter
 };

@@ -1,6 +1,10 @@
 #include "components/aviplayer/displayconvert.h"
 
+#include <algorithm>
+#include <thread>
+
 extern "C" {
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
@@ -13,6 +17,36 @@ namespace {
 // written after it) or, for the last row, into the tail.
 constexpr int kRowAlign = 64;
 constexpr std::size_t kTailBytes = 256;
+
+// Rows converted in one go. Between two bands the converting thread offers its core: the
+// decoder's own threads, woken meanwhile to decode the next frame, then run at once
+// instead of waiting for a whole frame's conversion (which on two cores slowed the decoder
+// by the conversion's time on every frame). A multiple of every format's chroma height.
+constexpr int kBandRows = 128;
+
+// Whether the converter takes the format in bands: Bayer mosaics are interpolated across
+// rows the band would not have (the converter reads before the band and crashes), so they,
+// and palettes and bit-packed formats, go in one piece.
+bool convertsInBands(const AVFrame &frame) {
+    const AVPixFmtDescriptor *d = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame.format));
+    return d && !(d->flags & (AV_PIX_FMT_FLAG_BAYER | AV_PIX_FMT_FLAG_PAL |
+                              AV_PIX_FMT_FLAG_BITSTREAM | AV_PIX_FMT_FLAG_HWACCEL));
+}
+
+// The plane pointers of `frame` moved down to row y, a multiple of every format's chroma
+// height: the converter takes each band as a picture of its own that starts there. Chroma
+// planes move by fewer rows.
+void bandAt(const AVFrame &frame, int y, const std::uint8_t *out[4]) {
+    const AVPixFmtDescriptor *d = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame.format));
+    int shift[4] = {0, 0, 0, 0};
+    if (d && !(d->flags & AV_PIX_FMT_FLAG_RGB))
+        for (int c = 1; c <= 2 && c < d->nb_components; ++c)
+            shift[d->comp[c].plane] = d->log2_chroma_h;
+    for (int p = 0; p < 4; ++p)
+        out[p] = frame.data[p] ? frame.data[p] +
+                                     static_cast<std::ptrdiff_t>(y >> shift[p]) * frame.linesize[p]
+                               : nullptr;
+}
 
 } // namespace
 
@@ -37,8 +71,22 @@ bool convertToBgra(const AVFrame &frame, ::SwsContext *&sws, std::uint8_t *dst) 
         return false;
     std::uint8_t *planes[4] = {dst, nullptr, nullptr, nullptr};
     int strides[4] = {bgraStride(frame.width), 0, 0, 0};
-    return sws_scale(sws, frame.data, frame.linesize, 0, frame.height, planes, strides) ==
-           frame.height;
+    // Bands from the top down, as the converter takes slices; it answers with the rows it
+    // wrote for each, which may lag behind the rows given when it scales.
+    const int bandRows = convertsInBands(frame) ? kBandRows : frame.height;
+    int written = 0;
+    for (int y = 0; y < frame.height; y += bandRows) {
+        if (y > 0)
+            std::this_thread::yield();
+        const int rows = std::min(bandRows, frame.height - y);
+        const std::uint8_t *band[4];
+        bandAt(frame, y, band);
+        const int done = sws_scale(sws, band, frame.linesize, y, rows, planes, strides);
+        if (done < 0)
+            return false;
+        written += done;
+    }
+    return written == frame.height;
 }
 
 } // namespace aviplayer

@@ -31,11 +31,7 @@ void FrameCache::insert(int n, FramePtr frame) {
     if (!frame)
         return;
     const std::size_t bytes = frameBytes(*frame);
-    if (auto it = m_entries.find(n); it != m_entries.end()) {
-        m_bytes -= it->second.bytes;
-        m_order.erase(it->second.order);
-        m_entries.erase(it);
-    }
+    erase(n);
     if (bytes > m_budget)
         return;
     while (!m_entries.empty() && m_bytes + bytes > m_budget)
@@ -57,6 +53,15 @@ FramePtr FrameCache::find(int n) {
         return {};
     m_order.splice(m_order.begin(), m_order, it->second.order);
     return it->second.frame;
+}
+
+void FrameCache::erase(int n) {
+    const auto it = m_entries.find(n);
+    if (it == m_entries.end())
+        return;
+    m_bytes -= it->second.bytes;
+    m_order.erase(it->second.order);
+    m_entries.erase(it);
 }
 
 void FrameCache::clear() {

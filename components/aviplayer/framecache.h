@@ -27,6 +27,7 @@ public:
     // A frame larger than the whole budget is not kept.
     void insert(int n, FramePtr frame);
     FramePtr find(int n); // marks the frame as recently used
+    void erase(int n);    // nothing when it is not kept
     // A new bound; the least recently used frames go until the rest fit.
     void setBudget(std::size_t budgetBytes);
     bool contains(int n) const { return m_entries.contains(n); }

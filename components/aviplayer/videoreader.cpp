@@ -9,6 +9,14 @@
 
 namespace aviplayer {
 
+namespace {
+
+// Frames a request may lie behind the furthest frame of a run in order and still belong to
+// it (more than the player makes ahead of its caller).
+constexpr int kRunSlack = 4;
+
+} // namespace
+
 FieldOrder fieldOrderOf(const AVFrame &frame, FieldOrder stream) {
     // The decoder's word on the picture itself comes first (DV in AVI says it only there);
     // a frame that calls itself progressive leaves it to the container.
@@ -66,23 +74,32 @@ bool VideoReader::open(const std::string &path, const ProgressFn &progress, std:
             *error = "the first frame cannot be decoded";
         return false;
     }
-    std::lock_guard lock(m_mutex);
+    const std::scoped_lock lock(m_decodeMutex, m_mutex);
     std::size_t budget = m_settings.cacheBytes;
     if (source->independentFrames() && m_settings.independentFrames > 0)
         budget = std::min(budget, frameBytes(*first) *
                                       static_cast<std::size_t>(m_settings.independentFrames));
     m_cache.setBudget(budget);
+    // The frame being read, those ahead and those behind all fit in the budget at once.
+    const long long fit =
+        static_cast<long long>(budget / std::max<std::size_t>(1, frameBytes(*first)));
+    m_readAhead = static_cast<int>(
+        std::clamp<long long>((fit - 1) / 2, 0, std::max(0, m_settings.readAhead)));
+    m_keepBehind = static_cast<int>(
+        std::clamp<long long>(fit - 1 - m_readAhead, 0, std::max(0, m_settings.keepBehind)));
     m_source = std::move(source);
+    m_frameCount = m_source->frameCount();
+    m_frameRate = m_source->frameRate();
     m_width = first->width;
     m_height = first->height;
     m_pixelFormat = first->format;
     m_fieldOrder = fieldOrderOf(*first, m_source->fieldOrder());
     m_cache.insert(0, first);
     m_stop = false;
-    m_lastAsked = -2;
+    m_runHead = -1;
     m_aheadTo = -1;
     m_aheadDone = -1;
-    if (m_settings.readAhead > 0)
+    if (m_readAhead > 0)
         m_worker = std::thread([this] { readAheadLoop(); });
     return true;
 }
@@ -99,115 +116,183 @@ void VideoReader::stopWorker() {
 
 void VideoReader::close() {
     stopWorker();
-    std::lock_guard lock(m_mutex);
+    const std::scoped_lock lock(m_decodeMutex, m_mutex);
     m_source.reset();
     m_cache.clear();
+    m_frameCount = 0;
+    m_frameRate = 0.0;
     m_width = m_height = 0;
     m_pixelFormat = -1;
     m_fieldOrder = FieldOrder::Unknown;
+    m_readAhead = m_keepBehind = 0;
 }
 
 int VideoReader::frameCount() const {
-    const CallerLock lock(*this);
-    return m_source ? m_source->frameCount() : 0;
+    const std::lock_guard lock(m_mutex);
+    return m_frameCount;
 }
 
 double VideoReader::frameRate() const {
-    const CallerLock lock(*this);
-    return m_source ? m_source->frameRate() : 0.0;
+    const std::lock_guard lock(m_mutex);
+    return m_frameRate;
 }
 
 FieldOrder VideoReader::fieldOrder() const {
-    const CallerLock lock(*this);
-    return m_source ? m_fieldOrder : FieldOrder::Unknown;
+    const std::lock_guard lock(m_mutex);
+    return m_fieldOrder;
 }
 
 std::size_t VideoReader::cachedBytes() const {
-    const CallerLock lock(*this);
+    const std::lock_guard lock(m_mutex);
     return m_cache.bytes();
 }
 
+bool VideoReader::isCached(int n) const {
+    const std::lock_guard lock(m_mutex);
+    return m_cache.contains(n);
+}
+
 std::size_t VideoReader::cacheBudget() const {
-    const CallerLock lock(*this);
+    const std::lock_guard lock(m_mutex);
     return m_cache.budget();
 }
 
 int VideoReader::seekCount() const {
-    const CallerLock lock(*this);
+    const std::lock_guard lock(m_decodeMutex);
     const auto *stream = dynamic_cast<const StreamDecoder *>(m_source.get());
     return stream ? stream->seekCount() : 0;
 }
 
 int VideoReader::readAheadLimit() const {
-    const CallerLock lock(*this);
+    const std::lock_guard lock(m_mutex);
     return m_aheadTo;
 }
 
-VideoReader::CallerLock::CallerLock(const VideoReader &reader) : m_reader(reader) {
-    ++m_reader.m_waiting;
-    m_lock = std::unique_lock(m_reader.m_mutex);
-    --m_reader.m_waiting;
+int VideoReader::readAheadFrames() const {
+    const std::lock_guard lock(m_mutex);
+    return m_readAhead;
 }
 
-VideoReader::CallerLock::~CallerLock() {
-    m_lock.unlock();
-    m_reader.m_wake.notify_all();
+int VideoReader::keptBehindFrames() const {
+    const std::lock_guard lock(m_mutex);
+    return m_keepBehind;
 }
 
-FramePtr VideoReader::frameLocked(int n) {
-    if (!m_source || n < 0 || n >= m_source->frameCount())
+bool VideoReader::fitsFirstFrame(const AVFrame &frame) const {
+    return frame.width == m_width && frame.height == m_height && frame.format == m_pixelFormat;
+}
+
+FramePtr VideoReader::decodeLocked(int n) {
+    if (!m_source || n < 0 || n >= m_frameCount)
         return {};
-    if (FramePtr hit = m_cache.find(n))
-        return hit;
-    FramePtr frame =
-        m_source->decode(n, [this](int k, const FramePtr &f) { m_cache.insert(k, f); });
-    if (frame &&
-        (frame->width != m_width || frame->height != m_height || frame->format != m_pixelFormat))
-        return {};
-    return frame;
+    {
+        const std::lock_guard lock(m_mutex);
+        if (FramePtr hit = m_cache.find(n))
+            return hit;
+    }
+    // Frames out of line with frame 0 are neither cached nor handed out.
+    FramePtr frame = m_source->decode(n, [this](int k, const FramePtr &f) {
+        if (fitsFirstFrame(*f)) {
+            const std::lock_guard lock(m_mutex);
+            m_cache.insert(k, f);
+        }
+    });
+    return frame && fitsFirstFrame(*frame) ? frame : nullptr;
+}
+
+void VideoReader::noteRequestLocked(int n) {
+    // A run in order: each request at most one past the furthest frame of the run, or a few
+    // behind it, as when the player's display thread takes the next frames while its caller
+    // takes the current one, or a step back. Anything else is a jump: a loop's wrap to frame
+    // 0, a seek. It ends the run, so that no target left from it has the worker read every
+    // frame up to there for nobody; read-ahead starts again with the next request in order.
+    const bool inRun = m_runHead >= 0 && n <= m_runHead + 1 && n >= m_runHead - kRunSlack;
+    if (!inRun) {
+        m_runHead = n;
+        m_aheadTo = std::min(m_aheadTo, n);
+        m_aheadDone = n;
+        ++m_run;
+        return;
+    }
+    if (n == m_runHead + 1) {
+        m_runHead = n;
+        m_cache.erase(n - m_keepBehind - 1); // passed by the run, see the class comment
+        if (m_readAhead > 0)
+            m_aheadTo = std::min(n + m_readAhead, m_frameCount - 1);
+    }
 }
 
 FramePtr VideoReader::frame(int n) {
-    const CallerLock lock(*this);
-    FramePtr result = frameLocked(n);
-    if (m_source && m_settings.readAhead > 0) {
-        if (n <= m_aheadDone - m_settings.readAhead || n > m_aheadDone + 1)
-            m_aheadDone = n; // a jump: read ahead from here
-        if (n == m_lastAsked + 1)
-            m_aheadTo = std::min(n + m_settings.readAhead, m_source->frameCount() - 1);
-        else if (n != m_lastAsked)
-            // A jump (a loop's wrap to frame 0, a seek) ends the run in order: a target left
-            // from it would have the worker read every frame up to there, all the while
-            // holding the lock the caller's next request waits for.
-            m_aheadTo = std::min(m_aheadTo, n);
-        m_lastAsked = n;
+    FramePtr result;
+    {
+        std::unique_lock lock(m_mutex);
+        if (!m_source || n < 0 || n >= m_frameCount)
+            return {};
+        // The frame the worker is decoding is waited for: taking the decoder over would
+        // only stop the worker after it, and restart it, once per frame.
+        m_wake.wait(lock, [&] { return m_workerOn != n; });
+        result = m_cache.find(n);
+        if (result)
+            noteRequestLocked(n);
     }
+    if (!result) {
+        ++m_waiting;
+        std::unique_lock decode(m_decodeMutex);
+        --m_waiting;
+        result = decodeLocked(n);
+        decode.unlock();
+        const std::lock_guard lock(m_mutex);
+        if (m_source)
+            noteRequestLocked(n);
+    }
+    m_wake.notify_all();
     return result;
+}
+
+int VideoReader::nextToReadLocked() const {
+    // Each frame is read ahead once, even when the cache cannot keep it.
+    for (int k = std::max(m_runHead, m_aheadDone) + 1; k <= m_aheadTo; ++k)
+        if (!m_cache.contains(k))
+            return k;
+    return -1;
 }
 
 void VideoReader::readAheadLoop() {
     std::unique_lock lock(m_mutex);
     while (!m_stop) {
-        // Each frame is read ahead once, even when the cache cannot keep it.
-        int next = -1;
-        for (int k = std::max(m_lastAsked, m_aheadDone) + 1; k <= m_aheadTo; ++k)
-            if (!m_cache.contains(k)) {
-                next = k;
-                break;
+        const int next = nextToReadLocked();
+        // A caller waiting to decode goes first; it wakes the worker when it is done.
+        if (next < 0 || m_waiting > 0) {
+            m_wake.wait(lock);
+            continue;
+        }
+        const int run = m_run;
+        lock.unlock();
+        bool decoded = false, ok = false;
+        {
+            const std::lock_guard decode(m_decodeMutex);
+            // Callers may have come and gone meanwhile: read the frame only if it is still
+            // the next one wanted, or the decoder might go back to a frame already passed.
+            {
+                const std::lock_guard again(m_mutex);
+                if (m_waiting == 0 && run == m_run && nextToReadLocked() == next)
+                    m_workerOn = next;
             }
-        if (next < 0) {
-            m_wake.wait(lock);
-            continue;
+            if (m_workerOn == next) {
+                ok = decodeLocked(next) != nullptr;
+                decoded = true;
+            }
         }
-        if (m_waiting > 0) {
-            // A caller wants the lock: sleep until it has been served (it notifies).
-            m_wake.wait(lock);
-            continue;
+        lock.lock();
+        if (decoded) {
+            m_workerOn = -1;
+            m_wake.notify_all();
         }
-        // Frames out of line with frame 0 are left out of the cache as well.
-        if (!frameLocked(next))
-            m_aheadTo = next - 1;
-        m_aheadDone = next;
+        if (decoded && run == m_run) {
+            if (!ok)
+                m_aheadTo = std::min(m_aheadTo, next - 1);
+            m_aheadDone = std::max(m_aheadDone, next);
+        }
     }
 }
 

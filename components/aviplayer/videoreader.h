@@ -1,6 +1,14 @@
 // Frame-accurate random access to a video file or picture sequence: decoded frames in the
 // decoder's pixel format, an LRU cache bounded by memory, and read-ahead on a worker thread
 // while frames are asked for in order. Thread-safe.
+//
+// What an in-order run keeps: the frames read ahead and a few behind the reader, for steps
+// back. Older frames of the run are let go as the run passes them, so that their buffers go
+// back to the decoder's pool and are decoded into again: a run through a long video then
+// works in the same few megabytes instead of taking fresh memory from the system for every
+// frame (which the system must clear first) until the whole budget is held. The budget
+// serves random access and steps back further than that: a step back past the kept frames
+// decodes from the keyframe once, and every frame decoded on the way is kept.
 #pragma once
 
 #include "components/aviplayer/framesource.h"
@@ -20,8 +28,9 @@ struct ReaderSettings {
     // read-ahead and steps around the current frame, while the decoder's buffers are
     // recycled instead of taking fresh memory for every frame played.
     int independentFrames = 48;
-    int threads = 0;   // decoder threads; 0 lets FFmpeg choose
-    int readAhead = 8; // frames decoded ahead of an in-order reader; 0 switches it off
+    int threads = 0;     // decoder threads; 0 lets FFmpeg choose
+    int readAhead = 8;   // frames decoded ahead of an in-order reader; 0 switches it off
+    int keepBehind = 12; // frames kept behind an in-order reader, for steps back
 };
 
 // The field order of a stream whose first frame is `frame` and whose container says `stream`.
@@ -57,50 +66,59 @@ public:
     FramePtr frame(int n);
 
     std::size_t cachedBytes() const;
+    bool isCached(int n) const;      // frame n is at hand without decoding
     std::size_t cacheBudget() const; // what the cache may hold for the open video
     // Restarts of the decoder at a keyframe so far (0 for picture sequences).
     int seekCount() const;
     // The last frame the worker is to read ahead to (-1: none yet). After a jump it is the
     // frame jumped to until frames are asked for in order again.
     int readAheadLimit() const;
+    // Frames read ahead of and kept behind an in-order reader for the open video: the
+    // settings' values, lowered when the budget holds fewer frames, so that reading ahead
+    // never pushes out a frame the reader has yet to take.
+    int readAheadFrames() const;
+    int keptBehindFrames() const;
     const ReaderSettings &settings() const { return m_settings; }
 
 private:
-    // m_mutex taken for a caller: announced, so that the read-ahead worker gives way between
-    // two frames rather than keeping the lock for every frame it has left to read; the
-    // worker is woken again once the caller is done.
-    class CallerLock {
-    public:
-        explicit CallerLock(const VideoReader &reader);
-        ~CallerLock();
-        CallerLock(const CallerLock &) = delete;
-        CallerLock &operator=(const CallerLock &) = delete;
-
-    private:
-        const VideoReader &m_reader;
-        std::unique_lock<std::mutex> m_lock;
-    };
-
-    FramePtr frameLocked(int n);
+    // Under m_decodeMutex: frame n from the cache, else decoded (every frame out on the way
+    // that matches frame 0 is cached).
+    FramePtr decodeLocked(int n);
+    // Under m_mutex: the run state after frame n was asked for.
+    void noteRequestLocked(int n);
+    int nextToReadLocked() const; // under m_mutex; -1 when nothing is left to read ahead
+    bool fitsFirstFrame(const AVFrame &frame) const;
     void readAheadLoop();
     void stopWorker();
 
     ReaderSettings m_settings;
+    // Set by open and close only, which hold both mutexes (and stop the worker first).
     std::unique_ptr<FrameSource> m_source;
-    FrameCache m_cache;
+    int m_frameCount = 0;
+    double m_frameRate = 0.0;
     int m_width = 0;
     int m_height = 0;
     int m_pixelFormat = -1;
     FieldOrder m_fieldOrder = FieldOrder::Unknown;
+    int m_readAhead = 0;  // for the open video, see readAheadFrames()
+    int m_keepBehind = 0; // and keptBehindFrames()
 
-    mutable std::mutex m_mutex; // guards the source and the cache
-    mutable std::condition_variable m_wake;
+    // Two locks, taken in this order and never the other way round: m_decodeMutex for the
+    // source's decoder, held for as long as a frame takes to decode, and m_mutex for the
+    // cache and the run state, held briefly. A cached frame is handed out under m_mutex
+    // alone, so a reader never waits for the frame the worker is decoding ahead.
+    mutable std::mutex m_decodeMutex;
+    mutable std::mutex m_mutex;
+    FrameCache m_cache;
+    mutable std::condition_variable m_wake; // the run moved on, a caller is done, or stop
     std::thread m_worker;
     bool m_stop = false;
-    int m_lastAsked = -2;
-    int m_aheadTo = -1;                    // the worker decodes up to this frame
-    int m_aheadDone = -1;                  // and has read ahead up to this one
-    mutable std::atomic<int> m_waiting{0}; // callers queued for m_mutex; the worker gives way
+    int m_runHead = -1;   // the furthest frame of the run in order, -1 before the first
+    int m_aheadTo = -1;   // the worker decodes up to this frame
+    int m_aheadDone = -1; // and has read ahead up to this one
+    int m_workerOn = -1;  // the frame the worker is decoding, or -1
+    int m_run = 0;        // counts jumps, so that the worker's news of an earlier run is dropped
+    std::atomic<int> m_waiting{0}; // callers queued to decode; the worker gives way to them
 };
 
 } // namespace aviplayer

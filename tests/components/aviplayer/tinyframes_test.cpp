@@ -14,6 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <memory>
 #include <vector>
 
 extern "C" {
@@ -26,6 +29,40 @@ using platform::LONG;
 
 namespace {
 
+// Every pixel format the converter takes as input (hardware formats aside).
+std::vector<AVPixelFormat> convertibleFormats() {
+    std::vector<AVPixelFormat> formats;
+    for (const AVPixFmtDescriptor *d = av_pix_fmt_desc_next(nullptr); d;
+         d = av_pix_fmt_desc_next(d)) {
+        const AVPixelFormat format = av_pix_fmt_desc_get_id(d);
+        if (sws_isSupportedInput(format) && !(d->flags & AV_PIX_FMT_FLAG_HWACCEL))
+            formats.push_back(format);
+    }
+    return formats;
+}
+
+using FrameHolder = std::unique_ptr<AVFrame, void (*)(AVFrame *)>;
+
+// A frame of the format and size, every byte of its buffers from `byte(i)`; null when
+// FFmpeg cannot allocate one.
+FrameHolder frameOf(AVPixelFormat format, int width, int height,
+                    const std::function<std::uint8_t(std::size_t)> &byte) {
+    FrameHolder frame(av_frame_alloc(), [](AVFrame *f) { av_frame_free(&f); });
+    if (!frame)
+        return frame;
+    frame->width = width;
+    frame->height = height;
+    frame->format = format;
+    if (av_frame_get_buffer(frame.get(), 0) < 0)
+        return FrameHolder(nullptr, [](AVFrame *) {});
+    std::size_t i = 0;
+    for (const AVBufferRef *buf : frame->buf)
+        if (buf)
+            for (std::uint8_t *p = buf->data; p != buf->data + buf->size; ++p)
+                *p = byte(i++);
+    return frame;
+}
+
 // FFmpeg's converters store whole blocks of pixels past the end of a row; the destination
 // must hold them. Bytes after bgraBytes() are a canary no conversion may touch, for every
 // pixel format FFmpeg converts from and every small width and height.
@@ -33,43 +70,72 @@ TEST(DisplayConvert, StoresStayInsideTheDestinationForEveryFormatAndSmallSize) {
     constexpr std::uint8_t kCanary = 0xA5;
     constexpr std::size_t kCanaryBytes = 1024;
     ::SwsContext *sws = nullptr;
-    int formats = 0;
-    for (const AVPixFmtDescriptor *d = av_pix_fmt_desc_next(nullptr); d;
-         d = av_pix_fmt_desc_next(d)) {
-        const AVPixelFormat format = av_pix_fmt_desc_get_id(d);
-        if (!sws_isSupportedInput(format) || (d->flags & AV_PIX_FMT_FLAG_HWACCEL))
-            continue;
-        ++formats;
+    const auto formats = convertibleFormats();
+    for (const AVPixelFormat format : formats)
         for (int height = 1; height <= 3; ++height)
             for (int width = 1; width <= 33; ++width) {
-                AVFrame *frame = av_frame_alloc();
-                ASSERT_TRUE(frame);
-                frame->width = width;
-                frame->height = height;
-                frame->format = format;
-                if (av_frame_get_buffer(frame, 0) < 0) {
-                    av_frame_free(&frame);
+                const FrameHolder frame =
+                    frameOf(format, width, height, [](std::size_t) { return 0x5C; });
+                if (!frame)
                     continue;
-                }
-                for (const AVBufferRef *buf : frame->buf)
-                    if (buf)
-                        std::fill(buf->data, buf->data + buf->size, std::uint8_t{0x5C});
                 const std::size_t bytes = bgraBytes(width, height);
                 ASSERT_GE(bytes, static_cast<std::size_t>(bgraStride(width)) * height);
                 ASSERT_GE(bgraStride(width), width * 4);
                 std::vector<std::uint8_t> dst(bytes + kCanaryBytes, kCanary);
-                const bool converted = convertToBgra(*frame, sws, dst.data());
-                av_frame_free(&frame);
-                if (!converted)
+                if (!convertToBgra(*frame, sws, dst.data()))
                     continue;
                 std::size_t touched = 0;
                 for (std::size_t i = bytes; i < dst.size(); ++i)
                     touched += dst[i] != kCanary;
-                ASSERT_EQ(touched, 0u) << d->name << " " << width << "x" << height;
+                ASSERT_EQ(touched, 0u)
+                    << av_get_pix_fmt_name(format) << " " << width << "x" << height;
             }
-    }
     sws_freeContext(sws);
-    EXPECT_GT(formats, 50);
+    EXPECT_GT(formats.size(), 50u);
+}
+
+// The conversion goes in bands of rows; every format must come out exactly as converted in
+// one go, across band edges (a height that is no multiple of a band, and a scaler that
+// filters chroma over rows of two bands) and in the last, short band.
+TEST(DisplayConvert, BandsGiveTheSamePixelsAsOneWholeConversion) {
+    constexpr int width = 36;
+    int converted = 0;
+    for (const AVPixelFormat format : convertibleFormats())
+        for (const int height : {130, 300}) {
+            // Content that differs from row to row, so that a band out of place shows.
+            std::uint32_t seed = 12345;
+            const FrameHolder frame = frameOf(format, width, height, [&](std::size_t) {
+                seed = seed * 1664525u + 1013904223u;
+                return static_cast<std::uint8_t>(seed >> 24);
+            });
+            if (!frame)
+                continue;
+            const std::size_t bytes = bgraBytes(width, height);
+            std::vector<std::uint8_t> banded(bytes, 0), whole(bytes, 0);
+            ::SwsContext *sws = nullptr;
+            const bool ok = convertToBgra(*frame, sws, banded.data());
+            sws_freeContext(sws);
+            ::SwsContext *once =
+                sws_getContext(width, height, format, width, height, AV_PIX_FMT_BGRA, SWS_BICUBIC,
+                               nullptr, nullptr, nullptr);
+            std::uint8_t *planes[4] = {whole.data(), nullptr, nullptr, nullptr};
+            int strides[4] = {bgraStride(width), 0, 0, 0};
+            const bool reference = once && sws_scale(once, frame->data, frame->linesize, 0, height,
+                                                     planes, strides) == height;
+            sws_freeContext(once);
+            const char *name = av_get_pix_fmt_name(format);
+            ASSERT_EQ(ok, reference) << name;
+            if (!ok)
+                continue;
+            ++converted;
+            for (int y = 0; y < height; ++y) {
+                const auto row = static_cast<std::ptrdiff_t>(y) * bgraStride(width);
+                ASSERT_TRUE(std::equal(banded.begin() + row, banded.begin() + row + width * 4,
+                                       whole.begin() + row))
+                    << name << " " << height << " rows, row " << y;
+            }
+        }
+    EXPECT_GT(converted, 100);
 }
 
 // The delivered size of a W x H source in each layout (none when too small), and the
