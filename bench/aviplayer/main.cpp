@@ -1,13 +1,16 @@
-// aviplayer_bench [--frames N] [--samples N] [--keep DIR]
+// aviplayer_bench [--frames N] [--samples N] [--runs N] [--keep DIR] [--only h264|mpeg2]
+//                 [--cache-mb N] [--read-ahead N] [--part all|decoded|bgra|random]
 // Generates a 1080p H.264 file (GOP 250, B-frames) and a 720x576 MPEG-2 file, then
-// measures the player against ffmpeg decoding the same file with the same thread count:
-// sequential throughput as a ratio, random-access latency (median, 95th percentile) next
-// to ffmpeg's time for one GOP from its keyframe, cached-frame and step-back latency, and
-// the peak resident memory next to the cache setting.
+// measures the player against ffmpeg decoding the same file with the same thread count, in
+// the same run: sequential decoded frames and BGRA display frames as ratios to ffmpeg's
+// decode loop (its -benchmark real time) and to its whole command, each run on its own and
+// summed up as median and spread; then random-access latency next to ffmpeg's time for one
+// GOP, cached-frame and step-back latency, and the peak resident memory. Exits with 1 when
+// a median ratio is more than 20% below its goal.
+#include "bench/common/reference.h"
 #include "components/aviplayer/aviplayer.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -23,21 +26,11 @@ extern "C" {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double secondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+using benchref::Clock;
+using benchref::secondsSince;
 
 bool run(const std::string &command) {
     return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-double timeCommand(const std::string &command) {
-    const auto start = Clock::now();
-    if (!run(command))
-        return -1.0;
-    return secondsSince(start);
 }
 
 double percentile(std::vector<double> v, double p) {
@@ -55,60 +48,58 @@ long peakKb() {
 }
 
 struct Case {
+    std::string key;
     std::string name;
     std::string file;
     int gop;
 };
 
-void measure(const Case &c, int samples, int threads) {
-    std::printf("\n== %s (%s)\n", c.name.c_str(), c.file.c_str());
-    const std::string ff =
-        "ffmpeg -nostdin -v error -threads " + std::to_string(threads) + " -i '" + c.file + "'";
-    const double ffAll = timeCommand(ff + " -map 0:v:0 -f null -");
-    const double ffGop =
-        timeCommand(ff + " -map 0:v:0 -frames:v " + std::to_string(c.gop) + " -f null -");
-
+struct Options {
+    int samples = 200;
+    int runs = 3;
+    int threads = 1;
+    std::string part = "all";
     aviplayer::ReaderSettings settings;
-    settings.threads = threads;
-    {
-        aviplayer::AviPlayer player(settings);
-        const auto openStart = Clock::now();
-        if (player.open(c.file, 0) != aviplayer::kOpenOk) {
-            std::printf("cannot open: %s\n", player.lastError().c_str());
-            return;
-        }
-        const double openTime = secondsSince(openStart);
-        const int count = player.frameCount();
+};
 
-        auto start = Clock::now();
-        for (int n = 0; n < count; ++n)
-            if (!player.sourceFrame(n))
-                std::printf("frame %d missing\n", n);
-        const double seq = secondsSince(start);
-        std::printf("open and index: %.3f s for %d frames\n", openTime, count);
-        std::printf("sequential decoded frames: %.1f fps, ffmpeg %.1f fps, ratio %.2f\n",
-                    count / seq, count / ffAll, ffAll / seq);
+// Seconds to take every frame of the file in order from a freshly opened player (the open
+// not counted): the decoded frames, or the BGRA display images. Negative on failure.
+double sequential(const Case &c, const Options &o, bool bgra) {
+    aviplayer::AviPlayer player(o.settings);
+    if (player.open(c.file, 0) != aviplayer::kOpenOk) {
+        std::printf("cannot open %s: %s\n", c.file.c_str(), player.lastError().c_str());
+        return -1;
     }
-    {
-        // One player at a time, so that the peak memory reflects one cache.
-        aviplayer::AviPlayer display(settings);
-        display.open(c.file, 0);
-        const int count = display.frameCount();
+    const int count = player.frameCount();
+    int missing = 0;
+    const auto start = Clock::now();
+    for (int n = 0; n < count; ++n)
+        missing += bgra ? !player.image(n) : !player.sourceFrame(n);
+    const double seconds = secondsSince(start);
+    if (player.reader().seekCount() > 1)
+        std::printf("(%d decoder restarts) ", player.reader().seekCount());
+    if (missing) {
+        std::printf("%d frames missing\n", missing);
+        return -1;
+    }
+    return seconds;
+}
+
+void randomAccess(const Case &c, const Options &o) {
+    const auto ffGop = [&] {
         const auto start = Clock::now();
-        for (int n = 0; n < count; ++n)
-            display.image(n);
-        const double seqBgra = secondsSince(start);
-        std::printf("sequential display frames (BGRA): %.1f fps, ratio to ffmpeg %.2f\n",
-                    count / seqBgra, ffAll / seqBgra);
-    }
-
-    aviplayer::AviPlayer player(settings);
+        const bool ok =
+            run("ffmpeg -nostdin -v error -threads " + std::to_string(o.threads) + " -i '" +
+                c.file + "' -map 0:v:0 -frames:v " + std::to_string(c.gop) + " -f null -");
+        return ok ? secondsSince(start) : -1.0;
+    }();
+    aviplayer::AviPlayer player(o.settings);
     player.open(c.file, 0);
     const int count = player.frameCount();
     std::mt19937 random(42);
     std::uniform_int_distribution<int> pick(0, count - 1);
     std::vector<double> randomMs, cachedMs, backMs;
-    for (int i = 0; i < samples; ++i) {
+    for (int i = 0; i < o.samples; ++i) {
         const int n = pick(random);
         auto start = Clock::now();
         player.image(n);
@@ -122,10 +113,9 @@ void measure(const Case &c, int samples, int threads) {
             backMs.push_back(secondsSince(start) * 1000.0);
         }
     }
-    std::printf("random access over %d frames: median %.1f ms, p95 %.1f ms; ffmpeg one GOP (%d "
-                "frames) %.1f ms; "
-                "p95 / GOP %.2f\n",
-                samples, percentile(randomMs, 0.5), percentile(randomMs, 0.95), c.gop,
+    std::printf("random access over %d frames: median %.1f ms, p95 %.1f ms; ffmpeg one GOP "
+                "(%d frames, whole command) %.1f ms; p95 / GOP %.2f\n",
+                o.samples, percentile(randomMs, 0.5), percentile(randomMs, 0.95), c.gop,
                 ffGop * 1000.0, percentile(randomMs, 0.95) / (ffGop * 1000.0));
     std::printf("cached frame: median %.3f ms, p95 %.3f ms\n", percentile(cachedMs, 0.5),
                 percentile(cachedMs, 0.95));
@@ -133,24 +123,80 @@ void measure(const Case &c, int samples, int threads) {
                 percentile(backMs, 0.95));
     std::printf("cache held %.1f MB of %.1f MB; peak resident so far %.1f MB\n",
                 static_cast<double>(player.reader().cachedBytes()) / 1048576.0,
-                static_cast<double>(settings.cacheBytes) / 1048576.0,
+                static_cast<double>(o.settings.cacheBytes) / 1048576.0,
                 static_cast<double>(peakKb()) / 1024.0);
+}
+
+void measure(const Case &c, const Options &o, benchref::Goals &goals) {
+    std::printf("\n== %s (%s)\n", c.name.c_str(), c.file.c_str());
+    const bool decoded = o.part == "all" || o.part == "decoded";
+    const bool bgra = o.part == "all" || o.part == "bgra";
+    std::vector<double> seqLoop, seqCommand, bgraLoop, bgraCommand;
+    for (int r = 0; r < o.runs && (decoded || bgra); ++r) {
+        // ffmpeg right before the player in every run, so that both see the same load.
+        const benchref::FfmpegTimes ff = benchref::ffmpegDecode(c.file, o.threads);
+        if (!ff.ok()) {
+            std::printf("ffmpeg cannot decode %s\n", c.file.c_str());
+            return;
+        }
+        std::printf("run %d: ffmpeg decode loop %.3f s, whole command %.3f s", r + 1, ff.loop,
+                    ff.command);
+        if (decoded) {
+            const double s = sequential(c, o, false);
+            if (s <= 0)
+                return;
+            seqLoop.push_back(ff.loop / s);
+            seqCommand.push_back(ff.command / s);
+            std::printf("; decoded %.3f s", s);
+        }
+        if (bgra) {
+            const double s = sequential(c, o, true);
+            if (s <= 0)
+                return;
+            bgraLoop.push_back(ff.loop / s);
+            bgraCommand.push_back(ff.command / s);
+            std::printf("; BGRA %.3f s", s);
+        }
+        std::printf("\n");
+    }
+    if (decoded) {
+        goals.add(c.key + " sequential decoded / ffmpeg decode loop", 0.9, seqLoop);
+        goals.add(c.key + " sequential decoded / ffmpeg whole command", 0, seqCommand);
+    }
+    if (bgra) {
+        goals.add(c.key + " BGRA display / ffmpeg decode loop", 0.8, bgraLoop);
+        goals.add(c.key + " BGRA display / ffmpeg whole command", 0, bgraCommand);
+    }
+    if (o.part == "all" || o.part == "random")
+        randomAccess(c, o);
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
     av_log_set_level(AV_LOG_QUIET);
-    int frames = 300, samples = 200;
-    std::string keep;
+    int frames = 300;
+    std::string keep, only;
+    Options o;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i];
+        const char *value = argv[i + 1];
         if (arg == "--frames")
-            frames = std::max(30, std::atoi(argv[i + 1]));
+            frames = std::max(30, std::atoi(value));
         else if (arg == "--samples")
-            samples = std::max(1, std::atoi(argv[i + 1]));
+            o.samples = std::max(1, std::atoi(value));
+        else if (arg == "--runs")
+            o.runs = std::max(1, std::atoi(value));
         else if (arg == "--keep")
-            keep = argv[i + 1];
+            keep = value;
+        else if (arg == "--only")
+            only = value;
+        else if (arg == "--part")
+            o.part = value;
+        else if (arg == "--read-ahead")
+            o.settings.readAhead = std::max(0, std::atoi(value));
+        else if (arg == "--cache-mb")
+            o.settings.cacheBytes = static_cast<std::size_t>(std::max(1, std::atoi(value))) << 20;
     }
     namespace fs = std::filesystem;
     const fs::path dir =
@@ -168,11 +214,19 @@ int main(int argc, char **argv) {
                                    " -c:v mpeg2video -b:v 6M -bf 2 -g 12 '" + mpeg2 + "'"))
         return std::fprintf(stderr, "aviplayer_bench: cannot generate %s\n", mpeg2.c_str()), 1;
 
-    const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    std::printf("aviplayer_bench: %d decoder threads for the player and ffmpeg\n", threads);
-    measure({"H.264 1080p, GOP 250, B-frames", h264, 250}, samples, threads);
-    measure({"MPEG-2 720x576, GOP 12", mpeg2, 12}, samples, threads);
+    o.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    o.settings.threads = o.threads;
+    std::printf("aviplayer_bench at commit %s\n%d decoder threads for the player and ffmpeg, "
+                "%d runs, cache %.0f MB\n",
+                benchref::measuredCommit().c_str(), o.threads, o.runs,
+                static_cast<double>(o.settings.cacheBytes) / 1048576.0);
+    benchref::Goals goals;
+    if (only.empty() || only == "h264")
+        measure({"h264 1080p", "H.264 1080p, GOP 250, B-frames", h264, 250}, o, goals);
+    if (only.empty() || only == "mpeg2")
+        measure({"mpeg2 576", "MPEG-2 720x576, GOP 12", mpeg2, 12}, o, goals);
+    const bool pass = goals.report();
     if (keep.empty())
         fs::remove_all(dir);
-    return 0;
+    return pass ? 0 : 1;
 }
