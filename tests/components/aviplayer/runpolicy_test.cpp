@@ -5,6 +5,8 @@
 #include "components/aviplayer/framehash.h"
 #include "testmedia.h"
 
+#include <QImage>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -150,6 +152,26 @@ TEST_F(RunPolicy, FramesStayRightWhileTheCacheLetsGoAndTheDisplayThreadRuns) {
     done = true;
     jumper.join();
     EXPECT_EQ(wrong, 0);
+}
+
+// A picture of another size than frame 0 is refused, however often it is asked for: it must
+// not reach the cache on its way out of the decoder and be handed out the second time.
+TEST(ReaderRefusal, AFrameUnlikeFrameZeroIsRefusedEveryTime) {
+    testmedia::TempDir dir;
+    for (int n = 1; n <= 3; ++n) {
+        QImage picture(n == 2 ? 10 : 8, 6, QImage::Format_RGB32);
+        picture.fill(qRgb(40 * n, 20, 20));
+        ASSERT_TRUE(picture.save(QString::fromStdString(dir.path("p" + std::to_string(n) + ".bmp")),
+                                 "BMP"));
+    }
+    VideoReader reader;
+    ASSERT_TRUE(reader.open(dir.path("p%d.bmp")));
+    ASSERT_EQ(reader.frameCount(), 3);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        EXPECT_TRUE(reader.frame(0)) << attempt;
+        EXPECT_FALSE(reader.frame(1)) << attempt;
+        EXPECT_TRUE(reader.frame(2)) << attempt;
+    }
 }
 
 } // namespace
