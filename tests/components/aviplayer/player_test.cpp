@@ -243,6 +243,51 @@ TEST_F(PlayerTest, DispatchRejectsWrongArgumentsWithoutCrashing) {
     EXPECT_TRUE(platform::invoke(d, dispid::IsOpen, K::PropertyGet).value.toBool());
 }
 
+TEST_F(PlayerTest, EveryMemberIsReachableByItsDispidWithItsArgumentCountAndNothingElseIs) {
+    platform::IDispatch *d = player.dispatch();
+    using K = platform::DispatchKind;
+    struct Member {
+        platform::DISPID id;
+        K kind;
+        std::size_t args; // a put's value included
+    };
+    const Member members[] = {
+        {dispid::BackColor, K::PropertyGet, 0},
+        {dispid::BackColor, K::PropertyPut, 1},
+        {dispid::Open, K::Method, 2},
+        {dispid::Close, K::Method, 0},
+        {dispid::NumberOfFrames, K::PropertyGet, 0},
+        {dispid::FrameRate, K::PropertyGet, 0},
+        {dispid::Width, K::PropertyGet, 0},
+        {dispid::Height, K::PropertyGet, 0},
+        {dispid::IsOpen, K::PropertyGet, 0},
+        {dispid::FrameRateForced, K::PropertyGet, 0},
+        {dispid::FrameRateForced, K::PropertyPut, 1},
+        {dispid::DrawFrame, K::Method, 9},
+        {dispid::PicturePart, K::PropertyGet, 6},
+        {dispid::MixBackground, K::Method, 5},
+        {dispid::MixPicture, K::Method, 6},
+    };
+    // One argument too many tells a member that is there from one that is not.
+    std::set<std::pair<platform::DISPID, int>> found;
+    for (platform::DISPID id = -600; id <= 100; ++id)
+        for (const K kind : {K::Method, K::PropertyGet, K::PropertyPut})
+            if (platform::invoke(d, id, kind, std::vector<platform::Variant>(10)).status !=
+                platform::DISP_E_MEMBERNOTFOUND)
+                found.insert({id, static_cast<int>(kind)});
+    std::set<std::pair<platform::DISPID, int>> expected;
+    for (const auto &m : members) {
+        expected.insert({m.id, static_cast<int>(m.kind)});
+        for (std::size_t n = 0; n <= m.args + 1; ++n) {
+            const auto status =
+                platform::invoke(d, m.id, m.kind, std::vector<platform::Variant>(n)).status;
+            EXPECT_EQ(status == platform::DISP_E_BADPARAMCOUNT, n != m.args)
+                << m.id << " with " << n << " arguments";
+        }
+    }
+    EXPECT_EQ(found, expected);
+}
+
 TEST_F(PlayerTest, MixingThroughTheDispatchInterface) {
     ASSERT_EQ(player.open(pattern, 0), 0);
     const auto f0 = player.picturePart(0, 100, 0, 0, 0, 0),
