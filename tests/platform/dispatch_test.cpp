@@ -114,6 +114,152 @@ TEST(Dispatch, CallsByIdCheckCountsAndReportUnknownMembers) {
     EXPECT_EQ(counter->m_table.members().size(), 3u);
 }
 
+namespace {
+
+// Members of every shape the typed bindings take: a plain value, a BOOL that travels as
+// VT_BOOL, a colour that travels as I4, an indexed property, a read-only one, methods with
+// and without a result and one with an out parameter.
+class Gauge {
+public:
+    LONG level() const { return m_level; }
+    void setLevel(LONG level) {
+        m_level = level;
+        ++levelPuts;
+    }
+    BOOL lit() const { return m_lit; }
+    void setLit(BOOL lit) { m_lit = lit; }
+    std::uint32_t colour() const { return m_colour; }
+    void setColour(std::uint32_t colour) { m_colour = colour; }
+    float scale(LONG channel) const { return m_scale[channel & 1]; }
+    void setScale(LONG channel, float scale) { m_scale[channel & 1] = scale; }
+    std::string label() const { return m_label; }
+    LONG rename(const std::string &label, double width) {
+        m_label = label;
+        return static_cast<LONG>(width * 10);
+    }
+    void reset() { m_level = 0; }
+    BOOL copyLabel(Variant *out) const {
+        if (out)
+            *out = Variant(m_label);
+        return out != nullptr;
+    }
+
+    int levelPuts = 0;
+
+private:
+    LONG m_level = 4;
+    BOOL m_lit = 0;
+    std::uint32_t m_colour = 0;
+    float m_scale[2] = {1.0f, 1.0f};
+    std::string m_label = "gauge";
+};
+
+constexpr Guid kGaugeInterface = guidOf("{0A0B0C0D-0000-4000-8000-000000000002}");
+
+class GaugeObject final : public DispatchObject<kGaugeInterface> {
+public:
+    GaugeObject() {
+        auto t = m_table.bind(&gauge);
+        t.property(1, "Level", &Gauge::level, &Gauge::setLevel);
+        t.property<bool>(2, "Lit", &Gauge::lit, &Gauge::setLit);
+        t.property<LONG>(3, "Colour", &Gauge::colour, &Gauge::setColour);
+        t.property(4, "Scale", &Gauge::scale, &Gauge::setScale);
+        t.property(5, "Label", &Gauge::label);
+        t.method(6, "Rename", &Gauge::rename);
+        t.method(7, "Reset", &Gauge::reset);
+        t.method<bool(Variant *)>(8, "CopyLabel", &Gauge::copyLabel);
+    }
+    Gauge gauge;
+    bool gone = false; // the members' owner has gone
+
+private:
+    const DispatchTable *dispatchTable() const override { return gone ? nullptr : &m_table; }
+    DispatchTable m_table;
+};
+
+} // namespace
+
+TEST(DispatchBinding, ConvertsArgumentsToTheMembersTypesAndResultsBack) {
+    auto object = ComPtr<GaugeObject>::attach(new GaugeObject);
+    IDispatch *d = object.get();
+    const Gauge &g = object->gauge;
+    using K = DispatchKind;
+
+    EXPECT_TRUE(invoke(d, 1, K::PropertyPut, {Variant("12")}).ok());
+    EXPECT_EQ(g.level(), 12);
+    const auto level = invoke(d, 1, K::PropertyGet);
+    EXPECT_EQ(level.value.type(), VarType::I4);
+    EXPECT_EQ(level.value.toLong(), 12);
+
+    // A BOOL named as bool takes any number as true and shows as VT_BOOL.
+    EXPECT_TRUE(invoke(d, 2, K::PropertyPut, {Variant(0.25)}).ok());
+    EXPECT_EQ(g.lit(), 1);
+    EXPECT_EQ(invoke(d, 2, K::PropertyGet).value.type(), VarType::Bool);
+    EXPECT_EQ(invoke(d, 2, K::PropertyGet).value.toLong(), -1);
+    // A colour named as LONG keeps its bits both ways.
+    EXPECT_TRUE(invoke(d, 3, K::PropertyPut, {Variant(LONG{-2})}).ok());
+    EXPECT_EQ(g.colour(), 0xFFFFFFFEu);
+    EXPECT_EQ(invoke(d, 3, K::PropertyGet).value.toLong(), -2);
+
+    // The getter's parameters are the indices; a put passes them first, the value last.
+    EXPECT_TRUE(invoke(d, 4, K::PropertyPut, {Variant(LONG{1}), Variant("2.5")}).ok());
+    EXPECT_FLOAT_EQ(g.scale(1), 2.5f);
+    EXPECT_FLOAT_EQ(g.scale(0), 1.0f);
+    const auto scale = invoke(d, 4, K::PropertyGet, {Variant(LONG{1})});
+    EXPECT_EQ(scale.value.type(), VarType::R4);
+    EXPECT_FLOAT_EQ(scale.value.toFloat(), 2.5f);
+    EXPECT_EQ(invoke(d, 4, K::PropertyGet).status, DISP_E_BADPARAMCOUNT);
+
+    const auto renamed = invoke(d, 6, K::Method, {Variant(LONG{7}), Variant(LONG{3})});
+    EXPECT_EQ(renamed.value.toLong(), 30);
+    EXPECT_EQ(g.label(), "7");
+    EXPECT_EQ(invoke(d, 5, K::PropertyGet).value.toString(), "7");
+    const auto reset = invoke(d, 7, K::Method);
+    EXPECT_TRUE(reset.ok());
+    EXPECT_TRUE(reset.value.isEmpty());
+    EXPECT_EQ(g.level(), 0);
+    // An out parameter receives the target of a by-reference argument.
+    Variant out;
+    const auto copied = invoke(d, 8, K::Method, {Variant::byRef(&out)});
+    EXPECT_EQ(copied.value.type(), VarType::Bool);
+    EXPECT_TRUE(copied.value.toBool());
+    EXPECT_EQ(out.toString(), "7");
+    EXPECT_FALSE(invoke(d, 8, K::Method, {Variant(LONG{0})}).value.toBool());
+}
+
+TEST(DispatchBinding, RefusesWhatTheMembersCannotTakeWithoutCallingThem) {
+    auto object = ComPtr<GaugeObject>::attach(new GaugeObject);
+    IDispatch *d = object.get();
+    const Gauge &g = object->gauge;
+    using K = DispatchKind;
+    EXPECT_EQ(invoke(d, 1, K::PropertyPut, {Variant("high")}).status, DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(invoke(d, 1, K::PropertyPut, {Variant::null()}).status, DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(g.levelPuts, 0);
+    // One argument that does not convert stops the call, whichever it is.
+    EXPECT_EQ(invoke(d, 6, K::Method, {Variant("new"), Variant("wide")}).status,
+              DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(g.label(), "gauge");
+    EXPECT_EQ(invoke(d, 1, K::PropertyPut).status, DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(invoke(d, 5, K::PropertyPut, {Variant("dial")}).status, DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(g.label(), "gauge");
+}
+
+TEST(DispatchObject, AnswersItsInterfacesAndFailsCallsOnceItsMembersAreGone) {
+    auto object = ComPtr<GaugeObject>::attach(new GaugeObject);
+    for (const Guid &iid : {IUnknown::IID, IDispatch::IID, kGaugeInterface}) {
+        void *raw = nullptr;
+        ASSERT_EQ(object->QueryInterface(iid, &raw), S_OK);
+        EXPECT_EQ(raw, static_cast<IDispatch *>(object.get()));
+        static_cast<IDispatch *>(raw)->Release();
+    }
+    void *raw = &raw;
+    EXPECT_EQ(object->QueryInterface(IPicture::IID, &raw), E_NOINTERFACE);
+    EXPECT_EQ(raw, nullptr);
+    EXPECT_EQ(object->QueryInterface(IDispatch::IID, nullptr), E_POINTER);
+    object->gone = true;
+    EXPECT_EQ(invoke(object.get(), 1, DispatchKind::PropertyGet).status, E_FAIL);
+}
+
 TEST(Classes, CreatesRegisteredClassesAndRefusesUnknownOnes) {
     registerClass(kCounterClass, [] { return ComPtr<IUnknown>::attach(new Counter); });
     HRESULT status = E_FAIL;
