@@ -3,6 +3,7 @@
 #pragma once
 
 #include "components/aviplayer/aviplayer.h"
+#include "components/aviplayer/painttarget.h"
 #include "platform/dispatch.h"
 
 namespace aviplayer {
@@ -32,6 +33,14 @@ inline constexpr platform::DISPID MixPicture =
     26; // (background, pictures, reserved, flags, threshold, colour) -> IUnknown
 } // namespace dispid
 
+// A drawing target as a typed dispatch argument (the player's DrawFrame, the control's
+// Draw): the painter of a paint target object, null for any other argument, which the
+// drawing members refuse. An integer is never taken for a pointer.
+struct PaintTargetArg {
+    QPainter *painter = nullptr;
+    explicit operator QPainter *() const { return painter; }
+};
+
 // Registers the player's class; safe to call more than once.
 void registerClasses();
 
@@ -39,3 +48,10 @@ void registerClasses();
 platform::ComPtr<platform::IDispatch> createPlayerObject(ReaderSettings settings = {});
 
 } // namespace aviplayer
+
+template <> struct platform::DispatchValue<aviplayer::PaintTargetArg> {
+    static aviplayer::PaintTargetArg in(const Variant &v, bool *) {
+        const auto target = v.toUnknown().query<aviplayer::IPaintTarget>();
+        return {target ? target->painter() : nullptr};
+    }
+};
