@@ -44,6 +44,8 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 // The icon resources live in this static library; the linker keeps them only when asked.
 static void initIconResources() {
@@ -93,6 +95,39 @@ QMenu *submenu(QWidget *owner, const char *name, int number) {
 
 void separator(QMenu *menu, const char *name) {
     menu->addSeparator()->setObjectName(QLatin1String(name));
+}
+
+// The widgets the video part names, in one place. Every name has its row (the window's tests
+// resolve all of them), so the host calls below never meet a missing widget.
+constexpr std::pair<video::MenuEntry, QAction * frmMain::*> kVideoMenuEntries[] = {
+    {video::MenuEntry::Loop, &frmMain::mnuPopupSLoop},
+    {video::MenuEntry::PlayAtRecordingSpeed, &frmMain::mnuPopupSRealtime},
+    {video::MenuEntry::FullFrames, &frmMain::mnuPopupSFullFrames},
+    {video::MenuEntry::Fields, &frmMain::mnuPopupSFields},
+    {video::MenuEntry::Jvc100, &frmMain::mnuPopupSJVC100},
+    {video::MenuEntry::Jvc100Vertical, &frmMain::mnuPopupSJVC100vert},
+    {video::MenuEntry::Jvc200, &frmMain::mnuPopupSJVC200},
+    {video::MenuEntry::Mirror, &frmMain::mnuPopupSMirror},
+    {video::MenuEntry::Rotate90, &frmMain::mnuPopupSRotate90},
+    {video::MenuEntry::Rotate180, &frmMain::mnuPopupSRotate180},
+    {video::MenuEntry::Rotate270, &frmMain::mnuPopupSRotate270},
+};
+// Toolbar buttons and status bar panels by their keys.
+constexpr std::pair<video::ToolButton, const char *> kVideoToolButtons[] = {
+    {video::ToolButton::Scale, "Scale"},     {video::ToolButton::Plus10, "Plus10"},
+    {video::ToolButton::Minus10, "Minus10"}, {video::ToolButton::To100, "To100"},
+    {video::ToolButton::FitView, "FitView"},
+};
+constexpr std::pair<video::StatusPanel, const char *> kVideoPanels[] = {
+    {video::StatusPanel::Zoom, "Zoom"},
+    {video::StatusPanel::Info, "Info"},
+};
+
+std::optional<video::ToolButton> videoToolButton(const QString &key) {
+    for (const auto &[button, buttonKey] : kVideoToolButtons)
+        if (key == QLatin1String(buttonKey))
+            return button;
+    return std::nullopt;
 }
 
 } // namespace
@@ -385,8 +420,8 @@ void frmMain::buildToolbar() {
     connect(hscScroll, &QScrollBar::valueChanged, this, [this] { OnFrameChanged(); });
 
     // Nothing to zoom, calibrate or play before a video is open.
-    for (const char *key : {"Plus10", "Minus10", "To100", "FitView", "Scale"})
-        m_buttons[QLatin1String(key)]->setEnabled(false);
+    for (const auto &[button, key] : kVideoToolButtons)
+        toolbarButton(button)->setEnabled(false);
     for (QWidget *w : std::initializer_list<QWidget *>{btnBack, btnPlay, btnSkip, hscScroll})
         w->setEnabled(false);
 }
@@ -475,6 +510,27 @@ QAction *frmMain::toolbarButton(const QString &key) const {
 QLabel *frmMain::statusPanel(const QString &key) const {
     const auto it = m_panels.find(key);
     return it == m_panels.end() ? nullptr : it->second;
+}
+
+QAction *frmMain::toolbarButton(video::ToolButton button) const {
+    for (const auto &[b, key] : kVideoToolButtons)
+        if (b == button)
+            return toolbarButton(QLatin1String(key));
+    return nullptr;
+}
+
+QLabel *frmMain::statusPanel(video::StatusPanel panel) const {
+    for (const auto &[p, key] : kVideoPanels)
+        if (p == panel)
+            return statusPanel(QLatin1String(key));
+    return nullptr;
+}
+
+QAction *frmMain::popupEntry(video::MenuEntry entry) const {
+    for (const auto &[e, member] : kVideoMenuEntries)
+        if (e == entry)
+            return this->*member;
+    return nullptr;
 }
 
 void frmMain::applyMinimumSize() {
@@ -607,14 +663,8 @@ void frmMain::tbToolbarButtonClick(const QString &key) {
         LoadVideo(true, appState().settings.DefVideoMode, 0.0f, 0);
     else if (key == QLatin1String("Scale"))
         mnuPopupSScaleClick();
-    else if (key == QLatin1String("Plus10"))
-        ZoomChange(qvxVideo->Zoom() + 10);
-    else if (key == QLatin1String("Minus10"))
-        ZoomChange(qvxVideo->Zoom() - 10);
-    else if (key == QLatin1String("To100"))
-        ZoomChange(100);
-    else if (key == QLatin1String("FitView"))
-        FitZoomToView();
+    else if (const std::optional<video::ToolButton> button = videoToolButton(key))
+        m_video->modes.toolbarZoom(*button); // the zoom buttons
     // "Helper" and unknown keys: nothing.
 }
 
@@ -784,33 +834,20 @@ void frmMain::setPlaybackButtonsEnabled(bool enabled) {
 void frmMain::setPlayButtonImage(int index) {
     btnPlay->setIcon(imlIcons(index));
 }
-void frmMain::setToolbarButtonEnabled(const QString &key, bool enabled) {
-    if (QAction *button = toolbarButton(key))
-        button->setEnabled(enabled);
+void frmMain::setToolbarButtonEnabled(video::ToolButton button, bool enabled) {
+    toolbarButton(button)->setEnabled(enabled);
 }
-QAction *frmMain::popupEntry(const QString &name) const {
-    for (QMenu *menu : {mnuPopupQvxview, mnuPopUpListView})
-        for (QAction *action : menu->actions())
-            if (action->objectName() == name)
-                return action;
-    return nullptr;
+void frmMain::setMenuChecked(video::MenuEntry entry, bool checked) {
+    popupEntry(entry)->setChecked(checked);
 }
-void frmMain::setMenuChecked(const QString &name, bool checked) {
-    if (QAction *entry = popupEntry(name))
-        entry->setChecked(checked);
+bool frmMain::menuChecked(video::MenuEntry entry) {
+    return popupEntry(entry)->isChecked();
 }
-bool frmMain::menuChecked(const QString &name) {
-    const QAction *entry = popupEntry(name);
-    return entry && entry->isChecked();
+void frmMain::setMenuEnabled(video::MenuEntry entry, bool enabled) {
+    popupEntry(entry)->setEnabled(enabled);
 }
-void frmMain::setMenuEnabled(const QString &name, bool enabled) {
-    if (QAction *entry = popupEntry(name))
-        entry->setEnabled(enabled);
-}
-void frmMain::setStatusPanelText(const QString &key, const QString &text) {
-    QLabel *panel = statusPanel(key);
-    if (!panel)
-        return;
+void frmMain::setStatusPanelText(video::StatusPanel which, const QString &text) {
+    QLabel *panel = statusPanel(which);
     // A text wider than its panel (a long translation) widens the panel once; the panel
     // never shrinks, so the status bar does not jitter while the numbers change.
     // Measuring shapes the text, so it is done only for texts longer than any seen before

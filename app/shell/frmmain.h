@@ -171,6 +171,11 @@ public:
     QAction *toolbarButton(const QString &key) const;
     // A status bar panel by its key ("Zoom", "Info"); null for unknown keys.
     QLabel *statusPanel(const QString &key) const;
+    // The widgets the video part names. Each name has its widget; a null here is a
+    // programming error.
+    QAction *toolbarButton(video::ToolButton button) const;
+    QLabel *statusPanel(video::StatusPanel panel) const;
+    QAction *popupEntry(video::MenuEntry entry) const;
     QLabel *productPanel() const { return m_productPanel; }
     // The client area below the menu bar, whose size the layout rule works from.
     QWidget *clientArea() const { return m_client; }
@@ -203,11 +208,11 @@ public:
     void setScrollEnabled(bool enabled) override;
     void setPlaybackButtonsEnabled(bool enabled) override;
     void setPlayButtonImage(int index) override;
-    void setToolbarButtonEnabled(const QString &key, bool enabled) override;
-    void setMenuChecked(const QString &name, bool checked) override;
-    bool menuChecked(const QString &name) override;
-    void setMenuEnabled(const QString &name, bool enabled) override;
-    void setStatusPanelText(const QString &key, const QString &text) override;
+    void setToolbarButtonEnabled(video::ToolButton button, bool enabled) override;
+    void setMenuChecked(video::MenuEntry entry, bool checked) override;
+    bool menuChecked(video::MenuEntry entry) override;
+    void setMenuEnabled(video::MenuEntry entry, bool enabled) override;
+    void setStatusPanelText(video::StatusPanel panel, const QString &text) override;
     void setVideoCaption(const QString &caption) override;
     void clearMagnifier() override;
     void setPointer(Qt::CursorShape shape) override;
@@ -279,7 +284,6 @@ private:
     VideoKeyFilter *m_keyFilter = nullptr;
     int m_wheelRemainder = 0; // eighths of a degree of the mouse wheel not yet a whole notch
     QProgressDialog *m_progress = nullptr; // while a long open indexes
-    QAction *popupEntry(const QString &name) const;
     bool m_closing = false;
 };
 

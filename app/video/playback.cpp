@@ -11,8 +11,6 @@
 namespace video {
 
 namespace {
-const QString kLoopEntry = QStringLiteral("mnuPopupSLoop");
-const QString kPacingEntry = QStringLiteral("mnuPopupSRealtime");
 // More decimals than this say nothing about a single-precision time and a damaged
 // setting must not make a mask of millions of zeros.
 constexpr int kMaxDecimals = 30;
@@ -67,7 +65,7 @@ bool Playback::playLoop() {
         }
         m_host.setPlayButtonImage(kStopImage);
         m_state.IsPlaying = true;
-        m_host.setMenuEnabled(kLoopEntry, false);
+        m_host.setMenuEnabled(MenuEntry::Loop, false);
 
         bool stopped = false;
         m_anchorFrame = -1; // each pass starts its own schedule
@@ -130,17 +128,17 @@ void Playback::StopPlayback() {
         m_host.setPlayButtonImage(kPlayImage);
         m_state.IsPlaying = false;
     }
-    m_host.setMenuEnabled(kLoopEntry, !m_state.IsPlaying);
+    m_host.setMenuEnabled(MenuEntry::Loop, !m_state.IsPlaying);
 }
 
 void Playback::ToggleLoop() {
-    const bool checked = !m_host.menuChecked(kLoopEntry);
-    m_host.setMenuChecked(kLoopEntry, checked);
+    const bool checked = !m_host.menuChecked(MenuEntry::Loop);
+    m_host.setMenuChecked(MenuEntry::Loop, checked);
     m_state.LoopPlayback = checked;
 }
 
 void Playback::setPacing(bool on) {
-    m_host.setMenuChecked(kPacingEntry, on);
+    m_host.setMenuChecked(MenuEntry::PlayAtRecordingSpeed, on);
     m_state.settings.PlayAtRecordingSpeed = on;
     common::writePacingSetting(m_state.IniFile, on);
 }
@@ -149,13 +147,13 @@ void Playback::UpdateStatusBar() {
     quivex::CVViewCtrl &view = m_host.videoView();
     const float rate = view.AVIFrameRate();
     const float time = rate > 0.0f ? static_cast<float>(view.AVIFrame()) / rate : 0.0f;
-    m_host.setStatusPanelText(QStringLiteral("Zoom"), common::res(m_state, 1013) +
-                                                          QString::number(view.Zoom()) +
-                                                          QStringLiteral("%"));
+    m_host.setStatusPanelText(StatusPanel::Zoom, common::res(m_state, 1013) +
+                                                     QString::number(view.Zoom()) +
+                                                     QStringLiteral("%"));
     const int digits = std::clamp(m_state.settings.DecDigits, 0, kMaxDecimals);
     const int decimals = common::maskDecimals(common::DecimalMask(digits));
     m_host.setStatusPanelText(
-        QStringLiteral("Info"),
+        StatusPanel::Info,
         common::res(m_state, 1011) + QString::number(view.AVIFrame()) + common::res(m_state, 1012) +
             common::formatFixed(time, decimals, m_separator) + common::res(m_state, 1008));
 }

@@ -14,6 +14,45 @@ class CVViewCtrl;
 
 namespace video {
 
+// The widgets the video part names. Values count from 0 without gaps, and each count is taken
+// from its enum's last value: a new value goes last and becomes its count's anchor.
+
+// Entries of the video popup menu whose marks and states the video part sets: `mnuPopupSLoop`,
+// `mnuPopupSRealtime`, the five modes `mnuPopupSFullFrames` to `mnuPopupSJVC200`,
+// `mnuPopupSMirror` and `mnuPopupSRotate90/180/270`.
+enum class MenuEntry {
+    Loop,
+    PlayAtRecordingSpeed,
+    FullFrames,
+    Fields,
+    Jvc100,
+    Jvc100Vertical,
+    Jvc200,
+    Mirror,
+    Rotate90,
+    Rotate180,
+    Rotate270,
+};
+inline constexpr int kMenuEntryCount = static_cast<int>(MenuEntry::Rotate270) + 1;
+
+// Toolbar buttons the video part enables: keys "Scale", "Plus10", "Minus10", "To100",
+// "FitView".
+enum class ToolButton {
+    Scale,
+    Plus10,
+    Minus10,
+    To100,
+    FitView,
+};
+inline constexpr int kToolButtonCount = static_cast<int>(ToolButton::FitView) + 1;
+
+// Status bar panels: keys "Zoom" and "Info".
+enum class StatusPanel {
+    Zoom,
+    Info,
+};
+inline constexpr int kStatusPanelCount = static_cast<int>(StatusPanel::Info) + 1;
+
 class VideoHost {
 public:
     virtual ~VideoHost();
@@ -38,15 +77,13 @@ public:
     virtual void setPlaybackButtonsEnabled(bool enabled) = 0;
     // Picture of `btnPlay` from `imlIcons`: 9 start playback, 11 stop playback.
     virtual void setPlayButtonImage(int index) = 0;
-    // Toolbar button by key ("Plus10", "Minus10", "To100", "FitView", "Scale").
-    virtual void setToolbarButtonEnabled(const QString &key, bool enabled) = 0;
-    // Video popup menu entries by name (`mnuPopupSLoop`, `mnuPopupSFields`, ...).
-    virtual void setMenuChecked(const QString &name, bool checked) = 0;
-    virtual bool menuChecked(const QString &name) = 0;
-    virtual void setMenuEnabled(const QString &name, bool enabled) = 0;
-
-    // Status bar panel by key ("Zoom", "Info").
-    virtual void setStatusPanelText(const QString &key, const QString &text) = 0;
+    // A toolbar button, a popup menu entry and a status bar panel, each one of the widgets
+    // named above.
+    virtual void setToolbarButtonEnabled(ToolButton button, bool enabled) = 0;
+    virtual void setMenuChecked(MenuEntry entry, bool checked) = 0;
+    virtual bool menuChecked(MenuEntry entry) = 0;
+    virtual void setMenuEnabled(MenuEntry entry, bool enabled) = 0;
+    virtual void setStatusPanelText(StatusPanel panel, const QString &text) = 0;
     // Caption of `fraVideo`.
     virtual void setVideoCaption(const QString &caption) = 0;
     // Empties the magnifier picture `imgLupe`.

@@ -12,7 +12,8 @@
 namespace video {
 
 namespace {
-const char *const kZoomKeys[] = {"Plus10", "Minus10", "To100", "FitView"};
+constexpr ToolButton kZoomButtons[] = {ToolButton::Plus10, ToolButton::Minus10, ToolButton::To100,
+                                       ToolButton::FitView};
 } // namespace
 
 VideoLoader::VideoLoader(VideoHost &host, common::AppState &state, Playback &playback,
@@ -81,9 +82,9 @@ void VideoLoader::LoadVideo(bool showDialog, int mode, float frameRate, int file
     m_host.setVideoCaption(QStringLiteral(" ") + name + QStringLiteral(" "));
     m_modes.UpdateVideoModeMenu();
     m_host.setPlaybackButtonsEnabled(true);
-    for (const char *key : kZoomKeys)
-        m_host.setToolbarButtonEnabled(QString::fromLatin1(key), true);
-    m_host.setToolbarButtonEnabled(QStringLiteral("Scale"), true);
+    for (const ToolButton button : kZoomButtons)
+        m_host.setToolbarButtonEnabled(button, true);
+    m_host.setToolbarButtonEnabled(ToolButton::Scale, true);
 
     // The last picture of a sequence is reachable: the range ends at the file count - 1. A
     // count (from a sequence information file) beyond the pictures that exist would let the
@@ -117,13 +118,13 @@ bool VideoLoader::ResetProject(bool ask) {
     m_state.NoVideo = true;
     m_state.IsPlaying = false;
     m_state.LoopPlayback = false;
-    m_host.setMenuEnabled(QStringLiteral("mnuPopupSLoop"), true);
-    m_host.setMenuChecked(QStringLiteral("mnuPopupSLoop"), false);
+    m_host.setMenuEnabled(MenuEntry::Loop, true);
+    m_host.setMenuChecked(MenuEntry::Loop, false);
     m_state.InteractionState = -1;
     m_state.VideoCalibrated = false;
 
-    for (const char *key : kZoomKeys)
-        m_host.setToolbarButtonEnabled(QString::fromLatin1(key), false);
+    for (const ToolButton button : kZoomButtons)
+        m_host.setToolbarButtonEnabled(button, false);
     m_host.setScrollEnabled(false);
     m_host.setPlaybackButtonsEnabled(false);
     m_host.setVideoCaption(QString());
@@ -131,8 +132,8 @@ bool VideoLoader::ResetProject(bool ask) {
     quivex::CVViewCtrl &view = m_host.videoView();
     view.AVIClose();
     view.Refresh();
-    m_host.setStatusPanelText(QStringLiteral("Zoom"), QString());
-    m_host.setStatusPanelText(QStringLiteral("Info"), QString());
+    m_host.setStatusPanelText(StatusPanel::Zoom, QString());
+    m_host.setStatusPanelText(StatusPanel::Info, QString());
     return true;
 }
 

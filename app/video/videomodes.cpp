@@ -38,19 +38,19 @@ void VideoModes::restoreOrientation(int mode, int rotation, int mirror) {
 }
 
 void VideoModes::UpdateVideoModeMenu() {
-    const std::pair<const char *, bool> marks[] = {
-        {"mnuPopupSFullFrames", m_state.VideoMode == kModeFullFrames},
-        {"mnuPopupSFields", m_state.VideoMode == kModeFields},
-        {"mnuPopupSJVC100", m_state.VideoMode == kModeJvc100},
-        {"mnuPopupSJVC100vert", m_state.VideoMode == kModeJvc100Vertical},
-        {"mnuPopupSJVC200", m_state.VideoMode == kModeJvc200},
-        {"mnuPopupSMirror", m_mirror == kMirror},
-        {"mnuPopupSRotate90", m_rotation == kRotate90},
-        {"mnuPopupSRotate180", m_rotation == kRotate180},
-        {"mnuPopupSRotate270", m_rotation == kRotate270},
+    const std::pair<MenuEntry, bool> marks[] = {
+        {MenuEntry::FullFrames, m_state.VideoMode == kModeFullFrames},
+        {MenuEntry::Fields, m_state.VideoMode == kModeFields},
+        {MenuEntry::Jvc100, m_state.VideoMode == kModeJvc100},
+        {MenuEntry::Jvc100Vertical, m_state.VideoMode == kModeJvc100Vertical},
+        {MenuEntry::Jvc200, m_state.VideoMode == kModeJvc200},
+        {MenuEntry::Mirror, m_mirror == kMirror},
+        {MenuEntry::Rotate90, m_rotation == kRotate90},
+        {MenuEntry::Rotate180, m_rotation == kRotate180},
+        {MenuEntry::Rotate270, m_rotation == kRotate270},
     };
-    for (const auto &[name, checked] : marks)
-        m_host.setMenuChecked(QString::fromLatin1(name), checked);
+    for (const auto &[entry, checked] : marks)
+        m_host.setMenuChecked(entry, checked);
 }
 
 void VideoModes::ApplyVideoMode(int mode) {
@@ -134,19 +134,25 @@ void VideoModes::FitZoomToView() {
     m_playback.UpdateStatusBar();
 }
 
-bool VideoModes::toolbarZoom(const QString &key) {
+bool VideoModes::toolbarZoom(ToolButton button) {
     const int zoom = m_host.videoView().Zoom();
-    if (key == QLatin1String("Plus10"))
+    switch (button) {
+    case ToolButton::Plus10:
         ZoomChange(zoom + 10);
-    else if (key == QLatin1String("Minus10"))
+        return true;
+    case ToolButton::Minus10:
         ZoomChange(zoom - 10);
-    else if (key == QLatin1String("To100"))
+        return true;
+    case ToolButton::To100:
         ZoomChange(100);
-    else if (key == QLatin1String("FitView"))
+        return true;
+    case ToolButton::FitView:
         FitZoomToView();
-    else
-        return false;
-    return true;
+        return true;
+    case ToolButton::Scale:
+        break;
+    }
+    return false;
 }
 
 } // namespace video

@@ -51,12 +51,12 @@ public:
     void setScrollEnabled(bool e) override { scrollEnabled = e; }
     void setPlaybackButtonsEnabled(bool e) override { buttonsEnabled = e; }
     void setPlayButtonImage(int index) override { playImage = index; }
-    void setToolbarButtonEnabled(const QString &key, bool e) override { toolbar[key] = e; }
-    void setMenuChecked(const QString &name, bool c) override { checked[name] = c; }
-    bool menuChecked(const QString &name) override { return checked[name]; }
-    void setMenuEnabled(const QString &name, bool e) override { menuEnabled[name] = e; }
-    void setStatusPanelText(const QString &key, const QString &text) override {
-        panels[key] = text;
+    void setToolbarButtonEnabled(video::ToolButton button, bool e) override { toolbar[button] = e; }
+    void setMenuChecked(video::MenuEntry entry, bool c) override { checked[entry] = c; }
+    bool menuChecked(video::MenuEntry entry) override { return checked[entry]; }
+    void setMenuEnabled(video::MenuEntry entry, bool e) override { menuEnabled[entry] = e; }
+    void setStatusPanelText(video::StatusPanel panel, const QString &text) override {
+        panels[panel] = text;
     }
     void setVideoCaption(const QString &c) override { caption = c; }
     void clearMagnifier() override { ++magnifierClears; }
@@ -88,8 +88,9 @@ public:
     int value = 0, minimum = 0, maximum = 0;
     bool scrollEnabled = false, buttonsEnabled = false;
     int playImage = 9;
-    std::map<QString, bool> toolbar, checked, menuEnabled;
-    std::map<QString, QString> panels;
+    std::map<video::ToolButton, bool> toolbar;
+    std::map<video::MenuEntry, bool> checked, menuEnabled;
+    std::map<video::StatusPanel, QString> panels;
     QString caption;
     int magnifierClears = 0, markerDiscards = 0, helperUses = 0, eventPasses = 0;
     Qt::CursorShape pointer = Qt::ArrowCursor;

@@ -22,34 +22,34 @@ TEST_F(PlaybackTest, FrameChangeMovesTheViewTracksAndShowsFrameAndTime) {
     host.setScrollValue(25);
     EXPECT_EQ(host.view.AVIFrame(), 25);
     EXPECT_EQ(host.framesTracked, std::vector<int>{25});
-    EXPECT_EQ(host.panels["Info"], "Frame: 25, Time: 1.00 seconds");
-    EXPECT_EQ(host.panels["Zoom"], QString("Zoom: %1%").arg(host.view.Zoom()));
+    EXPECT_EQ(host.panels[StatusPanel::Info], "Frame: 25, Time: 1.00 seconds");
+    EXPECT_EQ(host.panels[StatusPanel::Zoom], QString("Zoom: %1%").arg(host.view.Zoom()));
 
     playback().setDecimalSeparator(",");
     state.settings.DecDigits = 3;
     playback().UpdateStatusBar();
-    EXPECT_EQ(host.panels["Info"], "Frame: 25, Time: 1,000 seconds");
+    EXPECT_EQ(host.panels[StatusPanel::Info], "Frame: 25, Time: 1,000 seconds");
     playback().setDecimalSeparator(".");
     state.settings.DecDigits = 0;
     host.setScrollValue(38);
-    EXPECT_EQ(host.panels["Info"], "Frame: 38, Time: 2 seconds");
+    EXPECT_EQ(host.panels[StatusPanel::Info], "Frame: 38, Time: 2 seconds");
     // A damaged setting neither shows nonsense nor builds a huge mask.
     state.settings.DecDigits = 1000000000;
     playback().UpdateStatusBar();
-    const QString info = host.panels["Info"];
+    const QString info = host.panels[StatusPanel::Info];
     EXPECT_TRUE(info.startsWith("Frame: 38, Time: 1.5"));
     EXPECT_EQ(info.section('.', 1).section(' ', 0, 0).size(), 30);
     state.settings.DecDigits = -4;
     playback().UpdateStatusBar();
-    EXPECT_EQ(host.panels["Info"], "Frame: 38, Time: 2 seconds");
+    EXPECT_EQ(host.panels[StatusPanel::Info], "Frame: 38, Time: 2 seconds");
 }
 
 TEST_F(PlaybackTest, WithoutARateEveryFrameIsAtTimeZero) {
     host.view.SetZoom(100);
     playback().UpdateStatusBar();
     EXPECT_EQ(host.view.AVIFrameRate(), 0.0f);
-    EXPECT_TRUE(host.panels["Info"].endsWith(", Time: 0.00 seconds"));
-    EXPECT_EQ(host.panels["Zoom"], "Zoom: 100%");
+    EXPECT_TRUE(host.panels[StatusPanel::Info].endsWith(", Time: 0.00 seconds"));
+    EXPECT_EQ(host.panels[StatusPanel::Zoom], "Zoom: 100%");
 }
 
 TEST_F(PlaybackTest, PlayRunsToTheEndAndStops) {
@@ -58,7 +58,7 @@ TEST_F(PlaybackTest, PlayRunsToTheEndAndStops) {
     host.framesTracked.clear();
     std::vector<bool> loopEntryWhilePlaying;
     host.onEvents = [&] {
-        loopEntryWhilePlaying.push_back(host.menuEnabled["mnuPopupSLoop"]);
+        loopEntryWhilePlaying.push_back(host.menuEnabled[MenuEntry::Loop]);
         EXPECT_EQ(host.playImage, kStopImage);
         EXPECT_TRUE(state.IsPlaying);
     };
@@ -67,7 +67,7 @@ TEST_F(PlaybackTest, PlayRunsToTheEndAndStops) {
     EXPECT_EQ(host.framesTracked, (std::vector<int>{31, 32, 33, 34, 35, 36, 37, 38, 39}));
     EXPECT_FALSE(state.IsPlaying);
     EXPECT_EQ(host.playImage, kPlayImage);
-    EXPECT_TRUE(host.menuEnabled["mnuPopupSLoop"]);
+    EXPECT_TRUE(host.menuEnabled[MenuEntry::Loop]);
     EXPECT_EQ(loopEntryWhilePlaying, std::vector<bool>(9, false));
 }
 
@@ -85,7 +85,7 @@ TEST_F(PlaybackTest, LoopRestartsAtZeroUntilStoppedFromOutside) {
     open(clip25());
     playback().ToggleLoop();
     EXPECT_TRUE(state.LoopPlayback);
-    EXPECT_TRUE(host.checked["mnuPopupSLoop"]);
+    EXPECT_TRUE(host.checked[MenuEntry::Loop]);
     host.setScrollValue(35);
     host.framesTracked.clear();
     int restarts = 0;
@@ -95,7 +95,7 @@ TEST_F(PlaybackTest, LoopRestartsAtZeroUntilStoppedFromOutside) {
     };
     // The second time round, a click on Play (served between frames) stops it.
     host.onEvents = [&] {
-        EXPECT_FALSE(host.menuEnabled["mnuPopupSLoop"]);
+        EXPECT_FALSE(host.menuEnabled[MenuEntry::Loop]);
         if (restarts == 2 && host.value == 10)
             playback().Play();
     };
@@ -104,7 +104,7 @@ TEST_F(PlaybackTest, LoopRestartsAtZeroUntilStoppedFromOutside) {
     EXPECT_EQ(host.value, 10);
     EXPECT_FALSE(state.IsPlaying);
     EXPECT_EQ(host.playImage, kPlayImage);
-    EXPECT_TRUE(host.menuEnabled["mnuPopupSLoop"]);
+    EXPECT_TRUE(host.menuEnabled[MenuEntry::Loop]);
     // 36..39, 0..39, 0..10
     EXPECT_EQ(host.framesTracked.size(), 4u + 40u + 11u);
     playback().ToggleLoop();
@@ -248,7 +248,7 @@ TEST_F(PlaybackTest, AtRecordingSpeedEveryFrameWaitsForItsTimeAndNoneIsDropped) 
     const QString ini = state.IniFile = QDir::temp().filePath("orvane-pacing-test.ini");
     QFile::remove(ini);
     playback().setPacing(true);
-    EXPECT_TRUE(host.checked["mnuPopupSRealtime"]);
+    EXPECT_TRUE(host.checked[MenuEntry::PlayAtRecordingSpeed]);
     EXPECT_TRUE(state.settings.PlayAtRecordingSpeed);
     EXPECT_EQ(common::ReadIniString("Orvane", "PlayAtRecordingSpeed", "", ini), "1");
 

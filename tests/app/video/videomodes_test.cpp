@@ -17,17 +17,17 @@ class ModesTest : public VideoFixture {};
 TEST_F(ModesTest, ZoomCommandsClampTo20And400) {
     open(pal());
     host.view.SetZoom(25);
-    modes().toolbarZoom("Minus10");
+    modes().toolbarZoom(ToolButton::Minus10);
     EXPECT_EQ(host.view.Zoom(), 20);
     host.view.SetZoom(395);
-    modes().toolbarZoom("Plus10");
+    modes().toolbarZoom(ToolButton::Plus10);
     EXPECT_EQ(host.view.Zoom(), 400);
-    modes().toolbarZoom("Plus10");
+    modes().toolbarZoom(ToolButton::Plus10);
     EXPECT_EQ(host.view.Zoom(), 400);
-    modes().toolbarZoom("To100");
+    modes().toolbarZoom(ToolButton::To100);
     EXPECT_EQ(host.view.Zoom(), 100);
-    EXPECT_EQ(host.panels["Zoom"], "Zoom: 100%");
-    EXPECT_FALSE(modes().toolbarZoom("Helper"));
+    EXPECT_EQ(host.panels[StatusPanel::Zoom], "Zoom: 100%");
+    EXPECT_FALSE(modes().toolbarZoom(ToolButton::Scale));
 }
 
 TEST_F(ModesTest, ZoomKeepsTheViewInsideTheScaledPicture) {
@@ -72,7 +72,7 @@ TEST_F(ModesTest, TheWheelZoomsInToolbarStepsAroundThePointer) {
     EXPECT_EQ(host.view.Zoom(), 120);
     EXPECT_EQ(host.view.HorizontalOffset(), 300 * 120 / 100 - 100);
     EXPECT_EQ(host.view.VerticalOffset(), 160 * 120 / 100 - 60);
-    EXPECT_EQ(host.panels["Zoom"], "Zoom: 120%");
+    EXPECT_EQ(host.panels[StatusPanel::Zoom], "Zoom: 120%");
     // Back out: the same point returns under the pointer.
     modes().zoomAt(-2, QPoint(100, 60));
     EXPECT_EQ(host.view.Zoom(), 100);
@@ -102,7 +102,7 @@ TEST_F(ModesTest, FitTakesTheSmallerZoomAndIsNotClamped) {
     EXPECT_EQ(host.view.Zoom(), 50);
     EXPECT_EQ(host.view.HorizontalOffset(), 0);
     host.view.resize(2000, 2000);
-    modes().toolbarZoom("FitView");
+    modes().toolbarZoom(ToolButton::FitView);
     EXPECT_EQ(host.view.Zoom(), 278);
     host.view.resize(2000, 4000);
     host.view.SetZoom(100);
@@ -122,16 +122,16 @@ TEST_F(ModesTest, RotationTogglesAndReplaces) {
     EXPECT_EQ(modes().VideoRotation(), kRotate90);
     EXPECT_EQ(host.view.AVIWidth(), 240);
     EXPECT_EQ(host.view.AVIHeight(), 320);
-    EXPECT_TRUE(host.checked["mnuPopupSRotate90"]);
+    EXPECT_TRUE(host.checked[MenuEntry::Rotate90]);
     modes().Rotate(kRotate90);
     EXPECT_EQ(modes().VideoRotation(), 0);
     EXPECT_EQ(host.view.AVIWidth(), 320);
-    EXPECT_FALSE(host.checked["mnuPopupSRotate90"]);
+    EXPECT_FALSE(host.checked[MenuEntry::Rotate90]);
     modes().Rotate(kRotate90);
     modes().Rotate(kRotate180);
     EXPECT_EQ(modes().VideoRotation(), kRotate180);
-    EXPECT_FALSE(host.checked["mnuPopupSRotate90"]);
-    EXPECT_TRUE(host.checked["mnuPopupSRotate180"]);
+    EXPECT_FALSE(host.checked[MenuEntry::Rotate90]);
+    EXPECT_TRUE(host.checked[MenuEntry::Rotate180]);
     EXPECT_EQ(host.view.AVIWidth(), 320);
 }
 
@@ -140,9 +140,9 @@ TEST_F(ModesTest, MirrorWithFieldsOpensWithBothBits) {
     modes().ApplyVideoMode(kModeFields);
     modes().ToggleMirror();
     EXPECT_EQ(modes().openMode(state.VideoMode), 2048 + 1 + 131072);
-    EXPECT_TRUE(host.checked["mnuPopupSMirror"]);
-    EXPECT_TRUE(host.checked["mnuPopupSFields"]);
-    EXPECT_FALSE(host.checked["mnuPopupSFullFrames"]);
+    EXPECT_TRUE(host.checked[MenuEntry::Mirror]);
+    EXPECT_TRUE(host.checked[MenuEntry::Fields]);
+    EXPECT_FALSE(host.checked[MenuEntry::FullFrames]);
     // Fields double the frames; the scroll range follows the view.
     EXPECT_EQ(host.maximum, 19);
     modes().ToggleMirror();
@@ -162,7 +162,7 @@ TEST_F(ModesTest, ModeChangeKeepsTheProjectAndTheZoomAndReturnsToFrameZero) {
     EXPECT_EQ(host.view.AVIFrame(), 0);
     EXPECT_EQ(host.view.Zoom(), 170);
     EXPECT_EQ(state.VideoMode, kModeJvc100);
-    EXPECT_TRUE(host.checked["mnuPopupSJVC100"]);
+    EXPECT_TRUE(host.checked[MenuEntry::Jvc100]);
     EXPECT_EQ(host.view.AVIHeight(), 120);
 }
 
@@ -170,12 +170,12 @@ TEST_F(ModesTest, AModeTheVideoCannotTakeIsKept) {
     open(Clips::instance().make("tiny.avi", 16, 2, 4, 25));
     modes().ApplyVideoMode(kModeJvc200);
     EXPECT_EQ(state.VideoMode, kModeJvc200);
-    EXPECT_TRUE(host.checked["mnuPopupSJVC200"]);
+    EXPECT_TRUE(host.checked[MenuEntry::Jvc200]);
 }
 
 TEST_F(ModesTest, WithoutAVideoAModeOnlyMovesTheMarks) {
     modes().ApplyVideoMode(kModeJvc100Vertical);
-    EXPECT_TRUE(host.checked["mnuPopupSJVC100vert"]);
+    EXPECT_TRUE(host.checked[MenuEntry::Jvc100Vertical]);
     EXPECT_FALSE(host.scrollEnabled);
     EXPECT_FALSE(host.view.isVideoOpen());
 }
