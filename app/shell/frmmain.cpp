@@ -66,10 +66,6 @@ constexpr int kPanelSlack = 8;
 // Room beside a table cell's text for the cell's margins, in pixels.
 constexpr int kCellSlack = 12;
 
-// Image list indexes of the play button's pictures.
-constexpr int kPictureStart = 9;
-constexpr int kPictureStop = 11;
-
 // Design-time sizes of the controls that the layout rule leaves in place, in pixels.
 constexpr int kToolbarHeight = 32;
 constexpr int kStatusBarHeight = 22;
@@ -210,9 +206,9 @@ frmMain::~frmMain() {
 QIcon frmMain::imlIcons(int index) {
     initIconResources();
     switch (index) {
-    case kPictureStart:
+    case static_cast<int>(video::PlayPicture::Start):
         return icon("play");
-    case kPictureStop:
+    case static_cast<int>(video::PlayPicture::Stop):
         return icon("stop");
     case 16:
         return icon("marker_pattern");
@@ -399,7 +395,8 @@ void frmMain::buildToolbar() {
         return button;
     };
     btnBack = playbackButton("btnBack", icon("rewind"), 1027);
-    btnPlay = playbackButton("btnPlay", imlIcons(kPictureStart), 1029);
+    btnPlay =
+        playbackButton("btnPlay", imlIcons(static_cast<int>(video::PlayPicture::Start)), 1029);
     btnSkip = playbackButton("btnSkip", icon("forward"), 1028);
     hscScroll = new FrameScrollBar(Qt::Horizontal, helper);
     hscScroll->setObjectName(QStringLiteral("hscScroll"));
@@ -707,7 +704,9 @@ void frmMain::mnuHelpAboutClick() {
 }
 
 void frmMain::mnuPopupSLoopClick() {
-    appState().LoopPlayback = mnuPopupSLoop->isChecked();
+    // Qt has turned the mark over before `triggered` arrives; the loop toggle turns it itself.
+    mnuPopupSLoop->setChecked(!mnuPopupSLoop->isChecked());
+    m_video->playback.ToggleLoop();
 }
 
 void frmMain::StopPlayback() {
@@ -831,8 +830,8 @@ void frmMain::setPlaybackButtonsEnabled(bool enabled) {
     for (QToolButton *button : {btnPlay, btnSkip, btnBack})
         button->setEnabled(enabled);
 }
-void frmMain::setPlayButtonImage(int index) {
-    btnPlay->setIcon(imlIcons(index));
+void frmMain::setPlayButtonImage(video::PlayPicture picture) {
+    btnPlay->setIcon(imlIcons(static_cast<int>(picture)));
 }
 void frmMain::setToolbarButtonEnabled(video::ToolButton button, bool enabled) {
     toolbarButton(button)->setEnabled(enabled);

@@ -55,8 +55,8 @@ public:
     explicit frmMain(std::function<platform::LONG()> versionQuery = {}, QWidget *parent = nullptr);
     ~frmMain() override;
 
-    // Pictures of the image list `imlIcons` by index: 9 start playback, 11 stop playback,
-    // 16 pattern matching, 19 tracked by hand, 20 marker tracking. Others give a null icon.
+    // Pictures of the image list `imlIcons` by index: the play button's (video::PlayPicture)
+    // and the marker table's (markers::MarkerIcon). Others give a null icon.
     static QIcon imlIcons(int index);
 
     // --- The layout rule, run on every resize while the window is not minimised. ---
@@ -207,7 +207,7 @@ public:
     void setScrollValue(int value) override;
     void setScrollEnabled(bool enabled) override;
     void setPlaybackButtonsEnabled(bool enabled) override;
-    void setPlayButtonImage(int index) override;
+    void setPlayButtonImage(video::PlayPicture picture) override;
     void setToolbarButtonEnabled(video::ToolButton button, bool enabled) override;
     void setMenuChecked(video::MenuEntry entry, bool checked) override;
     bool menuChecked(video::MenuEntry entry) override;

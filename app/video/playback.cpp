@@ -63,7 +63,7 @@ bool Playback::playLoop() {
             StopPlayback();
             return true;
         }
-        m_host.setPlayButtonImage(kStopImage);
+        m_host.setPlayButtonImage(PlayPicture::Stop);
         m_state.IsPlaying = true;
         m_host.setMenuEnabled(MenuEntry::Loop, false);
 
@@ -125,7 +125,7 @@ bool Playback::paceNextFrame() {
 
 void Playback::StopPlayback() {
     if (m_state.IsPlaying) {
-        m_host.setPlayButtonImage(kPlayImage);
+        m_host.setPlayButtonImage(PlayPicture::Start);
         m_state.IsPlaying = false;
     }
     m_host.setMenuEnabled(MenuEntry::Loop, !m_state.IsPlaying);

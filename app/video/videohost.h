@@ -53,6 +53,9 @@ enum class StatusPanel {
 };
 inline constexpr int kStatusPanelCount = static_cast<int>(StatusPanel::Info) + 1;
 
+// Pictures of `btnPlay`, valued as their indexes in the image list `imlIcons`.
+enum class PlayPicture { Start = 9, Stop = 11 };
+
 class VideoHost {
 public:
     virtual ~VideoHost();
@@ -75,10 +78,9 @@ public:
 
     // `btnPlay`, `btnSkip` and `btnBack` together.
     virtual void setPlaybackButtonsEnabled(bool enabled) = 0;
-    // Picture of `btnPlay` from `imlIcons`: 9 start playback, 11 stop playback.
-    virtual void setPlayButtonImage(int index) = 0;
-    // A toolbar button, a popup menu entry and a status bar panel, each one of the widgets
-    // named above.
+    // The play button's picture, a toolbar button, a popup menu entry and a status bar panel,
+    // each one of the widgets named above.
+    virtual void setPlayButtonImage(PlayPicture picture) = 0;
     virtual void setToolbarButtonEnabled(ToolButton button, bool enabled) = 0;
     virtual void setMenuChecked(MenuEntry entry, bool checked) = 0;
     virtual bool menuChecked(MenuEntry entry) = 0;

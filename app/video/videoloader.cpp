@@ -114,7 +114,7 @@ bool VideoLoader::ResetProject(bool ask) {
     // Playback ends with the project: the button and the loop entry show it, and the loop
     // entry's mark follows `LoopPlayback` back to off.
     if (m_state.IsPlaying)
-        m_host.setPlayButtonImage(kPlayImage);
+        m_host.setPlayButtonImage(PlayPicture::Start);
     m_state.NoVideo = true;
     m_state.IsPlaying = false;
     m_state.LoopPlayback = false;

@@ -50,7 +50,7 @@ public:
     }
     void setScrollEnabled(bool e) override { scrollEnabled = e; }
     void setPlaybackButtonsEnabled(bool e) override { buttonsEnabled = e; }
-    void setPlayButtonImage(int index) override { playImage = index; }
+    void setPlayButtonImage(video::PlayPicture picture) override { playImage = picture; }
     void setToolbarButtonEnabled(video::ToolButton button, bool e) override { toolbar[button] = e; }
     void setMenuChecked(video::MenuEntry entry, bool c) override { checked[entry] = c; }
     bool menuChecked(video::MenuEntry entry) override { return checked[entry]; }
@@ -87,7 +87,7 @@ public:
     video::VideoController *controller = nullptr;
     int value = 0, minimum = 0, maximum = 0;
     bool scrollEnabled = false, buttonsEnabled = false;
-    int playImage = 9;
+    video::PlayPicture playImage = video::PlayPicture::Start;
     std::map<video::ToolButton, bool> toolbar;
     std::map<video::MenuEntry, bool> checked, menuEnabled;
     std::map<video::StatusPanel, QString> panels;

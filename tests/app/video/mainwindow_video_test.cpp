@@ -257,6 +257,17 @@ TEST_F(WindowVideoTest, AChosenModeOrRotationEntryIsTheOneMarked) {
     EXPECT_TRUE(window->mnuPopupSJVC200->isChecked());
 }
 
+TEST_F(WindowVideoTest, TheLoopEntryTurnsLoopingOnAndOff) {
+    auto window = makeWindow();
+    EXPECT_FALSE(window->mnuPopupSLoop->isChecked());
+    window->mnuPopupSLoop->trigger();
+    EXPECT_TRUE(window->mnuPopupSLoop->isChecked());
+    EXPECT_TRUE(common::appState().LoopPlayback);
+    window->mnuPopupSLoop->trigger();
+    EXPECT_FALSE(window->mnuPopupSLoop->isChecked());
+    EXPECT_FALSE(common::appState().LoopPlayback);
+}
+
 TEST_F(WindowVideoTest, LongOpenGoesThroughTheProgressBox) {
     AnsweringDialogs dialogs;
     auto window = makeWindow();

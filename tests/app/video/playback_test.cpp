@@ -59,14 +59,14 @@ TEST_F(PlaybackTest, PlayRunsToTheEndAndStops) {
     std::vector<bool> loopEntryWhilePlaying;
     host.onEvents = [&] {
         loopEntryWhilePlaying.push_back(host.menuEnabled[MenuEntry::Loop]);
-        EXPECT_EQ(host.playImage, kStopImage);
+        EXPECT_EQ(host.playImage, PlayPicture::Stop);
         EXPECT_TRUE(state.IsPlaying);
     };
     playback().Play();
     EXPECT_EQ(host.value, 39);
     EXPECT_EQ(host.framesTracked, (std::vector<int>{31, 32, 33, 34, 35, 36, 37, 38, 39}));
     EXPECT_FALSE(state.IsPlaying);
-    EXPECT_EQ(host.playImage, kPlayImage);
+    EXPECT_EQ(host.playImage, PlayPicture::Start);
     EXPECT_TRUE(host.menuEnabled[MenuEntry::Loop]);
     EXPECT_EQ(loopEntryWhilePlaying, std::vector<bool>(9, false));
 }
@@ -103,7 +103,7 @@ TEST_F(PlaybackTest, LoopRestartsAtZeroUntilStoppedFromOutside) {
     EXPECT_EQ(restarts, 2);
     EXPECT_EQ(host.value, 10);
     EXPECT_FALSE(state.IsPlaying);
-    EXPECT_EQ(host.playImage, kPlayImage);
+    EXPECT_EQ(host.playImage, PlayPicture::Start);
     EXPECT_TRUE(host.menuEnabled[MenuEntry::Loop]);
     // 36..39, 0..39, 0..10
     EXPECT_EQ(host.framesTracked.size(), 4u + 40u + 11u);
@@ -121,7 +121,7 @@ TEST_F(PlaybackTest, RewindAndFastForwardDuringPlaybackStopIt) {
     EXPECT_EQ(host.value, 0);
     EXPECT_EQ(host.view.AVIFrame(), 0);
     EXPECT_FALSE(state.IsPlaying);
-    EXPECT_EQ(host.playImage, kPlayImage);
+    EXPECT_EQ(host.playImage, PlayPicture::Start);
 
     host.onEvents = [&] {
         if (host.value == 3)
@@ -178,7 +178,7 @@ TEST_F(PlaybackTest, ASingleFrameVideoWithLoopDoesNotSpin) {
     state.LoopPlayback = true;
     playback().Play();
     EXPECT_FALSE(state.IsPlaying);
-    EXPECT_EQ(host.playImage, kPlayImage);
+    EXPECT_EQ(host.playImage, PlayPicture::Start);
 }
 
 TEST_F(PlaybackTest, ShiftShowsTheMovePointerUntilAKeyIsReleased) {

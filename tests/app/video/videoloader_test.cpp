@@ -121,7 +121,7 @@ TEST_F(LoaderTest, ResetDuringPlaybackEndsItVisibly) {
     };
     playback().Play();
     EXPECT_FALSE(state.IsPlaying);
-    EXPECT_EQ(host.playImage, kPlayImage);
+    EXPECT_EQ(host.playImage, PlayPicture::Start);
     EXPECT_TRUE(host.menuEnabled[MenuEntry::Loop]);
     EXPECT_EQ(host.value, 3);
 }
