@@ -435,6 +435,8 @@ void frmMain::buildSurface() {
     qvxHelper = new quivex::CVViewCtrl(m_client);
     qvxHelper->setObjectName(QStringLiteral("qvxHelper"));
     qvxHelper->hide();
+    m_workingView = std::make_unique<ViewCtrlAdapter>(*qvxVideo);
+    m_helperView = std::make_unique<ViewCtrlAdapter>(*qvxHelper);
 
     fraRight = new QGroupBox(QStringLiteral("1015"), m_client);
     fraRight->setObjectName(QStringLiteral("fraRight"));

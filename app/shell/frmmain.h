@@ -8,6 +8,7 @@
 #include "app/shell/markertablewidget.h"
 #include "app/shell/projectcommands.h"
 #include "app/shell/startup.h"
+#include "app/shell/viewctrladapter.h"
 #include "app/video/videohost.h"
 
 #include <QMainWindow>
@@ -198,7 +199,8 @@ public:
 
     // VideoHost and MarkersHost
     quivex::CVViewCtrl &videoView() override { return *qvxVideo; }
-    quivex::CVViewCtrl &helperView() override { return *qvxHelper; }
+    video::VideoView &workingView() override { return *m_workingView; }
+    video::VideoView &helperView() override { return *m_helperView; }
     QWidget *dialogParent() override { return this; }
     int scrollValue() override;
     int scrollMinimum() override;
@@ -276,6 +278,9 @@ private:
     std::map<QString, QLabel *> m_panels;
     std::map<const QLabel *, qsizetype> m_panelLongestText; // the longest text measured so far
     std::map<int, qsizetype> m_cellLongestText;             // per table column, likewise
+    // The video part's views of `qvxVideo` and `qvxHelper`.
+    std::unique_ptr<ViewCtrlAdapter> m_workingView;
+    std::unique_ptr<ViewCtrlAdapter> m_helperView;
     markers::MarkerObjects m_objects;
     std::unique_ptr<video::VideoController> m_video;
     std::unique_ptr<markers::MarkerController> m_markers;

@@ -3,7 +3,6 @@
 #include "app/common/numbertext.h"
 #include "app/common/resources.h"
 #include "app/common/settings.h"
-#include "control/cvviewctrl.h"
 
 #include <algorithm>
 #include <cmath>
@@ -24,8 +23,8 @@ Playback::~Playback() = default;
 void Playback::OnFrameChanged() {
     {
         // The new frame is painted once, with the markers the tracking pass put over it.
-        const quivex::CVViewCtrl::RepaintHold hold(m_host.videoView());
-        m_host.videoView().SetAVIFrame(m_host.scrollValue());
+        const RepaintHold hold(m_host.workingView());
+        m_host.workingView().SetAVIFrame(m_host.scrollValue());
         m_host.UpdateFrameMarkers();
     }
     UpdateStatusBar();
@@ -96,7 +95,7 @@ bool Playback::playLoop() {
 }
 
 bool Playback::paceNextFrame() {
-    const double rate = m_host.videoView().AVIFrameRate();
+    const double rate = m_host.workingView().AVIFrameRate();
     if (!(rate > 0.0) || !std::isfinite(rate))
         return true; // no rate, no recording speed: as fast as frames come
     const int current = m_host.scrollValue();
@@ -144,7 +143,7 @@ void Playback::setPacing(bool on) {
 }
 
 void Playback::UpdateStatusBar() {
-    quivex::CVViewCtrl &view = m_host.videoView();
+    const VideoView &view = m_host.workingView();
     const float rate = view.AVIFrameRate();
     const float time = rate > 0.0f ? static_cast<float>(view.AVIFrame()) / rate : 0.0f;
     m_host.setStatusPanelText(StatusPanel::Zoom, common::res(m_state, 1013) +
@@ -165,7 +164,7 @@ void Playback::SetupFrameScrollBar(int count) {
         maximum = std::min(count - 1, kMaxScrollFrame);
     } else {
         // A negative count (a damaged sequence file) is treated as "ask the view".
-        const int frames = m_host.videoView().AVINumberOfFrames();
+        const int frames = m_host.workingView().AVINumberOfFrames();
         if (frames < 1)
             maximum = 0;
         else

@@ -1,16 +1,14 @@
 // What the video part of the program needs from the main window: the frame scroll bar, the
-// two view controls, buttons, menu check marks, status bar panels, the pointer and the
-// message loop. The window implements it; tests drive the logic through a fake.
+// two views, buttons, menu check marks, status bar panels, the pointer and the message loop.
+// The window implements it; tests drive the logic through a fake.
 #pragma once
+
+#include "app/video/videoview.h"
 
 #include <QString>
 #include <Qt>
 
 class QWidget;
-
-namespace quivex {
-class CVViewCtrl;
-}
 
 namespace video {
 
@@ -61,8 +59,8 @@ public:
     virtual ~VideoHost();
 
     // `qvxVideo`, the working view, and `qvxHelper`, the hidden one that probes sizes.
-    virtual quivex::CVViewCtrl &videoView() = 0;
-    virtual quivex::CVViewCtrl &helperView() = 0;
+    virtual VideoView &workingView() = 0;
+    virtual VideoView &helperView() = 0;
     // Owner of message boxes and the open dialog.
     virtual QWidget *dialogParent() = 0;
 

@@ -4,7 +4,6 @@
 #include "app/common/resources.h"
 #include "app/video/indexpass.h"
 #include "app/video/sequencepattern.h"
-#include "control/cvviewctrl.h"
 #include "platform/ui/dialogs.h"
 
 #include <algorithm>
@@ -48,9 +47,9 @@ void VideoLoader::LoadVideo(bool showDialog, int mode, float frameRate, int file
     if (!m_state.NoVideo)
         ResetProject(false);
 
-    quivex::CVViewCtrl &view = m_host.videoView();
+    VideoView &view = m_host.workingView();
     if (mode == kModeAutomatic) {
-        quivex::CVViewCtrl &helper = m_host.helperView();
+        VideoView &helper = m_host.helperView();
         // Only probes the size: a refusal is told once, by the view's own open below.
         helper.setMessageBoxesEnabled(false);
         helper.AVIOpen(openName, 0);
@@ -129,7 +128,7 @@ bool VideoLoader::ResetProject(bool ask) {
     m_host.setPlaybackButtonsEnabled(false);
     m_host.setVideoCaption(QString());
     m_host.clearMagnifier();
-    quivex::CVViewCtrl &view = m_host.videoView();
+    VideoView &view = m_host.workingView();
     view.AVIClose();
     view.Refresh();
     m_host.setStatusPanelText(StatusPanel::Zoom, QString());
@@ -143,7 +142,7 @@ QString VideoLoader::videoInfoText() const {
     const double rate = m_state.VideoFrameRate;
     // Without a rate there is no duration to speak of: 0, never a division by zero.
     const double duration = rate > 0.0 ? m_state.FrameCount / rate : 0.0;
-    quivex::CVViewCtrl &view = m_host.videoView();
+    const VideoView &view = m_host.workingView();
     QString text = m_state.VideoFile + cr + cr;
     text += common::res(m_state, 1005) + QString::number(m_state.FrameCount) + cr;
     text += common::res(m_state, 1006) + common::formatFixed(rate, 3, separator) + cr;

@@ -1,9 +1,11 @@
-// A video host for tests: real view controls offscreen, a scroll bar kept as numbers that
-// runs the frame-change handling on every change, and a record of everything shown.
+// Video hosts for tests: a scroll bar kept as numbers that runs the frame-change handling on
+// every change, and a record of everything shown. `FakeHost` has real view controls
+// offscreen; `FakeViewHost` (fakeview.h) has views without a control.
 #pragma once
 
 #include "answeringdialogs.h"
 #include "app/common/appstate.h"
+#include "app/shell/viewctrladapter.h"
 #include "app/video/videocontroller.h"
 #include "control/cvviewctrl.h"
 
@@ -18,18 +20,9 @@
 #include <map>
 #include <vector>
 
-class FakeHost : public video::VideoHost {
+// Everything of a host but its views.
+class RecordingHost : public video::VideoHost {
 public:
-    FakeHost() {
-        view.resize(720, 576);
-        helper.resize(100, 100);
-    }
-
-    quivex::CVViewCtrl &videoView() override { return view; }
-    quivex::CVViewCtrl &helperView() override {
-        ++helperUses;
-        return helper;
-    }
     QWidget *dialogParent() override { return nullptr; }
 
     int scrollValue() override { return value; }
@@ -82,8 +75,6 @@ public:
     }
     void discardMarkers() override { ++markerDiscards; }
 
-    quivex::CVViewCtrl view;
-    quivex::CVViewCtrl helper;
     video::VideoController *controller = nullptr;
     int value = 0, minimum = 0, maximum = 0;
     bool scrollEnabled = false, buttonsEnabled = false;
@@ -92,12 +83,35 @@ public:
     std::map<video::MenuEntry, bool> checked, menuEnabled;
     std::map<video::StatusPanel, QString> panels;
     QString caption;
-    int magnifierClears = 0, markerDiscards = 0, helperUses = 0, eventPasses = 0;
+    int magnifierClears = 0, markerDiscards = 0, eventPasses = 0;
     Qt::CursorShape pointer = Qt::ArrowCursor;
     std::vector<int> framesTracked;
     double clock = 1000.0;
     std::vector<double> waits;
     std::function<void()> onEvents, onTrack;
+};
+
+// With the real view controls, reached as the window reaches them.
+class FakeHost : public RecordingHost {
+public:
+    FakeHost() {
+        view.resize(720, 576);
+        helper.resize(100, 100);
+    }
+
+    video::VideoView &workingView() override { return m_view; }
+    video::VideoView &helperView() override {
+        ++helperUses;
+        return m_helper;
+    }
+
+    quivex::CVViewCtrl view;
+    quivex::CVViewCtrl helper;
+    int helperUses = 0;
+
+private:
+    shell::ViewCtrlAdapter m_view{view};
+    shell::ViewCtrlAdapter m_helper{helper};
 };
 
 // Clips made with the ffmpeg program; every test gets the shared folder.

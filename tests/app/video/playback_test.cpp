@@ -1,4 +1,6 @@
-// Frame changes, the status bar, playing, looping, stopping and the keys.
+// Frame changes, the status bar, playing, looping, stopping and the keys, on a view without a
+// control; the last reachable frame of a long video and the rate a forced rate gives, on the
+// real view.
 #include "videofixture.h"
 
 #include "app/common/settings.h"
@@ -7,19 +9,28 @@
 
 using namespace video;
 
-namespace {
-QString clip25() {
-    return Clips::instance().make("c25.avi", 160, 120, 40, 25);
-}
-} // namespace
-
-class PlaybackTest : public VideoFixture {};
+class PlaybackTest : public FakeViewFixture {
+protected:
+    void openVideo(FakeView::Video video) {
+        host.view.next = video;
+        open("clip.avi");
+    }
+    // 40 frames at 25 per second.
+    void open25() { openVideo({160, 120, 40, 25.0f}); }
+};
 
 TEST_F(PlaybackTest, FrameChangeMovesTheViewTracksAndShowsFrameAndTime) {
-    open(clip25());
+    open25();
     ASSERT_EQ(host.maximum, 39);
     host.framesTracked.clear();
+    // The new frame is not painted before the tracking pass has put its markers over it.
+    host.onTrack = [&] {
+        EXPECT_EQ(host.view.AVIFrame(), 25);
+        EXPECT_EQ(host.view.holds, 1);
+    };
     host.setScrollValue(25);
+    host.onTrack = nullptr;
+    EXPECT_EQ(host.view.holds, 0);
     EXPECT_EQ(host.view.AVIFrame(), 25);
     EXPECT_EQ(host.framesTracked, std::vector<int>{25});
     EXPECT_EQ(host.panels[StatusPanel::Info], "Frame: 25, Time: 1.00 seconds");
@@ -53,7 +64,7 @@ TEST_F(PlaybackTest, WithoutARateEveryFrameIsAtTimeZero) {
 }
 
 TEST_F(PlaybackTest, PlayRunsToTheEndAndStops) {
-    open(clip25());
+    open25();
     host.setScrollValue(30);
     host.framesTracked.clear();
     std::vector<bool> loopEntryWhilePlaying;
@@ -72,7 +83,7 @@ TEST_F(PlaybackTest, PlayRunsToTheEndAndStops) {
 }
 
 TEST_F(PlaybackTest, PlayAtTheLastFrameStartsAgainFromZero) {
-    open(clip25());
+    open25();
     host.setScrollValue(39);
     host.framesTracked.clear();
     playback().Play();
@@ -82,7 +93,7 @@ TEST_F(PlaybackTest, PlayAtTheLastFrameStartsAgainFromZero) {
 }
 
 TEST_F(PlaybackTest, LoopRestartsAtZeroUntilStoppedFromOutside) {
-    open(clip25());
+    open25();
     playback().ToggleLoop();
     EXPECT_TRUE(state.LoopPlayback);
     EXPECT_TRUE(host.checked[MenuEntry::Loop]);
@@ -112,7 +123,7 @@ TEST_F(PlaybackTest, LoopRestartsAtZeroUntilStoppedFromOutside) {
 }
 
 TEST_F(PlaybackTest, RewindAndFastForwardDuringPlaybackStopIt) {
-    open(clip25());
+    open25();
     host.onEvents = [&] {
         if (host.value == 5)
             playback().Rewind();
@@ -134,7 +145,7 @@ TEST_F(PlaybackTest, RewindAndFastForwardDuringPlaybackStopIt) {
 }
 
 TEST_F(PlaybackTest, TrackingLossStopsAsTheSettingSays) {
-    open(clip25());
+    open25();
     host.onTrack = [&] {
         state.MarkerLost = host.value >= 3;
     };
@@ -160,7 +171,7 @@ TEST_F(PlaybackTest, TrackingLossStopsAsTheSettingSays) {
 }
 
 TEST_F(PlaybackTest, StopInTheLastPassDoesNotLoop) {
-    open(clip25());
+    open25();
     state.LoopPlayback = true;
     host.setScrollValue(30);
     host.onTrack = [&] {
@@ -172,8 +183,7 @@ TEST_F(PlaybackTest, StopInTheLastPassDoesNotLoop) {
 }
 
 TEST_F(PlaybackTest, ASingleFrameVideoWithLoopDoesNotSpin) {
-    const QString still = Clips::instance().make("one.avi", 64, 48, 1, 25);
-    open(still);
+    openVideo({64, 48, 1, 25.0f});
     ASSERT_EQ(host.maximum, 0);
     state.LoopPlayback = true;
     playback().Play();
@@ -195,7 +205,7 @@ TEST_F(PlaybackTest, ShiftShowsTheMovePointerUntilAKeyIsReleased) {
 
 TEST_F(PlaybackTest, KeysStepWithinTheRangeAndOnlyWithAVideo) {
     EXPECT_FALSE(playback().navigationKey(Qt::Key_Right));
-    open(clip25());
+    open25();
     EXPECT_TRUE(playback().navigationKey(Qt::Key_Left));
     EXPECT_EQ(host.value, 0);
     playback().navigationKey(Qt::Key_Right);
@@ -218,7 +228,7 @@ TEST_F(PlaybackTest, KeysStepWithinTheRangeAndOnlyWithAVideo) {
 }
 
 TEST_F(PlaybackTest, ScrollRangeFollowsCountsAndStopsAt32767) {
-    open(clip25());
+    open25();
     playback().SetupFrameScrollBar(40000);
     EXPECT_EQ(host.maximum, kMaxScrollFrame);
     playback().SetupFrameScrollBar(-3);
@@ -227,17 +237,8 @@ TEST_F(PlaybackTest, ScrollRangeFollowsCountsAndStopsAt32767) {
     EXPECT_EQ(host.value, 0);
 }
 
-TEST_F(PlaybackTest, AVideoOfMoreThan32768FramesScrollsTo32767) {
-    const QString many = Clips::instance().make("many.avi", 16, 16, 33000, 1000);
-    open(many);
-    ASSERT_EQ(state.FrameCount, 33000);
-    EXPECT_EQ(host.maximum, 32767);
-    host.setScrollValue(32767);
-    EXPECT_EQ(host.view.AVIFrame(), 32767);
-}
-
 TEST_F(PlaybackTest, AtRecordingSpeedEveryFrameWaitsForItsTimeAndNoneIsDropped) {
-    open(clip25()); // 40 frames at 25 per second
+    open25(); // 40 frames at 25 per second
     host.setScrollValue(30);
     host.framesTracked.clear();
     // Off (the default): no waiting at all.
@@ -268,7 +269,7 @@ TEST_F(PlaybackTest, AtRecordingSpeedEveryFrameWaitsForItsTimeAndNoneIsDropped) 
 }
 
 TEST_F(PlaybackTest, AtRecordingSpeedALateFrameFollowsAtOnceWithoutARushAfterwards) {
-    open(clip25());
+    open25();
     state.settings.PlayAtRecordingSpeed = true;
     host.setScrollValue(10);
     // Tracking frames 12 to 14 takes 0.2 s each, far beyond the frame time of 0.04 s.
@@ -291,7 +292,18 @@ TEST_F(PlaybackTest, AtRecordingSpeedALateFrameFollowsAtOnceWithoutARushAfterwar
         EXPECT_NEAR(host.waits[i], expected[i], 1e-9) << i;
 }
 
-TEST_F(PlaybackTest, AtRecordingSpeedTheRateFollowsAForcedRateAndLoopsRestartTheSchedule) {
+class PlaybackOnTheViewTest : public VideoFixture {};
+
+TEST_F(PlaybackOnTheViewTest, AVideoOfMoreThan32768FramesScrollsTo32767) {
+    const QString many = Clips::instance().make("many.avi", 16, 16, 33000, 1000);
+    open(many);
+    ASSERT_EQ(state.FrameCount, 33000);
+    EXPECT_EQ(host.maximum, 32767);
+    host.setScrollValue(32767);
+    EXPECT_EQ(host.view.AVIFrame(), 32767);
+}
+
+TEST_F(PlaybackOnTheViewTest, AtRecordingSpeedTheRateFollowsAForcedRateAndLoopsRestartTheSchedule) {
     const QString first = Clips::instance().make("c25.avi", 160, 120, 40, 25);
     open(first, 0, 100.0f); // forced: 100 frames per second
     state.settings.PlayAtRecordingSpeed = true;

@@ -1,21 +1,28 @@
-// Modes, rotation, mirroring, check marks and the zoom commands on the real view.
+// The zoom commands on a view without a control; modes, rotation, mirroring and check marks
+// on the real view.
 #include "videofixture.h"
 
 using namespace video;
 
 namespace {
-QString pal() {
-    return Clips::instance().make("pal.avi", 720, 576, 10, 25);
-}
 QString small() {
     return Clips::instance().make("small.avi", 320, 240, 10, 25);
 }
 } // namespace
 
+class ZoomTest : public FakeViewFixture {
+protected:
+    void openVideo(int width, int height) {
+        host.view.next = {width, height, 10, 25.0f};
+        open("clip.avi");
+    }
+    void openPal() { openVideo(720, 576); }
+};
+
 class ModesTest : public VideoFixture {};
 
-TEST_F(ModesTest, ZoomCommandsClampTo20And400) {
-    open(pal());
+TEST_F(ZoomTest, ZoomCommandsClampTo20And400) {
+    openPal();
     host.view.SetZoom(25);
     modes().toolbarZoom(ToolButton::Minus10);
     EXPECT_EQ(host.view.Zoom(), 20);
@@ -30,8 +37,8 @@ TEST_F(ModesTest, ZoomCommandsClampTo20And400) {
     EXPECT_FALSE(modes().toolbarZoom(ToolButton::Scale));
 }
 
-TEST_F(ModesTest, ZoomKeepsTheViewInsideTheScaledPicture) {
-    open(pal());
+TEST_F(ZoomTest, ZoomKeepsTheViewInsideTheScaledPicture) {
+    openPal();
     host.view.resize(400, 300);
     host.view.SetZoom(100);
     host.view.SetHorizontalOffset(1200);
@@ -56,13 +63,13 @@ TEST_F(ModesTest, ZoomKeepsTheViewInsideTheScaledPicture) {
     EXPECT_EQ(host.view.VerticalOffset(), 50);
 }
 
-TEST_F(ModesTest, TheWheelZoomsInToolbarStepsAroundThePointer) {
+TEST_F(ZoomTest, TheWheelZoomsInToolbarStepsAroundThePointer) {
     // Without a video the wheel does nothing.
     host.view.SetZoom(100);
     modes().zoomAt(1, QPoint(10, 10));
     EXPECT_EQ(host.view.Zoom(), 100);
 
-    open(pal());
+    openPal();
     host.view.resize(400, 300);
     modes().ZoomChange(100);
     host.view.SetHorizontalOffset(200);
@@ -94,8 +101,8 @@ TEST_F(ModesTest, TheWheelZoomsInToolbarStepsAroundThePointer) {
     EXPECT_EQ(host.view.HorizontalOffset(), 0) << "the point under the pointer was (0, 0)";
 }
 
-TEST_F(ModesTest, FitTakesTheSmallerZoomAndIsNotClamped) {
-    open(pal());
+TEST_F(ZoomTest, FitTakesTheSmallerZoomAndIsNotClamped) {
+    openPal();
     host.view.resize(360, 400);
     host.view.SetHorizontalOffset(30);
     modes().FitZoomToView();
@@ -106,11 +113,11 @@ TEST_F(ModesTest, FitTakesTheSmallerZoomAndIsNotClamped) {
     EXPECT_EQ(host.view.Zoom(), 278);
     host.view.resize(2000, 4000);
     host.view.SetZoom(100);
-    open(small()); // fits at 625 by width, above the commands' 400
+    openVideo(320, 240); // fits at 625 by width, above the commands' 400
     EXPECT_EQ(host.view.Zoom(), 625);
 }
 
-TEST_F(ModesTest, FitWithoutAPictureKeepsTheZoom) {
+TEST_F(ZoomTest, FitWithoutAPictureKeepsTheZoom) {
     host.view.SetZoom(130);
     modes().FitZoomToView();
     EXPECT_EQ(host.view.Zoom(), 130);
