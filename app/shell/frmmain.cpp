@@ -44,6 +44,8 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 // The icon resources live in this static library; the linker keeps them only when asked.
 static void initIconResources() {
@@ -63,10 +65,6 @@ namespace ui = platform::ui;
 constexpr int kPanelSlack = 8;
 // Room beside a table cell's text for the cell's margins, in pixels.
 constexpr int kCellSlack = 12;
-
-// Image list indexes of the play button's pictures.
-constexpr int kPictureStart = 9;
-constexpr int kPictureStop = 11;
 
 // Design-time sizes of the controls that the layout rule leaves in place, in pixels.
 constexpr int kToolbarHeight = 32;
@@ -93,6 +91,39 @@ QMenu *submenu(QWidget *owner, const char *name, int number) {
 
 void separator(QMenu *menu, const char *name) {
     menu->addSeparator()->setObjectName(QLatin1String(name));
+}
+
+// The widgets the video part names, in one place. Every name has its row (the window's tests
+// resolve all of them), so the host calls below never meet a missing widget.
+constexpr std::pair<video::MenuEntry, QAction * frmMain::*> kVideoMenuEntries[] = {
+    {video::MenuEntry::Loop, &frmMain::mnuPopupSLoop},
+    {video::MenuEntry::PlayAtRecordingSpeed, &frmMain::mnuPopupSRealtime},
+    {video::MenuEntry::FullFrames, &frmMain::mnuPopupSFullFrames},
+    {video::MenuEntry::Fields, &frmMain::mnuPopupSFields},
+    {video::MenuEntry::Jvc100, &frmMain::mnuPopupSJVC100},
+    {video::MenuEntry::Jvc100Vertical, &frmMain::mnuPopupSJVC100vert},
+    {video::MenuEntry::Jvc200, &frmMain::mnuPopupSJVC200},
+    {video::MenuEntry::Mirror, &frmMain::mnuPopupSMirror},
+    {video::MenuEntry::Rotate90, &frmMain::mnuPopupSRotate90},
+    {video::MenuEntry::Rotate180, &frmMain::mnuPopupSRotate180},
+    {video::MenuEntry::Rotate270, &frmMain::mnuPopupSRotate270},
+};
+// Toolbar buttons and status bar panels by their keys.
+constexpr std::pair<video::ToolButton, const char *> kVideoToolButtons[] = {
+    {video::ToolButton::Scale, "Scale"},     {video::ToolButton::Plus10, "Plus10"},
+    {video::ToolButton::Minus10, "Minus10"}, {video::ToolButton::To100, "To100"},
+    {video::ToolButton::FitView, "FitView"},
+};
+constexpr std::pair<video::StatusPanel, const char *> kVideoPanels[] = {
+    {video::StatusPanel::Zoom, "Zoom"},
+    {video::StatusPanel::Info, "Info"},
+};
+
+std::optional<video::ToolButton> videoToolButton(const QString &key) {
+    for (const auto &[button, buttonKey] : kVideoToolButtons)
+        if (key == QLatin1String(buttonKey))
+            return button;
+    return std::nullopt;
 }
 
 } // namespace
@@ -175,9 +206,9 @@ frmMain::~frmMain() {
 QIcon frmMain::imlIcons(int index) {
     initIconResources();
     switch (index) {
-    case kPictureStart:
+    case static_cast<int>(video::PlayPicture::Start):
         return icon("play");
-    case kPictureStop:
+    case static_cast<int>(video::PlayPicture::Stop):
         return icon("stop");
     case 16:
         return icon("marker_pattern");
@@ -364,7 +395,8 @@ void frmMain::buildToolbar() {
         return button;
     };
     btnBack = playbackButton("btnBack", icon("rewind"), 1027);
-    btnPlay = playbackButton("btnPlay", imlIcons(kPictureStart), 1029);
+    btnPlay =
+        playbackButton("btnPlay", imlIcons(static_cast<int>(video::PlayPicture::Start)), 1029);
     btnSkip = playbackButton("btnSkip", icon("forward"), 1028);
     hscScroll = new FrameScrollBar(Qt::Horizontal, helper);
     hscScroll->setObjectName(QStringLiteral("hscScroll"));
@@ -385,8 +417,8 @@ void frmMain::buildToolbar() {
     connect(hscScroll, &QScrollBar::valueChanged, this, [this] { OnFrameChanged(); });
 
     // Nothing to zoom, calibrate or play before a video is open.
-    for (const char *key : {"Plus10", "Minus10", "To100", "FitView", "Scale"})
-        m_buttons[QLatin1String(key)]->setEnabled(false);
+    for (const auto &[button, key] : kVideoToolButtons)
+        toolbarButton(button)->setEnabled(false);
     for (QWidget *w : std::initializer_list<QWidget *>{btnBack, btnPlay, btnSkip, hscScroll})
         w->setEnabled(false);
 }
@@ -403,6 +435,8 @@ void frmMain::buildSurface() {
     qvxHelper = new quivex::CVViewCtrl(m_client);
     qvxHelper->setObjectName(QStringLiteral("qvxHelper"));
     qvxHelper->hide();
+    m_workingView = std::make_unique<ViewCtrlAdapter>(*qvxVideo);
+    m_helperView = std::make_unique<ViewCtrlAdapter>(*qvxHelper);
 
     fraRight = new QGroupBox(QStringLiteral("1015"), m_client);
     fraRight->setObjectName(QStringLiteral("fraRight"));
@@ -475,6 +509,27 @@ QAction *frmMain::toolbarButton(const QString &key) const {
 QLabel *frmMain::statusPanel(const QString &key) const {
     const auto it = m_panels.find(key);
     return it == m_panels.end() ? nullptr : it->second;
+}
+
+QAction *frmMain::toolbarButton(video::ToolButton button) const {
+    for (const auto &[b, key] : kVideoToolButtons)
+        if (b == button)
+            return toolbarButton(QLatin1String(key));
+    return nullptr;
+}
+
+QLabel *frmMain::statusPanel(video::StatusPanel panel) const {
+    for (const auto &[p, key] : kVideoPanels)
+        if (p == panel)
+            return statusPanel(QLatin1String(key));
+    return nullptr;
+}
+
+QAction *frmMain::popupEntry(video::MenuEntry entry) const {
+    for (const auto &[e, member] : kVideoMenuEntries)
+        if (e == entry)
+            return this->*member;
+    return nullptr;
 }
 
 void frmMain::applyMinimumSize() {
@@ -607,14 +662,8 @@ void frmMain::tbToolbarButtonClick(const QString &key) {
         LoadVideo(true, appState().settings.DefVideoMode, 0.0f, 0);
     else if (key == QLatin1String("Scale"))
         mnuPopupSScaleClick();
-    else if (key == QLatin1String("Plus10"))
-        ZoomChange(qvxVideo->Zoom() + 10);
-    else if (key == QLatin1String("Minus10"))
-        ZoomChange(qvxVideo->Zoom() - 10);
-    else if (key == QLatin1String("To100"))
-        ZoomChange(100);
-    else if (key == QLatin1String("FitView"))
-        FitZoomToView();
+    else if (const std::optional<video::ToolButton> button = videoToolButton(key))
+        m_video->modes.toolbarZoom(*button); // the zoom buttons
     // "Helper" and unknown keys: nothing.
 }
 
@@ -657,7 +706,9 @@ void frmMain::mnuHelpAboutClick() {
 }
 
 void frmMain::mnuPopupSLoopClick() {
-    appState().LoopPlayback = mnuPopupSLoop->isChecked();
+    // Qt has turned the mark over before `triggered` arrives; the loop toggle turns it itself.
+    mnuPopupSLoop->setChecked(!mnuPopupSLoop->isChecked());
+    m_video->playback.ToggleLoop();
 }
 
 void frmMain::StopPlayback() {
@@ -781,36 +832,23 @@ void frmMain::setPlaybackButtonsEnabled(bool enabled) {
     for (QToolButton *button : {btnPlay, btnSkip, btnBack})
         button->setEnabled(enabled);
 }
-void frmMain::setPlayButtonImage(int index) {
-    btnPlay->setIcon(imlIcons(index));
+void frmMain::setPlayButtonImage(video::PlayPicture picture) {
+    btnPlay->setIcon(imlIcons(static_cast<int>(picture)));
 }
-void frmMain::setToolbarButtonEnabled(const QString &key, bool enabled) {
-    if (QAction *button = toolbarButton(key))
-        button->setEnabled(enabled);
+void frmMain::setToolbarButtonEnabled(video::ToolButton button, bool enabled) {
+    toolbarButton(button)->setEnabled(enabled);
 }
-QAction *frmMain::popupEntry(const QString &name) const {
-    for (QMenu *menu : {mnuPopupQvxview, mnuPopUpListView})
-        for (QAction *action : menu->actions())
-            if (action->objectName() == name)
-                return action;
-    return nullptr;
+void frmMain::setMenuChecked(video::MenuEntry entry, bool checked) {
+    popupEntry(entry)->setChecked(checked);
 }
-void frmMain::setMenuChecked(const QString &name, bool checked) {
-    if (QAction *entry = popupEntry(name))
-        entry->setChecked(checked);
+bool frmMain::menuChecked(video::MenuEntry entry) {
+    return popupEntry(entry)->isChecked();
 }
-bool frmMain::menuChecked(const QString &name) {
-    const QAction *entry = popupEntry(name);
-    return entry && entry->isChecked();
+void frmMain::setMenuEnabled(video::MenuEntry entry, bool enabled) {
+    popupEntry(entry)->setEnabled(enabled);
 }
-void frmMain::setMenuEnabled(const QString &name, bool enabled) {
-    if (QAction *entry = popupEntry(name))
-        entry->setEnabled(enabled);
-}
-void frmMain::setStatusPanelText(const QString &key, const QString &text) {
-    QLabel *panel = statusPanel(key);
-    if (!panel)
-        return;
+void frmMain::setStatusPanelText(video::StatusPanel which, const QString &text) {
+    QLabel *panel = statusPanel(which);
     // A text wider than its panel (a long translation) widens the panel once; the panel
     // never shrinks, so the status bar does not jitter while the numbers change.
     // Measuring shapes the text, so it is done only for texts longer than any seen before

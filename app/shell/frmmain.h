@@ -8,6 +8,7 @@
 #include "app/shell/markertablewidget.h"
 #include "app/shell/projectcommands.h"
 #include "app/shell/startup.h"
+#include "app/shell/viewctrladapter.h"
 #include "app/video/videohost.h"
 
 #include <QMainWindow>
@@ -55,8 +56,8 @@ public:
     explicit frmMain(std::function<platform::LONG()> versionQuery = {}, QWidget *parent = nullptr);
     ~frmMain() override;
 
-    // Pictures of the image list `imlIcons` by index: 9 start playback, 11 stop playback,
-    // 16 pattern matching, 19 tracked by hand, 20 marker tracking. Others give a null icon.
+    // Pictures of the image list `imlIcons` by index: the play button's (video::PlayPicture)
+    // and the marker table's (markers::MarkerIcon). Others give a null icon.
     static QIcon imlIcons(int index);
 
     // --- The layout rule, run on every resize while the window is not minimised. ---
@@ -171,6 +172,11 @@ public:
     QAction *toolbarButton(const QString &key) const;
     // A status bar panel by its key ("Zoom", "Info"); null for unknown keys.
     QLabel *statusPanel(const QString &key) const;
+    // The widgets the video part names. Each name has its widget; a null here is a
+    // programming error.
+    QAction *toolbarButton(video::ToolButton button) const;
+    QLabel *statusPanel(video::StatusPanel panel) const;
+    QAction *popupEntry(video::MenuEntry entry) const;
     QLabel *productPanel() const { return m_productPanel; }
     // The client area below the menu bar, whose size the layout rule works from.
     QWidget *clientArea() const { return m_client; }
@@ -193,7 +199,8 @@ public:
 
     // VideoHost and MarkersHost
     quivex::CVViewCtrl &videoView() override { return *qvxVideo; }
-    quivex::CVViewCtrl &helperView() override { return *qvxHelper; }
+    video::VideoView &workingView() override { return *m_workingView; }
+    video::VideoView &helperView() override { return *m_helperView; }
     QWidget *dialogParent() override { return this; }
     int scrollValue() override;
     int scrollMinimum() override;
@@ -202,12 +209,12 @@ public:
     void setScrollValue(int value) override;
     void setScrollEnabled(bool enabled) override;
     void setPlaybackButtonsEnabled(bool enabled) override;
-    void setPlayButtonImage(int index) override;
-    void setToolbarButtonEnabled(const QString &key, bool enabled) override;
-    void setMenuChecked(const QString &name, bool checked) override;
-    bool menuChecked(const QString &name) override;
-    void setMenuEnabled(const QString &name, bool enabled) override;
-    void setStatusPanelText(const QString &key, const QString &text) override;
+    void setPlayButtonImage(video::PlayPicture picture) override;
+    void setToolbarButtonEnabled(video::ToolButton button, bool enabled) override;
+    void setMenuChecked(video::MenuEntry entry, bool checked) override;
+    bool menuChecked(video::MenuEntry entry) override;
+    void setMenuEnabled(video::MenuEntry entry, bool enabled) override;
+    void setStatusPanelText(video::StatusPanel panel, const QString &text) override;
     void setVideoCaption(const QString &caption) override;
     void clearMagnifier() override;
     void setPointer(Qt::CursorShape shape) override;
@@ -271,6 +278,9 @@ private:
     std::map<QString, QLabel *> m_panels;
     std::map<const QLabel *, qsizetype> m_panelLongestText; // the longest text measured so far
     std::map<int, qsizetype> m_cellLongestText;             // per table column, likewise
+    // The video part's views of `qvxVideo` and `qvxHelper`.
+    std::unique_ptr<ViewCtrlAdapter> m_workingView;
+    std::unique_ptr<ViewCtrlAdapter> m_helperView;
     markers::MarkerObjects m_objects;
     std::unique_ptr<video::VideoController> m_video;
     std::unique_ptr<markers::MarkerController> m_markers;
@@ -279,7 +289,6 @@ private:
     VideoKeyFilter *m_keyFilter = nullptr;
     int m_wheelRemainder = 0; // eighths of a degree of the mouse wheel not yet a whole notch
     QProgressDialog *m_progress = nullptr; // while a long open indexes
-    QAction *popupEntry(const QString &name) const;
     bool m_closing = false;
 };
 

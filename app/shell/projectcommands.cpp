@@ -6,7 +6,6 @@
 #include "app/project/projectfile.h"
 #include "app/video/videocontroller.h"
 #include "components/aviplayer/imagesequence.h"
-#include "control/cvviewctrl.h"
 #include "platform/ui/dialogs.h"
 
 #include <QDir>
@@ -72,7 +71,7 @@ project::ProjectData ProjectCommands::capture() const {
     project::ProjectData d;
     d.hasVideo = !m_state.NoVideo;
     project::VideoPart &v = d.video;
-    quivex::CVViewCtrl &view = m_host.videoView();
+    const video::VideoView &view = m_host.workingView();
     if (d.hasVideo) {
         v.absolutePath = QFileInfo(m_state.VideoFile).absoluteFilePath();
         const QString folder =
@@ -137,7 +136,7 @@ void ProjectCommands::apply(const project::ProjectData &d, const QString &projec
     m_markers.project.restore(d);
     if (!found.isEmpty()) {
         m_video.modes.ZoomChange(v.zoom);
-        quivex::CVViewCtrl &view = m_host.videoView();
+        video::VideoView &view = m_host.workingView();
         view.SetHorizontalOffset(v.horizontalOffset);
         view.SetVerticalOffset(v.verticalOffset);
         const int frame = std::clamp(v.frame, m_host.scrollMinimum(), m_host.scrollMaximum());

@@ -3,7 +3,6 @@
 #include "app/common/numbertext.h"
 #include "app/common/resources.h"
 #include "app/common/settings.h"
-#include "control/cvviewctrl.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,8 +10,6 @@
 namespace video {
 
 namespace {
-const QString kLoopEntry = QStringLiteral("mnuPopupSLoop");
-const QString kPacingEntry = QStringLiteral("mnuPopupSRealtime");
 // More decimals than this say nothing about a single-precision time and a damaged
 // setting must not make a mask of millions of zeros.
 constexpr int kMaxDecimals = 30;
@@ -26,8 +23,8 @@ Playback::~Playback() = default;
 void Playback::OnFrameChanged() {
     {
         // The new frame is painted once, with the markers the tracking pass put over it.
-        const quivex::CVViewCtrl::RepaintHold hold(m_host.videoView());
-        m_host.videoView().SetAVIFrame(m_host.scrollValue());
+        const RepaintHold hold(m_host.workingView());
+        m_host.workingView().SetAVIFrame(m_host.scrollValue());
         m_host.UpdateFrameMarkers();
     }
     UpdateStatusBar();
@@ -65,9 +62,9 @@ bool Playback::playLoop() {
             StopPlayback();
             return true;
         }
-        m_host.setPlayButtonImage(kStopImage);
+        m_host.setPlayButtonImage(PlayPicture::Stop);
         m_state.IsPlaying = true;
-        m_host.setMenuEnabled(kLoopEntry, false);
+        m_host.setMenuEnabled(MenuEntry::Loop, false);
 
         bool stopped = false;
         m_anchorFrame = -1; // each pass starts its own schedule
@@ -98,7 +95,7 @@ bool Playback::playLoop() {
 }
 
 bool Playback::paceNextFrame() {
-    const double rate = m_host.videoView().AVIFrameRate();
+    const double rate = m_host.workingView().AVIFrameRate();
     if (!(rate > 0.0) || !std::isfinite(rate))
         return true; // no rate, no recording speed: as fast as frames come
     const int current = m_host.scrollValue();
@@ -127,35 +124,35 @@ bool Playback::paceNextFrame() {
 
 void Playback::StopPlayback() {
     if (m_state.IsPlaying) {
-        m_host.setPlayButtonImage(kPlayImage);
+        m_host.setPlayButtonImage(PlayPicture::Start);
         m_state.IsPlaying = false;
     }
-    m_host.setMenuEnabled(kLoopEntry, !m_state.IsPlaying);
+    m_host.setMenuEnabled(MenuEntry::Loop, !m_state.IsPlaying);
 }
 
 void Playback::ToggleLoop() {
-    const bool checked = !m_host.menuChecked(kLoopEntry);
-    m_host.setMenuChecked(kLoopEntry, checked);
+    const bool checked = !m_host.menuChecked(MenuEntry::Loop);
+    m_host.setMenuChecked(MenuEntry::Loop, checked);
     m_state.LoopPlayback = checked;
 }
 
 void Playback::setPacing(bool on) {
-    m_host.setMenuChecked(kPacingEntry, on);
+    m_host.setMenuChecked(MenuEntry::PlayAtRecordingSpeed, on);
     m_state.settings.PlayAtRecordingSpeed = on;
     common::writePacingSetting(m_state.IniFile, on);
 }
 
 void Playback::UpdateStatusBar() {
-    quivex::CVViewCtrl &view = m_host.videoView();
+    const VideoView &view = m_host.workingView();
     const float rate = view.AVIFrameRate();
     const float time = rate > 0.0f ? static_cast<float>(view.AVIFrame()) / rate : 0.0f;
-    m_host.setStatusPanelText(QStringLiteral("Zoom"), common::res(m_state, 1013) +
-                                                          QString::number(view.Zoom()) +
-                                                          QStringLiteral("%"));
+    m_host.setStatusPanelText(StatusPanel::Zoom, common::res(m_state, 1013) +
+                                                     QString::number(view.Zoom()) +
+                                                     QStringLiteral("%"));
     const int digits = std::clamp(m_state.settings.DecDigits, 0, kMaxDecimals);
     const int decimals = common::maskDecimals(common::DecimalMask(digits));
     m_host.setStatusPanelText(
-        QStringLiteral("Info"),
+        StatusPanel::Info,
         common::res(m_state, 1011) + QString::number(view.AVIFrame()) + common::res(m_state, 1012) +
             common::formatFixed(time, decimals, m_separator) + common::res(m_state, 1008));
 }
@@ -167,7 +164,7 @@ void Playback::SetupFrameScrollBar(int count) {
         maximum = std::min(count - 1, kMaxScrollFrame);
     } else {
         // A negative count (a damaged sequence file) is treated as "ask the view".
-        const int frames = m_host.videoView().AVINumberOfFrames();
+        const int frames = m_host.workingView().AVINumberOfFrames();
         if (frames < 1)
             maximum = 0;
         else

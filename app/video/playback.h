@@ -12,8 +12,6 @@ namespace video {
 
 // Scroll bar and frame numbers are 16-bit on the window: the last reachable frame.
 inline constexpr int kMaxScrollFrame = 32767;
-inline constexpr int kPlayImage = 9;
-inline constexpr int kStopImage = 11;
 
 class Playback {
 public:

@@ -1,26 +1,66 @@
 // What the video part of the program needs from the main window: the frame scroll bar, the
-// two view controls, buttons, menu check marks, status bar panels, the pointer and the
-// message loop. The window implements it; tests drive the logic through a fake.
+// two views, buttons, menu check marks, status bar panels, the pointer and the message loop.
+// The window implements it; tests drive the logic through a fake.
 #pragma once
+
+#include "app/video/videoview.h"
 
 #include <QString>
 #include <Qt>
 
 class QWidget;
 
-namespace quivex {
-class CVViewCtrl;
-}
-
 namespace video {
+
+// The widgets the video part names. Values count from 0 without gaps, and each count is taken
+// from its enum's last value: a new value goes last and becomes its count's anchor.
+
+// Entries of the video popup menu whose marks and states the video part sets: `mnuPopupSLoop`,
+// `mnuPopupSRealtime`, the five modes `mnuPopupSFullFrames` to `mnuPopupSJVC200`,
+// `mnuPopupSMirror` and `mnuPopupSRotate90/180/270`.
+enum class MenuEntry {
+    Loop,
+    PlayAtRecordingSpeed,
+    FullFrames,
+    Fields,
+    Jvc100,
+    Jvc100Vertical,
+    Jvc200,
+    Mirror,
+    Rotate90,
+    Rotate180,
+    Rotate270,
+};
+inline constexpr int kMenuEntryCount = static_cast<int>(MenuEntry::Rotate270) + 1;
+
+// Toolbar buttons the video part enables: keys "Scale", "Plus10", "Minus10", "To100",
+// "FitView".
+enum class ToolButton {
+    Scale,
+    Plus10,
+    Minus10,
+    To100,
+    FitView,
+};
+inline constexpr int kToolButtonCount = static_cast<int>(ToolButton::FitView) + 1;
+
+// Status bar panels: keys "Zoom" and "Info".
+enum class StatusPanel {
+    Zoom,
+    Info,
+};
+inline constexpr int kStatusPanelCount = static_cast<int>(StatusPanel::Info) + 1;
+
+// Pictures of `btnPlay`, valued as their indexes in the image list `imlIcons`.
+enum class PlayPicture { Start = 9, Stop = 11 };
 
 class VideoHost {
 public:
     virtual ~VideoHost();
 
     // `qvxVideo`, the working view, and `qvxHelper`, the hidden one that probes sizes.
-    virtual quivex::CVViewCtrl &videoView() = 0;
-    virtual quivex::CVViewCtrl &helperView() = 0;
+    virtual VideoView &workingView() = 0;
+    virtual VideoView &helperView() = 0;
     // Owner of message boxes and the open dialog.
     virtual QWidget *dialogParent() = 0;
 
@@ -36,17 +76,14 @@ public:
 
     // `btnPlay`, `btnSkip` and `btnBack` together.
     virtual void setPlaybackButtonsEnabled(bool enabled) = 0;
-    // Picture of `btnPlay` from `imlIcons`: 9 start playback, 11 stop playback.
-    virtual void setPlayButtonImage(int index) = 0;
-    // Toolbar button by key ("Plus10", "Minus10", "To100", "FitView", "Scale").
-    virtual void setToolbarButtonEnabled(const QString &key, bool enabled) = 0;
-    // Video popup menu entries by name (`mnuPopupSLoop`, `mnuPopupSFields`, ...).
-    virtual void setMenuChecked(const QString &name, bool checked) = 0;
-    virtual bool menuChecked(const QString &name) = 0;
-    virtual void setMenuEnabled(const QString &name, bool enabled) = 0;
-
-    // Status bar panel by key ("Zoom", "Info").
-    virtual void setStatusPanelText(const QString &key, const QString &text) = 0;
+    // The play button's picture, a toolbar button, a popup menu entry and a status bar panel,
+    // each one of the widgets named above.
+    virtual void setPlayButtonImage(PlayPicture picture) = 0;
+    virtual void setToolbarButtonEnabled(ToolButton button, bool enabled) = 0;
+    virtual void setMenuChecked(MenuEntry entry, bool checked) = 0;
+    virtual bool menuChecked(MenuEntry entry) = 0;
+    virtual void setMenuEnabled(MenuEntry entry, bool enabled) = 0;
+    virtual void setStatusPanelText(StatusPanel panel, const QString &text) = 0;
     // Caption of `fraVideo`.
     virtual void setVideoCaption(const QString &caption) = 0;
     // Empties the magnifier picture `imgLupe`.

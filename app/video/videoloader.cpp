@@ -4,7 +4,6 @@
 #include "app/common/resources.h"
 #include "app/video/indexpass.h"
 #include "app/video/sequencepattern.h"
-#include "control/cvviewctrl.h"
 #include "platform/ui/dialogs.h"
 
 #include <algorithm>
@@ -12,7 +11,8 @@
 namespace video {
 
 namespace {
-const char *const kZoomKeys[] = {"Plus10", "Minus10", "To100", "FitView"};
+constexpr ToolButton kZoomButtons[] = {ToolButton::Plus10, ToolButton::Minus10, ToolButton::To100,
+                                       ToolButton::FitView};
 } // namespace
 
 VideoLoader::VideoLoader(VideoHost &host, common::AppState &state, Playback &playback,
@@ -47,9 +47,9 @@ void VideoLoader::LoadVideo(bool showDialog, int mode, float frameRate, int file
     if (!m_state.NoVideo)
         ResetProject(false);
 
-    quivex::CVViewCtrl &view = m_host.videoView();
+    VideoView &view = m_host.workingView();
     if (mode == kModeAutomatic) {
-        quivex::CVViewCtrl &helper = m_host.helperView();
+        VideoView &helper = m_host.helperView();
         // Only probes the size: a refusal is told once, by the view's own open below.
         helper.setMessageBoxesEnabled(false);
         helper.AVIOpen(openName, 0);
@@ -81,9 +81,9 @@ void VideoLoader::LoadVideo(bool showDialog, int mode, float frameRate, int file
     m_host.setVideoCaption(QStringLiteral(" ") + name + QStringLiteral(" "));
     m_modes.UpdateVideoModeMenu();
     m_host.setPlaybackButtonsEnabled(true);
-    for (const char *key : kZoomKeys)
-        m_host.setToolbarButtonEnabled(QString::fromLatin1(key), true);
-    m_host.setToolbarButtonEnabled(QStringLiteral("Scale"), true);
+    for (const ToolButton button : kZoomButtons)
+        m_host.setToolbarButtonEnabled(button, true);
+    m_host.setToolbarButtonEnabled(ToolButton::Scale, true);
 
     // The last picture of a sequence is reachable: the range ends at the file count - 1. A
     // count (from a sequence information file) beyond the pictures that exist would let the
@@ -113,26 +113,26 @@ bool VideoLoader::ResetProject(bool ask) {
     // Playback ends with the project: the button and the loop entry show it, and the loop
     // entry's mark follows `LoopPlayback` back to off.
     if (m_state.IsPlaying)
-        m_host.setPlayButtonImage(kPlayImage);
+        m_host.setPlayButtonImage(PlayPicture::Start);
     m_state.NoVideo = true;
     m_state.IsPlaying = false;
     m_state.LoopPlayback = false;
-    m_host.setMenuEnabled(QStringLiteral("mnuPopupSLoop"), true);
-    m_host.setMenuChecked(QStringLiteral("mnuPopupSLoop"), false);
+    m_host.setMenuEnabled(MenuEntry::Loop, true);
+    m_host.setMenuChecked(MenuEntry::Loop, false);
     m_state.InteractionState = -1;
     m_state.VideoCalibrated = false;
 
-    for (const char *key : kZoomKeys)
-        m_host.setToolbarButtonEnabled(QString::fromLatin1(key), false);
+    for (const ToolButton button : kZoomButtons)
+        m_host.setToolbarButtonEnabled(button, false);
     m_host.setScrollEnabled(false);
     m_host.setPlaybackButtonsEnabled(false);
     m_host.setVideoCaption(QString());
     m_host.clearMagnifier();
-    quivex::CVViewCtrl &view = m_host.videoView();
+    VideoView &view = m_host.workingView();
     view.AVIClose();
     view.Refresh();
-    m_host.setStatusPanelText(QStringLiteral("Zoom"), QString());
-    m_host.setStatusPanelText(QStringLiteral("Info"), QString());
+    m_host.setStatusPanelText(StatusPanel::Zoom, QString());
+    m_host.setStatusPanelText(StatusPanel::Info, QString());
     return true;
 }
 
@@ -142,7 +142,7 @@ QString VideoLoader::videoInfoText() const {
     const double rate = m_state.VideoFrameRate;
     // Without a rate there is no duration to speak of: 0, never a division by zero.
     const double duration = rate > 0.0 ? m_state.FrameCount / rate : 0.0;
-    quivex::CVViewCtrl &view = m_host.videoView();
+    const VideoView &view = m_host.workingView();
     QString text = m_state.VideoFile + cr + cr;
     text += common::res(m_state, 1005) + QString::number(m_state.FrameCount) + cr;
     text += common::res(m_state, 1006) + common::formatFixed(rate, 3, separator) + cr;

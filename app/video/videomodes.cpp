@@ -1,7 +1,5 @@
 #include "app/video/videomodes.h"
 
-#include "control/cvviewctrl.h"
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -33,24 +31,24 @@ void VideoModes::restoreOrientation(int mode, int rotation, int mirror) {
         rotation == kRotate90 || rotation == kRotate180 || rotation == kRotate270 ? rotation : 0;
     m_mirror = mirror == kMirror ? kMirror : 0;
     ApplyVideoMode(mode);
-    m_state.VideoWidth = m_host.videoView().AVIWidth();
-    m_state.VideoHeight = m_host.videoView().AVIHeight();
+    m_state.VideoWidth = m_host.workingView().AVIWidth();
+    m_state.VideoHeight = m_host.workingView().AVIHeight();
 }
 
 void VideoModes::UpdateVideoModeMenu() {
-    const std::pair<const char *, bool> marks[] = {
-        {"mnuPopupSFullFrames", m_state.VideoMode == kModeFullFrames},
-        {"mnuPopupSFields", m_state.VideoMode == kModeFields},
-        {"mnuPopupSJVC100", m_state.VideoMode == kModeJvc100},
-        {"mnuPopupSJVC100vert", m_state.VideoMode == kModeJvc100Vertical},
-        {"mnuPopupSJVC200", m_state.VideoMode == kModeJvc200},
-        {"mnuPopupSMirror", m_mirror == kMirror},
-        {"mnuPopupSRotate90", m_rotation == kRotate90},
-        {"mnuPopupSRotate180", m_rotation == kRotate180},
-        {"mnuPopupSRotate270", m_rotation == kRotate270},
+    const std::pair<MenuEntry, bool> marks[] = {
+        {MenuEntry::FullFrames, m_state.VideoMode == kModeFullFrames},
+        {MenuEntry::Fields, m_state.VideoMode == kModeFields},
+        {MenuEntry::Jvc100, m_state.VideoMode == kModeJvc100},
+        {MenuEntry::Jvc100Vertical, m_state.VideoMode == kModeJvc100Vertical},
+        {MenuEntry::Jvc200, m_state.VideoMode == kModeJvc200},
+        {MenuEntry::Mirror, m_mirror == kMirror},
+        {MenuEntry::Rotate90, m_rotation == kRotate90},
+        {MenuEntry::Rotate180, m_rotation == kRotate180},
+        {MenuEntry::Rotate270, m_rotation == kRotate270},
     };
-    for (const auto &[name, checked] : marks)
-        m_host.setMenuChecked(QString::fromLatin1(name), checked);
+    for (const auto &[entry, checked] : marks)
+        m_host.setMenuChecked(entry, checked);
 }
 
 void VideoModes::ApplyVideoMode(int mode) {
@@ -60,7 +58,7 @@ void VideoModes::ApplyVideoMode(int mode) {
     // scroll bar of a video that does not exist. The choice is kept for the marks.
     if (m_state.NoVideo)
         return;
-    quivex::CVViewCtrl &view = m_host.videoView();
+    VideoView &view = m_host.workingView();
     const std::string name = view.AVIFilename();
     const int zoom = view.Zoom();
     // The result is not looked at: a mode the video cannot be read in shows as the view's
@@ -83,17 +81,17 @@ void VideoModes::Rotate(int rotation) {
 }
 
 void VideoModes::ZoomChange(int zoom) {
-    quivex::CVViewCtrl &view = m_host.videoView();
+    VideoView &view = m_host.workingView();
     view.SetZoom(std::clamp(zoom, kMinZoom, kMaxZoom));
     int h = view.HorizontalOffset();
     int v = view.VerticalOffset();
     const double f = view.Zoom() / 100.0;
     const int w = roundToEven(f * view.AVIWidth());
     const int ht = roundToEven(f * view.AVIHeight());
-    if (view.width() > w - h)
-        h = w - view.width();
-    if (view.height() > ht - v)
-        v = ht - view.height();
+    if (view.viewWidth() > w - h)
+        h = w - view.viewWidth();
+    if (view.viewHeight() > ht - v)
+        v = ht - view.viewHeight();
     view.SetHorizontalOffset(std::max(h, 0));
     view.SetVerticalOffset(std::max(v, 0));
     m_playback.UpdateStatusBar();
@@ -102,7 +100,7 @@ void VideoModes::ZoomChange(int zoom) {
 void VideoModes::zoomAt(int steps, QPoint at) {
     if (m_state.NoVideo || steps == 0)
         return;
-    quivex::CVViewCtrl &view = m_host.videoView();
+    VideoView &view = m_host.workingView();
     const int before = view.Zoom();
     steps = std::clamp(steps, -kMaxZoom, kMaxZoom);
     const int zoom = std::clamp(before + 10 * steps, kMinZoom, kMaxZoom);
@@ -119,13 +117,13 @@ void VideoModes::zoomAt(int steps, QPoint at) {
 }
 
 void VideoModes::FitZoomToView() {
-    quivex::CVViewCtrl &view = m_host.videoView();
+    VideoView &view = m_host.workingView();
     const int width = view.AVIWidth();
     const int height = view.AVIHeight();
     // A video that could not be opened has no size to fit; the zoom stays.
     if (width > 0 && height > 0) {
-        const int zx = roundToEven(view.width() / (width / 100.0));
-        const int zy = roundToEven(view.height() / (height / 100.0));
+        const int zx = roundToEven(view.viewWidth() / (width / 100.0));
+        const int zy = roundToEven(view.viewHeight() / (height / 100.0));
         view.SetZoom(zy < zx ? zy : zx);
     }
     view.SetHorizontalOffset(0);
@@ -134,19 +132,25 @@ void VideoModes::FitZoomToView() {
     m_playback.UpdateStatusBar();
 }
 
-bool VideoModes::toolbarZoom(const QString &key) {
-    const int zoom = m_host.videoView().Zoom();
-    if (key == QLatin1String("Plus10"))
+bool VideoModes::toolbarZoom(ToolButton button) {
+    const int zoom = m_host.workingView().Zoom();
+    switch (button) {
+    case ToolButton::Plus10:
         ZoomChange(zoom + 10);
-    else if (key == QLatin1String("Minus10"))
+        return true;
+    case ToolButton::Minus10:
         ZoomChange(zoom - 10);
-    else if (key == QLatin1String("To100"))
+        return true;
+    case ToolButton::To100:
         ZoomChange(100);
-    else if (key == QLatin1String("FitView"))
+        return true;
+    case ToolButton::FitView:
         FitZoomToView();
-    else
-        return false;
-    return true;
+        return true;
+    case ToolButton::Scale:
+        break;
+    }
+    return false;
 }
 
 } // namespace video

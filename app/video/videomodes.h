@@ -57,8 +57,8 @@ public:
     void zoomAt(int steps, QPoint at);
     // The zoom at which the whole picture fits the view (not clamped).
     void FitZoomToView();
-    // Toolbar keys "Plus10", "Minus10", "To100", "FitView"; false for other keys.
-    bool toolbarZoom(const QString &key);
+    // The toolbar's zoom buttons "Plus10", "Minus10", "To100", "FitView"; false for others.
+    bool toolbarZoom(ToolButton button);
 
 private:
     VideoHost &m_host;

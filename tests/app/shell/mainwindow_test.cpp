@@ -245,25 +245,25 @@ TEST_F(MainWindowTest, StatusPanelsKeepTheirSizeAndWidenForLongTexts) {
     w->show();
     QLabel *info = w->statusPanel("Info");
     QLabel *zoom = w->statusPanel("Zoom");
-    w->setStatusPanelText("Info", "Frame: 1  Time: 0.01 s");
+    w->setStatusPanelText(video::StatusPanel::Info, "Frame: 1  Time: 0.01 s");
     QApplication::processEvents();
     const QRect infoPlace = info->geometry();
     const QRect zoomPlace = zoom->geometry();
-    w->setStatusPanelText("Info", "Frame: 12345  Time: 123.45 s");
-    w->setStatusPanelText("Zoom", "Zoom: 1999%");
+    w->setStatusPanelText(video::StatusPanel::Info, "Frame: 12345  Time: 123.45 s");
+    w->setStatusPanelText(video::StatusPanel::Zoom, "Zoom: 1999%");
     QApplication::processEvents();
     EXPECT_EQ(info->geometry(), infoPlace);
     EXPECT_EQ(zoom->geometry(), zoomPlace);
     EXPECT_EQ(info->text(), "Frame: 12345  Time: 123.45 s");
 
     const QString longText(120, QLatin1Char('W'));
-    w->setStatusPanelText("Info", longText);
+    w->setStatusPanelText(video::StatusPanel::Info, longText);
     QApplication::processEvents();
     EXPECT_GE(info->width(), info->fontMetrics().horizontalAdvance(longText));
     EXPECT_EQ(info->text(), longText);
     // Shorter texts afterwards keep the wider panel: no jitter while numbers change.
     const int widened = info->width();
-    w->setStatusPanelText("Info", "Frame: 2");
+    w->setStatusPanelText(video::StatusPanel::Info, "Frame: 2");
     QApplication::processEvents();
     EXPECT_EQ(info->width(), widened);
 }

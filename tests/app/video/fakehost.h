@@ -1,9 +1,11 @@
-// A video host for tests: real view controls offscreen, a scroll bar kept as numbers that
-// runs the frame-change handling on every change, and a record of everything shown.
+// Video hosts for tests: a scroll bar kept as numbers that runs the frame-change handling on
+// every change, and a record of everything shown. `FakeHost` has real view controls
+// offscreen; `FakeViewHost` (fakeview.h) has views without a control.
 #pragma once
 
 #include "answeringdialogs.h"
 #include "app/common/appstate.h"
+#include "app/shell/viewctrladapter.h"
 #include "app/video/videocontroller.h"
 #include "control/cvviewctrl.h"
 
@@ -18,18 +20,9 @@
 #include <map>
 #include <vector>
 
-class FakeHost : public video::VideoHost {
+// Everything of a host but its views.
+class RecordingHost : public video::VideoHost {
 public:
-    FakeHost() {
-        view.resize(720, 576);
-        helper.resize(100, 100);
-    }
-
-    quivex::CVViewCtrl &videoView() override { return view; }
-    quivex::CVViewCtrl &helperView() override {
-        ++helperUses;
-        return helper;
-    }
     QWidget *dialogParent() override { return nullptr; }
 
     int scrollValue() override { return value; }
@@ -50,13 +43,13 @@ public:
     }
     void setScrollEnabled(bool e) override { scrollEnabled = e; }
     void setPlaybackButtonsEnabled(bool e) override { buttonsEnabled = e; }
-    void setPlayButtonImage(int index) override { playImage = index; }
-    void setToolbarButtonEnabled(const QString &key, bool e) override { toolbar[key] = e; }
-    void setMenuChecked(const QString &name, bool c) override { checked[name] = c; }
-    bool menuChecked(const QString &name) override { return checked[name]; }
-    void setMenuEnabled(const QString &name, bool e) override { menuEnabled[name] = e; }
-    void setStatusPanelText(const QString &key, const QString &text) override {
-        panels[key] = text;
+    void setPlayButtonImage(video::PlayPicture picture) override { playImage = picture; }
+    void setToolbarButtonEnabled(video::ToolButton button, bool e) override { toolbar[button] = e; }
+    void setMenuChecked(video::MenuEntry entry, bool c) override { checked[entry] = c; }
+    bool menuChecked(video::MenuEntry entry) override { return checked[entry]; }
+    void setMenuEnabled(video::MenuEntry entry, bool e) override { menuEnabled[entry] = e; }
+    void setStatusPanelText(video::StatusPanel panel, const QString &text) override {
+        panels[panel] = text;
     }
     void setVideoCaption(const QString &c) override { caption = c; }
     void clearMagnifier() override { ++magnifierClears; }
@@ -82,21 +75,43 @@ public:
     }
     void discardMarkers() override { ++markerDiscards; }
 
-    quivex::CVViewCtrl view;
-    quivex::CVViewCtrl helper;
     video::VideoController *controller = nullptr;
     int value = 0, minimum = 0, maximum = 0;
     bool scrollEnabled = false, buttonsEnabled = false;
-    int playImage = 9;
-    std::map<QString, bool> toolbar, checked, menuEnabled;
-    std::map<QString, QString> panels;
+    video::PlayPicture playImage = video::PlayPicture::Start;
+    std::map<video::ToolButton, bool> toolbar;
+    std::map<video::MenuEntry, bool> checked, menuEnabled;
+    std::map<video::StatusPanel, QString> panels;
     QString caption;
-    int magnifierClears = 0, markerDiscards = 0, helperUses = 0, eventPasses = 0;
+    int magnifierClears = 0, markerDiscards = 0, eventPasses = 0;
     Qt::CursorShape pointer = Qt::ArrowCursor;
     std::vector<int> framesTracked;
     double clock = 1000.0;
     std::vector<double> waits;
     std::function<void()> onEvents, onTrack;
+};
+
+// With the real view controls, reached as the window reaches them.
+class FakeHost : public RecordingHost {
+public:
+    FakeHost() {
+        view.resize(720, 576);
+        helper.resize(100, 100);
+    }
+
+    video::VideoView &workingView() override { return m_view; }
+    video::VideoView &helperView() override {
+        ++helperUses;
+        return m_helper;
+    }
+
+    quivex::CVViewCtrl view;
+    quivex::CVViewCtrl helper;
+    int helperUses = 0;
+
+private:
+    shell::ViewCtrlAdapter m_view{view};
+    shell::ViewCtrlAdapter m_helper{helper};
 };
 
 // Clips made with the ffmpeg program; every test gets the shared folder.

@@ -13,14 +13,19 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPixmap>
 #include <QProgressDialog>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTemporaryDir>
+#include <QToolBar>
 #include <QToolButton>
 #include <QWheelEvent>
 
 #include <gtest/gtest.h>
+
+#include <set>
 
 namespace {
 
@@ -200,6 +205,67 @@ TEST_F(WindowVideoTest, ToolbarOpenPlayKeysAndReset) {
     EXPECT_FALSE(window->hscScroll->isEnabled());
     EXPECT_FALSE(window->btnPlay->isEnabled());
     EXPECT_EQ(window->statusPanel("Info")->text(), "");
+}
+
+// A name of the video part without its widget would otherwise show only when the video part
+// first used it.
+TEST_F(WindowVideoTest, EveryWidgetTheVideoPartNamesIsOneOfTheWindow) {
+    auto window = makeWindow();
+    std::set<const QObject *> distinct;
+    for (int i = 0; i < video::kMenuEntryCount; ++i) {
+        QAction *entry = window->popupEntry(video::MenuEntry(i));
+        ASSERT_NE(entry, nullptr) << i;
+        EXPECT_TRUE(window->mnuPopupQvxview->actions().contains(entry)) << i;
+        EXPECT_TRUE(entry->isCheckable()) << i;
+        EXPECT_TRUE(distinct.insert(entry).second) << i;
+    }
+    for (int i = 0; i < video::kToolButtonCount; ++i) {
+        QAction *button = window->toolbarButton(video::ToolButton(i));
+        ASSERT_NE(button, nullptr) << i;
+        EXPECT_TRUE(window->tbToolbar->actions().contains(button)) << i;
+        EXPECT_TRUE(distinct.insert(button).second) << i;
+    }
+    for (int i = 0; i < video::kStatusPanelCount; ++i) {
+        QLabel *panel = window->statusPanel(video::StatusPanel(i));
+        ASSERT_NE(panel, nullptr) << i;
+        EXPECT_EQ(panel->parent(), window->sbStatusbar) << i;
+        EXPECT_TRUE(distinct.insert(panel).second) << i;
+    }
+}
+
+// Each mode, mirror and rotation entry marks itself when chosen (without a video only the
+// marks move): the video part's names meet the entries they stand for.
+TEST_F(WindowVideoTest, AChosenModeOrRotationEntryIsTheOneMarked) {
+    auto window = makeWindow();
+    const std::vector<QAction *> modes{window->mnuPopupSFullFrames, window->mnuPopupSFields,
+                                       window->mnuPopupSJVC100, window->mnuPopupSJVC100vert,
+                                       window->mnuPopupSJVC200};
+    const std::vector<QAction *> rotations{window->mnuPopupSRotate90, window->mnuPopupSRotate180,
+                                           window->mnuPopupSRotate270};
+    for (const auto *group : {&modes, &rotations})
+        for (QAction *chosen : *group) {
+            chosen->trigger();
+            for (QAction *entry : *group)
+                EXPECT_EQ(entry->isChecked(), entry == chosen)
+                    << chosen->objectName().toStdString() << " "
+                    << entry->objectName().toStdString();
+        }
+    EXPECT_FALSE(window->mnuPopupSMirror->isChecked());
+    window->mnuPopupSMirror->trigger();
+    EXPECT_TRUE(window->mnuPopupSMirror->isChecked());
+    EXPECT_TRUE(window->mnuPopupSRotate270->isChecked());
+    EXPECT_TRUE(window->mnuPopupSJVC200->isChecked());
+}
+
+TEST_F(WindowVideoTest, TheLoopEntryTurnsLoopingOnAndOff) {
+    auto window = makeWindow();
+    EXPECT_FALSE(window->mnuPopupSLoop->isChecked());
+    window->mnuPopupSLoop->trigger();
+    EXPECT_TRUE(window->mnuPopupSLoop->isChecked());
+    EXPECT_TRUE(common::appState().LoopPlayback);
+    window->mnuPopupSLoop->trigger();
+    EXPECT_FALSE(window->mnuPopupSLoop->isChecked());
+    EXPECT_FALSE(common::appState().LoopPlayback);
 }
 
 TEST_F(WindowVideoTest, LongOpenGoesThroughTheProgressBox) {

@@ -1,4 +1,6 @@
-// Frame changes, the status bar, playing, looping, stopping and the keys.
+// Frame changes, the status bar, playing, looping, stopping and the keys, on a view without a
+// control; the last reachable frame of a long video and the rate a forced rate gives, on the
+// real view.
 #include "videofixture.h"
 
 #include "app/common/settings.h"
@@ -7,72 +9,81 @@
 
 using namespace video;
 
-namespace {
-QString clip25() {
-    return Clips::instance().make("c25.avi", 160, 120, 40, 25);
-}
-} // namespace
-
-class PlaybackTest : public VideoFixture {};
+class PlaybackTest : public FakeViewFixture {
+protected:
+    void openVideo(FakeView::Video video) {
+        host.view.next = video;
+        open("clip.avi");
+    }
+    // 40 frames at 25 per second.
+    void open25() { openVideo({160, 120, 40, 25.0f}); }
+};
 
 TEST_F(PlaybackTest, FrameChangeMovesTheViewTracksAndShowsFrameAndTime) {
-    open(clip25());
+    open25();
     ASSERT_EQ(host.maximum, 39);
     host.framesTracked.clear();
+    // The new frame is not painted before the tracking pass has put its markers over it.
+    host.onTrack = [&] {
+        EXPECT_EQ(host.view.AVIFrame(), 25);
+        EXPECT_EQ(host.view.holds, 1);
+    };
     host.setScrollValue(25);
+    host.onTrack = nullptr;
+    EXPECT_EQ(host.view.holds, 0);
     EXPECT_EQ(host.view.AVIFrame(), 25);
     EXPECT_EQ(host.framesTracked, std::vector<int>{25});
-    EXPECT_EQ(host.panels["Info"], "Frame: 25, Time: 1.00 seconds");
-    EXPECT_EQ(host.panels["Zoom"], QString("Zoom: %1%").arg(host.view.Zoom()));
+    EXPECT_EQ(host.panels[StatusPanel::Info], "Frame: 25, Time: 1.00 seconds");
+    EXPECT_EQ(host.panels[StatusPanel::Zoom], QString("Zoom: %1%").arg(host.view.Zoom()));
 
     playback().setDecimalSeparator(",");
     state.settings.DecDigits = 3;
     playback().UpdateStatusBar();
-    EXPECT_EQ(host.panels["Info"], "Frame: 25, Time: 1,000 seconds");
+    EXPECT_EQ(host.panels[StatusPanel::Info], "Frame: 25, Time: 1,000 seconds");
     playback().setDecimalSeparator(".");
     state.settings.DecDigits = 0;
     host.setScrollValue(38);
-    EXPECT_EQ(host.panels["Info"], "Frame: 38, Time: 2 seconds");
+    EXPECT_EQ(host.panels[StatusPanel::Info], "Frame: 38, Time: 2 seconds");
     // A damaged setting neither shows nonsense nor builds a huge mask.
     state.settings.DecDigits = 1000000000;
     playback().UpdateStatusBar();
-    const QString info = host.panels["Info"];
+    const QString info = host.panels[StatusPanel::Info];
     EXPECT_TRUE(info.startsWith("Frame: 38, Time: 1.5"));
     EXPECT_EQ(info.section('.', 1).section(' ', 0, 0).size(), 30);
     state.settings.DecDigits = -4;
     playback().UpdateStatusBar();
-    EXPECT_EQ(host.panels["Info"], "Frame: 38, Time: 2 seconds");
+    EXPECT_EQ(host.panels[StatusPanel::Info], "Frame: 38, Time: 2 seconds");
 }
 
 TEST_F(PlaybackTest, WithoutARateEveryFrameIsAtTimeZero) {
     host.view.SetZoom(100);
     playback().UpdateStatusBar();
     EXPECT_EQ(host.view.AVIFrameRate(), 0.0f);
-    EXPECT_TRUE(host.panels["Info"].endsWith(", Time: 0.00 seconds"));
-    EXPECT_EQ(host.panels["Zoom"], "Zoom: 100%");
+    EXPECT_TRUE(host.panels[StatusPanel::Info].endsWith(", Time: 0.00 seconds"));
+    EXPECT_EQ(host.panels[StatusPanel::Zoom], "Zoom: 100%");
 }
 
 TEST_F(PlaybackTest, PlayRunsToTheEndAndStops) {
-    open(clip25());
+    open25();
     host.setScrollValue(30);
     host.framesTracked.clear();
     std::vector<bool> loopEntryWhilePlaying;
     host.onEvents = [&] {
-        loopEntryWhilePlaying.push_back(host.menuEnabled["mnuPopupSLoop"]);
-        EXPECT_EQ(host.playImage, kStopImage);
+        loopEntryWhilePlaying.push_back(host.menuEnabled[MenuEntry::Loop]);
+        EXPECT_EQ(host.playImage, PlayPicture::Stop);
         EXPECT_TRUE(state.IsPlaying);
     };
     playback().Play();
     EXPECT_EQ(host.value, 39);
     EXPECT_EQ(host.framesTracked, (std::vector<int>{31, 32, 33, 34, 35, 36, 37, 38, 39}));
     EXPECT_FALSE(state.IsPlaying);
-    EXPECT_EQ(host.playImage, kPlayImage);
-    EXPECT_TRUE(host.menuEnabled["mnuPopupSLoop"]);
+    EXPECT_EQ(host.playImage, PlayPicture::Start);
+    EXPECT_TRUE(host.menuEnabled[MenuEntry::Loop]);
     EXPECT_EQ(loopEntryWhilePlaying, std::vector<bool>(9, false));
 }
 
 TEST_F(PlaybackTest, PlayAtTheLastFrameStartsAgainFromZero) {
-    open(clip25());
+    open25();
     host.setScrollValue(39);
     host.framesTracked.clear();
     playback().Play();
@@ -82,10 +93,10 @@ TEST_F(PlaybackTest, PlayAtTheLastFrameStartsAgainFromZero) {
 }
 
 TEST_F(PlaybackTest, LoopRestartsAtZeroUntilStoppedFromOutside) {
-    open(clip25());
+    open25();
     playback().ToggleLoop();
     EXPECT_TRUE(state.LoopPlayback);
-    EXPECT_TRUE(host.checked["mnuPopupSLoop"]);
+    EXPECT_TRUE(host.checked[MenuEntry::Loop]);
     host.setScrollValue(35);
     host.framesTracked.clear();
     int restarts = 0;
@@ -95,7 +106,7 @@ TEST_F(PlaybackTest, LoopRestartsAtZeroUntilStoppedFromOutside) {
     };
     // The second time round, a click on Play (served between frames) stops it.
     host.onEvents = [&] {
-        EXPECT_FALSE(host.menuEnabled["mnuPopupSLoop"]);
+        EXPECT_FALSE(host.menuEnabled[MenuEntry::Loop]);
         if (restarts == 2 && host.value == 10)
             playback().Play();
     };
@@ -103,8 +114,8 @@ TEST_F(PlaybackTest, LoopRestartsAtZeroUntilStoppedFromOutside) {
     EXPECT_EQ(restarts, 2);
     EXPECT_EQ(host.value, 10);
     EXPECT_FALSE(state.IsPlaying);
-    EXPECT_EQ(host.playImage, kPlayImage);
-    EXPECT_TRUE(host.menuEnabled["mnuPopupSLoop"]);
+    EXPECT_EQ(host.playImage, PlayPicture::Start);
+    EXPECT_TRUE(host.menuEnabled[MenuEntry::Loop]);
     // 36..39, 0..39, 0..10
     EXPECT_EQ(host.framesTracked.size(), 4u + 40u + 11u);
     playback().ToggleLoop();
@@ -112,7 +123,7 @@ TEST_F(PlaybackTest, LoopRestartsAtZeroUntilStoppedFromOutside) {
 }
 
 TEST_F(PlaybackTest, RewindAndFastForwardDuringPlaybackStopIt) {
-    open(clip25());
+    open25();
     host.onEvents = [&] {
         if (host.value == 5)
             playback().Rewind();
@@ -121,7 +132,7 @@ TEST_F(PlaybackTest, RewindAndFastForwardDuringPlaybackStopIt) {
     EXPECT_EQ(host.value, 0);
     EXPECT_EQ(host.view.AVIFrame(), 0);
     EXPECT_FALSE(state.IsPlaying);
-    EXPECT_EQ(host.playImage, kPlayImage);
+    EXPECT_EQ(host.playImage, PlayPicture::Start);
 
     host.onEvents = [&] {
         if (host.value == 3)
@@ -134,7 +145,7 @@ TEST_F(PlaybackTest, RewindAndFastForwardDuringPlaybackStopIt) {
 }
 
 TEST_F(PlaybackTest, TrackingLossStopsAsTheSettingSays) {
-    open(clip25());
+    open25();
     host.onTrack = [&] {
         state.MarkerLost = host.value >= 3;
     };
@@ -160,7 +171,7 @@ TEST_F(PlaybackTest, TrackingLossStopsAsTheSettingSays) {
 }
 
 TEST_F(PlaybackTest, StopInTheLastPassDoesNotLoop) {
-    open(clip25());
+    open25();
     state.LoopPlayback = true;
     host.setScrollValue(30);
     host.onTrack = [&] {
@@ -172,13 +183,12 @@ TEST_F(PlaybackTest, StopInTheLastPassDoesNotLoop) {
 }
 
 TEST_F(PlaybackTest, ASingleFrameVideoWithLoopDoesNotSpin) {
-    const QString still = Clips::instance().make("one.avi", 64, 48, 1, 25);
-    open(still);
+    openVideo({64, 48, 1, 25.0f});
     ASSERT_EQ(host.maximum, 0);
     state.LoopPlayback = true;
     playback().Play();
     EXPECT_FALSE(state.IsPlaying);
-    EXPECT_EQ(host.playImage, kPlayImage);
+    EXPECT_EQ(host.playImage, PlayPicture::Start);
 }
 
 TEST_F(PlaybackTest, ShiftShowsTheMovePointerUntilAKeyIsReleased) {
@@ -195,7 +205,7 @@ TEST_F(PlaybackTest, ShiftShowsTheMovePointerUntilAKeyIsReleased) {
 
 TEST_F(PlaybackTest, KeysStepWithinTheRangeAndOnlyWithAVideo) {
     EXPECT_FALSE(playback().navigationKey(Qt::Key_Right));
-    open(clip25());
+    open25();
     EXPECT_TRUE(playback().navigationKey(Qt::Key_Left));
     EXPECT_EQ(host.value, 0);
     playback().navigationKey(Qt::Key_Right);
@@ -218,7 +228,7 @@ TEST_F(PlaybackTest, KeysStepWithinTheRangeAndOnlyWithAVideo) {
 }
 
 TEST_F(PlaybackTest, ScrollRangeFollowsCountsAndStopsAt32767) {
-    open(clip25());
+    open25();
     playback().SetupFrameScrollBar(40000);
     EXPECT_EQ(host.maximum, kMaxScrollFrame);
     playback().SetupFrameScrollBar(-3);
@@ -227,17 +237,8 @@ TEST_F(PlaybackTest, ScrollRangeFollowsCountsAndStopsAt32767) {
     EXPECT_EQ(host.value, 0);
 }
 
-TEST_F(PlaybackTest, AVideoOfMoreThan32768FramesScrollsTo32767) {
-    const QString many = Clips::instance().make("many.avi", 16, 16, 33000, 1000);
-    open(many);
-    ASSERT_EQ(state.FrameCount, 33000);
-    EXPECT_EQ(host.maximum, 32767);
-    host.setScrollValue(32767);
-    EXPECT_EQ(host.view.AVIFrame(), 32767);
-}
-
 TEST_F(PlaybackTest, AtRecordingSpeedEveryFrameWaitsForItsTimeAndNoneIsDropped) {
-    open(clip25()); // 40 frames at 25 per second
+    open25(); // 40 frames at 25 per second
     host.setScrollValue(30);
     host.framesTracked.clear();
     // Off (the default): no waiting at all.
@@ -248,7 +249,7 @@ TEST_F(PlaybackTest, AtRecordingSpeedEveryFrameWaitsForItsTimeAndNoneIsDropped) 
     const QString ini = state.IniFile = QDir::temp().filePath("orvane-pacing-test.ini");
     QFile::remove(ini);
     playback().setPacing(true);
-    EXPECT_TRUE(host.checked["mnuPopupSRealtime"]);
+    EXPECT_TRUE(host.checked[MenuEntry::PlayAtRecordingSpeed]);
     EXPECT_TRUE(state.settings.PlayAtRecordingSpeed);
     EXPECT_EQ(common::ReadIniString("Orvane", "PlayAtRecordingSpeed", "", ini), "1");
 
@@ -268,7 +269,7 @@ TEST_F(PlaybackTest, AtRecordingSpeedEveryFrameWaitsForItsTimeAndNoneIsDropped) 
 }
 
 TEST_F(PlaybackTest, AtRecordingSpeedALateFrameFollowsAtOnceWithoutARushAfterwards) {
-    open(clip25());
+    open25();
     state.settings.PlayAtRecordingSpeed = true;
     host.setScrollValue(10);
     // Tracking frames 12 to 14 takes 0.2 s each, far beyond the frame time of 0.04 s.
@@ -291,7 +292,18 @@ TEST_F(PlaybackTest, AtRecordingSpeedALateFrameFollowsAtOnceWithoutARushAfterwar
         EXPECT_NEAR(host.waits[i], expected[i], 1e-9) << i;
 }
 
-TEST_F(PlaybackTest, AtRecordingSpeedTheRateFollowsAForcedRateAndLoopsRestartTheSchedule) {
+class PlaybackOnTheViewTest : public VideoFixture {};
+
+TEST_F(PlaybackOnTheViewTest, AVideoOfMoreThan32768FramesScrollsTo32767) {
+    const QString many = Clips::instance().make("many.avi", 16, 16, 33000, 1000);
+    open(many);
+    ASSERT_EQ(state.FrameCount, 33000);
+    EXPECT_EQ(host.maximum, 32767);
+    host.setScrollValue(32767);
+    EXPECT_EQ(host.view.AVIFrame(), 32767);
+}
+
+TEST_F(PlaybackOnTheViewTest, AtRecordingSpeedTheRateFollowsAForcedRateAndLoopsRestartTheSchedule) {
     const QString first = Clips::instance().make("c25.avi", 160, 120, 40, 25);
     open(first, 0, 100.0f); // forced: 100 frames per second
     state.settings.PlayAtRecordingSpeed = true;

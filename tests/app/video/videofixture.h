@@ -1,14 +1,16 @@
-// A controller on a fake host with fresh shared state and English texts.
+// A controller on a host with fresh shared state and English texts: `VideoFixture` with the
+// real view controls, `FakeViewFixture` with views without a control.
 #pragma once
 
 #include "fakehost.h"
+#include "fakeview.h"
 
 #include "app/common/appstate.h"
 
 #include <gtest/gtest.h>
 #include <memory>
 
-class VideoFixture : public ::testing::Test {
+template <class Host> class HostFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         common::resetAppState();
@@ -31,7 +33,10 @@ protected:
     video::VideoModes &modes() { return controller->modes; }
     video::VideoLoader &loader() { return controller->loader; }
 
-    FakeHost host;
+    Host host;
     common::AppState state;
     std::unique_ptr<video::VideoController> controller;
 };
+
+using VideoFixture = HostFixture<FakeHost>;
+using FakeViewFixture = HostFixture<FakeViewHost>;

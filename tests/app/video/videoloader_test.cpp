@@ -38,11 +38,12 @@ TEST_F(LoaderTest, OpeningSetsTheStateAndEnablesTheControls) {
     EXPECT_EQ(host.caption, " " + file + " ");
     EXPECT_TRUE(host.buttonsEnabled);
     EXPECT_TRUE(host.scrollEnabled);
-    for (const char *key : {"Plus10", "Minus10", "To100", "FitView", "Scale"})
-        EXPECT_TRUE(host.toolbar[key]) << key;
-    EXPECT_TRUE(host.checked["mnuPopupSFullFrames"]);
+    for (ToolButton button : {ToolButton::Plus10, ToolButton::Minus10, ToolButton::To100,
+                              ToolButton::FitView, ToolButton::Scale})
+        EXPECT_TRUE(host.toolbar[button]) << static_cast<int>(button);
+    EXPECT_TRUE(host.checked[MenuEntry::FullFrames]);
     EXPECT_EQ(host.view.AVIFrame(), 0);
-    EXPECT_EQ(host.panels["Info"], "Frame: 0, Time: 0.00 seconds");
+    EXPECT_EQ(host.panels[StatusPanel::Info], "Frame: 0, Time: 0.00 seconds");
     EXPECT_EQ(host.helperUses, 0);
 }
 
@@ -50,7 +51,7 @@ TEST_F(LoaderTest, AutomaticModeReadsFieldsOnlyForPalDv) {
     open(Clips::instance().make("pal.avi", 720, 576, 10, 25), kModeAutomatic);
     EXPECT_EQ(state.VideoMode, kModeFields);
     EXPECT_EQ(state.FrameCount, 20);
-    EXPECT_TRUE(host.checked["mnuPopupSFields"]);
+    EXPECT_TRUE(host.checked[MenuEntry::Fields]);
     EXPECT_FALSE(host.helper.isVideoOpen());
     open(Clips::instance().make("ntsc.avi", 720, 480, 10, 30), kModeAutomatic);
     EXPECT_EQ(state.VideoMode, kModeFullFrames);
@@ -89,23 +90,24 @@ TEST_F(LoaderTest, NewAsksFirstAndNoKeepsEverything) {
     EXPECT_TRUE(host.view.isVideoOpen());
 
     state.LoopPlayback = true;
-    host.checked["mnuPopupSLoop"] = true;
+    host.checked[MenuEntry::Loop] = true;
     dialogs.answers = {platform::ui::Yes};
     EXPECT_TRUE(loader().ResetProject(true));
     EXPECT_TRUE(state.NoVideo);
     EXPECT_FALSE(state.LoopPlayback);
-    EXPECT_FALSE(host.checked["mnuPopupSLoop"]);
+    EXPECT_FALSE(host.checked[MenuEntry::Loop]);
     EXPECT_EQ(state.InteractionState, -1);
     EXPECT_EQ(host.markerDiscards, 1);
     EXPECT_FALSE(host.view.isVideoOpen());
     EXPECT_FALSE(host.scrollEnabled);
     EXPECT_FALSE(host.buttonsEnabled);
-    for (const char *key : {"Plus10", "Minus10", "To100", "FitView"})
-        EXPECT_FALSE(host.toolbar[key]) << key;
-    EXPECT_TRUE(host.toolbar["Scale"]);
+    for (ToolButton button :
+         {ToolButton::Plus10, ToolButton::Minus10, ToolButton::To100, ToolButton::FitView})
+        EXPECT_FALSE(host.toolbar[button]) << static_cast<int>(button);
+    EXPECT_TRUE(host.toolbar[ToolButton::Scale]);
     EXPECT_EQ(host.caption, "");
-    EXPECT_EQ(host.panels["Info"], "");
-    EXPECT_EQ(host.panels["Zoom"], "");
+    EXPECT_EQ(host.panels[StatusPanel::Info], "");
+    EXPECT_EQ(host.panels[StatusPanel::Zoom], "");
 }
 
 TEST_F(LoaderTest, ResetDuringPlaybackEndsItVisibly) {
@@ -119,8 +121,8 @@ TEST_F(LoaderTest, ResetDuringPlaybackEndsItVisibly) {
     };
     playback().Play();
     EXPECT_FALSE(state.IsPlaying);
-    EXPECT_EQ(host.playImage, kPlayImage);
-    EXPECT_TRUE(host.menuEnabled["mnuPopupSLoop"]);
+    EXPECT_EQ(host.playImage, PlayPicture::Start);
+    EXPECT_TRUE(host.menuEnabled[MenuEntry::Loop]);
     EXPECT_EQ(host.value, 3);
 }
 
@@ -134,9 +136,9 @@ TEST_F(LoaderTest, SequenceCountAndForcedRate) {
     // The last picture of the count is reachable.
     EXPECT_EQ(host.maximum, 49);
     host.setScrollValue(25);
-    EXPECT_EQ(host.panels["Info"], "Frame: 25, Time: 0.25 seconds");
+    EXPECT_EQ(host.panels[StatusPanel::Info], "Frame: 25, Time: 0.25 seconds");
     host.setScrollValue(49);
-    EXPECT_EQ(host.panels["Info"], "Frame: 49, Time: 0.49 seconds");
+    EXPECT_EQ(host.panels[StatusPanel::Info], "Frame: 49, Time: 0.49 seconds");
     // A single picture name with digits opens the whole sequence.
     open(first);
     EXPECT_EQ(state.FrameCount, 60);
@@ -148,7 +150,7 @@ TEST_F(LoaderTest, SequenceCountAndForcedRate) {
     EXPECT_EQ(state.VideoFileCount, 60);
     EXPECT_EQ(host.maximum, 59);
     host.setScrollValue(59);
-    EXPECT_EQ(host.panels["Info"], "Frame: 59, Time: 0.59 seconds");
+    EXPECT_EQ(host.panels[StatusPanel::Info], "Frame: 59, Time: 0.59 seconds");
     EXPECT_EQ(host.view.AVIFrame(), 59);
 }
 
@@ -208,7 +210,7 @@ TEST_F(LoaderTest, EndToEndPlayShowsFfmpegsLastFrame) {
     loader().LoadVideo(true, kModeAutomatic, 0, 0);
     playback().Play();
     EXPECT_EQ(host.value, 29);
-    EXPECT_EQ(host.panels["Info"], "Frame: 29, Time: 1.16 seconds");
+    EXPECT_EQ(host.panels[StatusPanel::Info], "Frame: 29, Time: 1.16 seconds");
 
     QProcess ffmpeg;
     ffmpeg.start("ffmpeg", {"-v", "error", "-i", file, "-vf", "select=eq(n\\,29)", "-frames:v", "1",

@@ -1,37 +1,44 @@
-// Modes, rotation, mirroring, check marks and the zoom commands on the real view.
+// The zoom commands on a view without a control; modes, rotation, mirroring and check marks
+// on the real view.
 #include "videofixture.h"
 
 using namespace video;
 
 namespace {
-QString pal() {
-    return Clips::instance().make("pal.avi", 720, 576, 10, 25);
-}
 QString small() {
     return Clips::instance().make("small.avi", 320, 240, 10, 25);
 }
 } // namespace
 
+class ZoomTest : public FakeViewFixture {
+protected:
+    void openVideo(int width, int height) {
+        host.view.next = {width, height, 10, 25.0f};
+        open("clip.avi");
+    }
+    void openPal() { openVideo(720, 576); }
+};
+
 class ModesTest : public VideoFixture {};
 
-TEST_F(ModesTest, ZoomCommandsClampTo20And400) {
-    open(pal());
+TEST_F(ZoomTest, ZoomCommandsClampTo20And400) {
+    openPal();
     host.view.SetZoom(25);
-    modes().toolbarZoom("Minus10");
+    modes().toolbarZoom(ToolButton::Minus10);
     EXPECT_EQ(host.view.Zoom(), 20);
     host.view.SetZoom(395);
-    modes().toolbarZoom("Plus10");
+    modes().toolbarZoom(ToolButton::Plus10);
     EXPECT_EQ(host.view.Zoom(), 400);
-    modes().toolbarZoom("Plus10");
+    modes().toolbarZoom(ToolButton::Plus10);
     EXPECT_EQ(host.view.Zoom(), 400);
-    modes().toolbarZoom("To100");
+    modes().toolbarZoom(ToolButton::To100);
     EXPECT_EQ(host.view.Zoom(), 100);
-    EXPECT_EQ(host.panels["Zoom"], "Zoom: 100%");
-    EXPECT_FALSE(modes().toolbarZoom("Helper"));
+    EXPECT_EQ(host.panels[StatusPanel::Zoom], "Zoom: 100%");
+    EXPECT_FALSE(modes().toolbarZoom(ToolButton::Scale));
 }
 
-TEST_F(ModesTest, ZoomKeepsTheViewInsideTheScaledPicture) {
-    open(pal());
+TEST_F(ZoomTest, ZoomKeepsTheViewInsideTheScaledPicture) {
+    openPal();
     host.view.resize(400, 300);
     host.view.SetZoom(100);
     host.view.SetHorizontalOffset(1200);
@@ -56,13 +63,13 @@ TEST_F(ModesTest, ZoomKeepsTheViewInsideTheScaledPicture) {
     EXPECT_EQ(host.view.VerticalOffset(), 50);
 }
 
-TEST_F(ModesTest, TheWheelZoomsInToolbarStepsAroundThePointer) {
+TEST_F(ZoomTest, TheWheelZoomsInToolbarStepsAroundThePointer) {
     // Without a video the wheel does nothing.
     host.view.SetZoom(100);
     modes().zoomAt(1, QPoint(10, 10));
     EXPECT_EQ(host.view.Zoom(), 100);
 
-    open(pal());
+    openPal();
     host.view.resize(400, 300);
     modes().ZoomChange(100);
     host.view.SetHorizontalOffset(200);
@@ -72,7 +79,7 @@ TEST_F(ModesTest, TheWheelZoomsInToolbarStepsAroundThePointer) {
     EXPECT_EQ(host.view.Zoom(), 120);
     EXPECT_EQ(host.view.HorizontalOffset(), 300 * 120 / 100 - 100);
     EXPECT_EQ(host.view.VerticalOffset(), 160 * 120 / 100 - 60);
-    EXPECT_EQ(host.panels["Zoom"], "Zoom: 120%");
+    EXPECT_EQ(host.panels[StatusPanel::Zoom], "Zoom: 120%");
     // Back out: the same point returns under the pointer.
     modes().zoomAt(-2, QPoint(100, 60));
     EXPECT_EQ(host.view.Zoom(), 100);
@@ -94,23 +101,23 @@ TEST_F(ModesTest, TheWheelZoomsInToolbarStepsAroundThePointer) {
     EXPECT_EQ(host.view.HorizontalOffset(), 0) << "the point under the pointer was (0, 0)";
 }
 
-TEST_F(ModesTest, FitTakesTheSmallerZoomAndIsNotClamped) {
-    open(pal());
+TEST_F(ZoomTest, FitTakesTheSmallerZoomAndIsNotClamped) {
+    openPal();
     host.view.resize(360, 400);
     host.view.SetHorizontalOffset(30);
     modes().FitZoomToView();
     EXPECT_EQ(host.view.Zoom(), 50);
     EXPECT_EQ(host.view.HorizontalOffset(), 0);
     host.view.resize(2000, 2000);
-    modes().toolbarZoom("FitView");
+    modes().toolbarZoom(ToolButton::FitView);
     EXPECT_EQ(host.view.Zoom(), 278);
     host.view.resize(2000, 4000);
     host.view.SetZoom(100);
-    open(small()); // fits at 625 by width, above the commands' 400
+    openVideo(320, 240); // fits at 625 by width, above the commands' 400
     EXPECT_EQ(host.view.Zoom(), 625);
 }
 
-TEST_F(ModesTest, FitWithoutAPictureKeepsTheZoom) {
+TEST_F(ZoomTest, FitWithoutAPictureKeepsTheZoom) {
     host.view.SetZoom(130);
     modes().FitZoomToView();
     EXPECT_EQ(host.view.Zoom(), 130);
@@ -122,16 +129,16 @@ TEST_F(ModesTest, RotationTogglesAndReplaces) {
     EXPECT_EQ(modes().VideoRotation(), kRotate90);
     EXPECT_EQ(host.view.AVIWidth(), 240);
     EXPECT_EQ(host.view.AVIHeight(), 320);
-    EXPECT_TRUE(host.checked["mnuPopupSRotate90"]);
+    EXPECT_TRUE(host.checked[MenuEntry::Rotate90]);
     modes().Rotate(kRotate90);
     EXPECT_EQ(modes().VideoRotation(), 0);
     EXPECT_EQ(host.view.AVIWidth(), 320);
-    EXPECT_FALSE(host.checked["mnuPopupSRotate90"]);
+    EXPECT_FALSE(host.checked[MenuEntry::Rotate90]);
     modes().Rotate(kRotate90);
     modes().Rotate(kRotate180);
     EXPECT_EQ(modes().VideoRotation(), kRotate180);
-    EXPECT_FALSE(host.checked["mnuPopupSRotate90"]);
-    EXPECT_TRUE(host.checked["mnuPopupSRotate180"]);
+    EXPECT_FALSE(host.checked[MenuEntry::Rotate90]);
+    EXPECT_TRUE(host.checked[MenuEntry::Rotate180]);
     EXPECT_EQ(host.view.AVIWidth(), 320);
 }
 
@@ -140,9 +147,9 @@ TEST_F(ModesTest, MirrorWithFieldsOpensWithBothBits) {
     modes().ApplyVideoMode(kModeFields);
     modes().ToggleMirror();
     EXPECT_EQ(modes().openMode(state.VideoMode), 2048 + 1 + 131072);
-    EXPECT_TRUE(host.checked["mnuPopupSMirror"]);
-    EXPECT_TRUE(host.checked["mnuPopupSFields"]);
-    EXPECT_FALSE(host.checked["mnuPopupSFullFrames"]);
+    EXPECT_TRUE(host.checked[MenuEntry::Mirror]);
+    EXPECT_TRUE(host.checked[MenuEntry::Fields]);
+    EXPECT_FALSE(host.checked[MenuEntry::FullFrames]);
     // Fields double the frames; the scroll range follows the view.
     EXPECT_EQ(host.maximum, 19);
     modes().ToggleMirror();
@@ -162,7 +169,7 @@ TEST_F(ModesTest, ModeChangeKeepsTheProjectAndTheZoomAndReturnsToFrameZero) {
     EXPECT_EQ(host.view.AVIFrame(), 0);
     EXPECT_EQ(host.view.Zoom(), 170);
     EXPECT_EQ(state.VideoMode, kModeJvc100);
-    EXPECT_TRUE(host.checked["mnuPopupSJVC100"]);
+    EXPECT_TRUE(host.checked[MenuEntry::Jvc100]);
     EXPECT_EQ(host.view.AVIHeight(), 120);
 }
 
@@ -170,12 +177,12 @@ TEST_F(ModesTest, AModeTheVideoCannotTakeIsKept) {
     open(Clips::instance().make("tiny.avi", 16, 2, 4, 25));
     modes().ApplyVideoMode(kModeJvc200);
     EXPECT_EQ(state.VideoMode, kModeJvc200);
-    EXPECT_TRUE(host.checked["mnuPopupSJVC200"]);
+    EXPECT_TRUE(host.checked[MenuEntry::Jvc200]);
 }
 
 TEST_F(ModesTest, WithoutAVideoAModeOnlyMovesTheMarks) {
     modes().ApplyVideoMode(kModeJvc100Vertical);
-    EXPECT_TRUE(host.checked["mnuPopupSJVC100vert"]);
+    EXPECT_TRUE(host.checked[MenuEntry::Jvc100Vertical]);
     EXPECT_FALSE(host.scrollEnabled);
     EXPECT_FALSE(host.view.isVideoOpen());
 }
