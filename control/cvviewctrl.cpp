@@ -786,9 +786,12 @@ LONG CVViewCtrl::Load(ComPtr<IUnknown> punkStream) {
     if (!stream)
         return -2;
     // The loaders are bound by ordinal, as the kernel library exports them.
-    const auto loadLong = reinterpret_cast<vexcore::SLoadLong>(VexcoreProcByOrdinal(71));
-    const auto loadFloat = reinterpret_cast<vexcore::SLoadFloat>(VexcoreProcByOrdinal(72));
-    const auto loadString = reinterpret_cast<vexcore::SLoadString>(VexcoreProcByOrdinal(74));
+    const auto loadLong =
+        reinterpret_cast<vexcore::SLoadLong>(VexcoreProcByOrdinal(vexcore::kOrdinalLong));
+    const auto loadFloat =
+        reinterpret_cast<vexcore::SLoadFloat>(VexcoreProcByOrdinal(vexcore::kOrdinalFloat));
+    const auto loadString =
+        reinterpret_cast<vexcore::SLoadString>(VexcoreProcByOrdinal(vexcore::kOrdinalString));
     auto readLong = [&] {
         LONG v = 0;
         loadLong(stream.get(), &v);
