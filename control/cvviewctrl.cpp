@@ -6,6 +6,7 @@
 #include "control/cvviewproppage.h"
 #include "control/viewgeometry.h"
 #include "kernel/vexcore.h"
+#include "platform/colorref.h"
 #include "platform/stream.h"
 #include "platform/ui/dialogs.h"
 
@@ -37,11 +38,6 @@ constexpr long long kMaxPicturePixels = 1ll << 27;
 // stretched only in the part that shows: the painter then gets small source and target
 // rectangles whatever the frame's size and the zoom.
 constexpr LONG kMaxWholeStretch = 32767;
-
-QColor fromColorRef(platform::COLORREF c) {
-    return QColor(static_cast<int>(c & 0xFF), static_cast<int>(c >> 8 & 0xFF),
-                  static_cast<int>(c >> 16 & 0xFF));
-}
 
 bool endsWithFrm(const std::string &name) {
     if (name.size() < 3)
@@ -94,7 +90,7 @@ QColor CVViewCtrl::translateColor(OLE_COLOR color) const {
             return p.color(QPalette::Button);
         }
     }
-    return fromColorRef(color & 0x00FFFFFFu);
+    return platform::colorFromRef(color & 0x00FFFFFFu);
 }
 
 // --- Image size --------------------------------------------------------------------------
@@ -786,9 +782,12 @@ LONG CVViewCtrl::Load(ComPtr<IUnknown> punkStream) {
     if (!stream)
         return -2;
     // The loaders are bound by ordinal, as the kernel library exports them.
-    const auto loadLong = reinterpret_cast<vexcore::SLoadLong>(VexcoreProcByOrdinal(71));
-    const auto loadFloat = reinterpret_cast<vexcore::SLoadFloat>(VexcoreProcByOrdinal(72));
-    const auto loadString = reinterpret_cast<vexcore::SLoadString>(VexcoreProcByOrdinal(74));
+    const auto loadLong =
+        reinterpret_cast<vexcore::SLoadLong>(VexcoreProcByOrdinal(vexcore::kOrdinalLong));
+    const auto loadFloat =
+        reinterpret_cast<vexcore::SLoadFloat>(VexcoreProcByOrdinal(vexcore::kOrdinalFloat));
+    const auto loadString =
+        reinterpret_cast<vexcore::SLoadString>(VexcoreProcByOrdinal(vexcore::kOrdinalString));
     auto readLong = [&] {
         LONG v = 0;
         loadLong(stream.get(), &v);

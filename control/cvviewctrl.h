@@ -4,7 +4,7 @@
 #pragma once
 
 #include "components/aviplayer/ctalvoravi.h"
-#include "components/aviplayer/framelayout.h"
+#include "components/aviplayer/openmode.h"
 #include "control/rawframefile.h"
 #include "control/vidgrabcalls.h"
 #include "platform/dispatch.h"

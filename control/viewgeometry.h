@@ -4,6 +4,7 @@
 // image coordinates are pixels of the unzoomed frame.
 #pragma once
 
+#include "platform/missingvalue.h"
 #include "platform/wintypes.h"
 
 namespace quivex {
@@ -41,10 +42,8 @@ double fractionToLiveWindow(double fraction, LONG captureSize);
 // Drawing adds 0.5 and truncates.
 LONG toDrawPixel(double windowCoordinate);
 
-// Values at or below -1e9 mark missing data and are never drawn.
-constexpr bool isMissing(double v) {
-    return v <= -1.0e9;
-}
+// Missing data (at or below the marker) is never drawn.
+using platform::isMissing;
 
 // The source rectangle of the frame layer for a zoom and scroll position. Values that do
 // not fit are clamped to +-kFarCoordinate, and `exact` is false then.

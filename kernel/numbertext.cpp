@@ -1,6 +1,7 @@
 // Number text in either decimal separator in, the user's separator out.
 #include "kernel/vexcore.h"
 #include "platform/locale.h"
+#include "platform/missingvalue.h"
 #include "platform/registry.h"
 
 #include <cmath>
@@ -22,9 +23,6 @@ constexpr int kExponentLimit = 20000;
 // Beyond this many decimals a float's exact expansion has ended, so the first 30 characters
 // no longer change; larger requests are clamped to keep the formatting bounded.
 constexpr int kMaxDecimals = 200;
-
-// Missing values are written as -1e9 throughout the product family.
-constexpr float kNoValue = -1.0e9f;
 
 char decimalSeparator() {
     static char separator = [] {
@@ -115,7 +113,8 @@ extern "C" void FloatToLocStrg(float value, char *buffer, LONG decimals) {
     if (!buffer)
         return;
     buffer[0] = '\0';
-    if (std::isnan(value) || value <= kNoValue)
+    // A missing value is written as nothing.
+    if (std::isnan(value) || platform::isMissing(value))
         return;
 
     const bool automatic = decimals < 0;

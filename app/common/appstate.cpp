@@ -38,11 +38,6 @@ std::array<QColor, kMarkerColorCount> defaultMarkerColors() {
     return colors;
 }
 
-QColor colorFromRef(platform::COLORREF ref) {
-    return QColor(static_cast<int>(ref & 0xFF), static_cast<int>((ref >> 8) & 0xFF),
-                  static_cast<int>((ref >> 16) & 0xFF));
-}
-
 platform::COLORREF refFromColor(const QColor &color) {
     return static_cast<platform::COLORREF>(color.red()) |
            (static_cast<platform::COLORREF>(color.green()) << 8) |

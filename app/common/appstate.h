@@ -122,8 +122,7 @@ void resetAppState();
 // The 26 start colours of `MarkerColors`, in order.
 std::array<QColor, kMarkerColorCount> defaultMarkerColors();
 
-// Windows colour value (0x00BBGGRR) to and from Qt.
-QColor colorFromRef(platform::COLORREF ref);
+// Qt colour to Windows colour value (0x00BBGGRR); the way back is platform::colorFromRef.
 platform::COLORREF refFromColor(const QColor &color);
 
 } // namespace common

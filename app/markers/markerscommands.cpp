@@ -4,6 +4,7 @@
 #include "app/markers/enginecalls.h"
 #include "app/markers/markercontroller.h"
 #include "control/cvviewctrl.h"
+#include "platform/colorref.h"
 #include "platform/ui/dialogs.h"
 
 namespace markers {
@@ -53,7 +54,7 @@ void MarkersCommands::ChooseColor() {
     const MarkerChannels ch = m_markers.store.bind(marker, {Channel::MarkerColor});
     const auto start = ch.color();
     const std::optional<QColor> chosen = platform::ui::dialogs().chooseColor(
-        m_markers.host.dialogParent(), common::colorFromRef(start));
+        m_markers.host.dialogParent(), platform::colorFromRef(start));
     if (!chosen || !chosen->isValid())
         return;
     const platform::COLORREF color = common::refFromColor(*chosen);

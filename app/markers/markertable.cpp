@@ -4,6 +4,7 @@
 #include "app/common/resources.h"
 #include "app/common/settings.h"
 #include "app/markers/markercontroller.h"
+#include "platform/colorref.h"
 
 #include <cmath>
 
@@ -104,7 +105,7 @@ void MarkerTable::paintRowBands() {
             host.setRowBands({});
             return;
         }
-        bands.push_back(common::colorFromRef(static_cast<platform::COLORREF>(value)));
+        bands.push_back(platform::colorFromRef(static_cast<platform::COLORREF>(value)));
     }
     host.setRowBands(bands);
     host.autoSizeColumns();

@@ -4,6 +4,7 @@
 #include "app/common/resources.h"
 #include "app/common/settings.h"
 #include "app/shell/translateform.h"
+#include "platform/colorref.h"
 #include "platform/ui/dialogs.h"
 
 #include <QCheckBox>
@@ -263,21 +264,21 @@ void frmOptions::stepDigits(int delta) {
 
 void frmOptions::paintSwatch(QFrame *swatch, platform::COLORREF color) {
     QPalette p = swatch->palette();
-    p.setColor(QPalette::Window, colorFromRef(color));
+    p.setColor(QPalette::Window, platform::colorFromRef(color));
     swatch->setPalette(p);
 }
 
 void frmOptions::cmdColor_Click() {
-    if (auto chosen =
-            platform::ui::dialogs().chooseColor(this, colorFromRef(appState().trace.Color))) {
+    if (auto chosen = platform::ui::dialogs().chooseColor(
+            this, platform::colorFromRef(appState().trace.Color))) {
         m_color = refFromColor(*chosen);
         paintSwatch(shpColor, m_color);
     }
 }
 
 void frmOptions::cmdBackColor_Click() {
-    if (auto chosen =
-            platform::ui::dialogs().chooseColor(this, colorFromRef(appState().trace.BackColor))) {
+    if (auto chosen = platform::ui::dialogs().chooseColor(
+            this, platform::colorFromRef(appState().trace.BackColor))) {
         m_backColor = refFromColor(*chosen);
         paintSwatch(shpBackColor, m_backColor);
     }

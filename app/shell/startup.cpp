@@ -30,8 +30,6 @@ constexpr LCID kGermanLocales[] = {1031, 2055, 3079, 4103, 5127};
 // The graphics version below which the program warns (DirectX 8 on the original platform).
 constexpr LONG kRequiredGraphicsVersion = 8;
 constexpr LONG kGraphicsSelector = 41;
-// -1 000 000 000 marks missing data throughout the data library.
-constexpr double kMissingValue = -1000000000.0;
 
 } // namespace
 
@@ -146,7 +144,7 @@ void Startup::run(const StartupEnvironment &environment) {
         if (platform::succeeded(factory->CreateCal2D(&raw)) && raw) {
             s.Calibration = platform::ComPtr<datalib::TalvorCal2D>::attach(raw);
             s.Calibration->SetParameter(1, 0);
-            s.Calibration->SetPointX(0, kMissingValue);
+            s.Calibration->SetPointX(0, datalib::kMissing);
         }
     }
 }

@@ -1,6 +1,7 @@
 #include "components/aviplayer/aviplayer.h"
 
 #include "components/aviplayer/displayconvert.h"
+#include "platform/colorref.h"
 
 #include <QImage>
 #include <QPainter>
@@ -43,10 +44,6 @@ bool hasLumaPlane(int format) {
     return d->comp[0].plane == 0 && d->comp[0].depth == 8 && d->comp[0].step == 1 &&
            d->comp[0].shift == 0 && d->comp[0].offset == 0 &&
            (d->flags & AV_PIX_FMT_FLAG_PLANAR || d->nb_components == 1);
-}
-
-QColor colorOf(platform::COLORREF c) {
-    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
 }
 
 } // namespace
@@ -301,7 +298,7 @@ LONG AviPlayer::draw(QPainter *painter, LONG frame, LONG zoom, LONG column, LONG
                         std::max(0, bottom - top) * scale);
     if (!img) {
         if (target.isValid())
-            painter->fillRect(target, colorOf(m_backColor));
+            painter->fillRect(target, platform::colorFromRef(m_backColor));
         return -1;
     }
     if (right <= left || bottom <= top)

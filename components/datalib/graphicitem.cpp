@@ -1,5 +1,7 @@
 #include "components/datalib/graphicitem.h"
 
+#include "platform/colorref.h"
+
 #include <QColor>
 #include <QPainter>
 #include <QPen>
@@ -16,11 +18,6 @@ using platform::E_POINTER;
 using platform::S_OK;
 
 namespace {
-
-QColor fromColorRef(COLORREF c) {
-    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
-                  static_cast<int>((c >> 16) & 0xFF));
-}
 
 // Image pixel to window pixel. Positions far outside any window are clamped so that the
 // conversion to int stays defined; missing or non-finite values give nothing.
@@ -287,13 +284,13 @@ HRESULT GraphicItem::Draw(LONG, QPainter *painter, const QRect &target, float sc
     painter->save();
     painter->setClipRect(target);
     painter->setRenderHint(QPainter::Antialiasing, false);
-    QPen pen(fromColorRef(m_lineColor));
+    QPen pen(platform::colorFromRef(m_lineColor));
     pen.setWidth(penWidthOf(m_style));
     pen.setCapStyle(Qt::SquareCap);
     pen.setJoinStyle(Qt::MiterJoin);
     painter->setPen(pen);
     const bool filled = (m_style & 1) != 0 && (m_kind == ItemBox || m_kind == ItemCircle);
-    painter->setBrush(filled ? QBrush(fromColorRef(m_fillColor)) : QBrush(Qt::NoBrush));
+    painter->setBrush(filled ? QBrush(platform::colorFromRef(m_fillColor)) : QBrush(Qt::NoBrush));
 
     switch (m_kind) {
     case ItemLines:

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/com.h"
+#include "platform/missingvalue.h"
 
 #include <QRect>
 
@@ -21,12 +22,10 @@ using platform::HRESULT;
 using platform::LONG;
 using platform::SHORT;
 
-// -1.0E9 (bit pattern 0xCE6E6B28) marks a value that is not there. Readers compare with
-// <= so that values damaged by arithmetic on the marker still count as missing.
-inline constexpr float kMissing = -1.0e9f;
-inline constexpr bool isMissing(double value) {
-    return value <= -1.0e9;
-}
+// The missing value of every channel, point and result (-1.0E9; values at or below it count
+// as missing).
+using platform::isMissing;
+using platform::kMissing;
 
 // Class identifiers of the objects this library creates.
 inline constexpr Guid CLSID_DataFactory =
