@@ -60,8 +60,8 @@ function(orvane_add_test_support)
     endif()
 endfunction()
 
-# One test executable, registered with CTest test by test. ORVANE_TEST_DATA names the
-# folder of shipped test data; generated data goes to the test's temporary folder.
+# One test executable, registered with CTest test by test. Tests make the data they need
+# (tests/support has temporary folders and clips).
 # WIDGETS: the tests need an application object; they get the shared widget-test main
 # (Orvane::widgettestmain) and the offscreen platform.
 function(orvane_add_test name)
@@ -78,8 +78,6 @@ function(orvane_add_test name)
        NOT "GTest::gmock_main" IN_LIST T_LIBS)
         target_link_libraries(${name} PRIVATE GTest::gtest_main)
     endif()
-    target_compile_definitions(${name} PRIVATE
-        ORVANE_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
     # ENV variables are built into the executable (tests/testenvironment.cpp), so that a run
     # by hand and CTest's test discovery see them as CTest's runs do. CTest's own
     # ENVIRONMENT carries one variable only: gtest_discover_tests spreads a list-valued
