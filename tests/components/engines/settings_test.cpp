@@ -15,7 +15,6 @@
 #include <QSpinBox>
 
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -110,9 +109,8 @@ TEST(SettingsValues, LimitsRoundingAndDamagedStore) {
     EXPECT_FALSE(p.put(6, 1));
     EXPECT_FALSE(p.get(6));
 
-    const auto root = std::filesystem::temp_directory_path() / "orvane-engines-damaged";
-    std::filesystem::remove_all(root);
-    platform::RegistryStore store(root);
+    const testsupport::TempDir dir;
+    platform::RegistryStore store(dir.root());
     ASSERT_TRUE(store.writeDword(platform::RegistryHive::CurrentUser, kPatternSettingsKey,
                                  "PatternSize", 0xFFFFFFFFu));
     ASSERT_TRUE(store.writeString(platform::RegistryHive::CurrentUser, kPatternSettingsKey,
@@ -120,7 +118,6 @@ TEST(SettingsValues, LimitsRoundingAndDamagedStore) {
     const PatternSettings loaded = loadPatternSettings(store);
     EXPECT_EQ(loaded.patternSize, 128);
     EXPECT_EQ(loaded.minScore, 60);
-    std::filesystem::remove_all(root);
 }
 
 TEST_F(EngineSettings, PutSettingIsSavedForTheUser) {
