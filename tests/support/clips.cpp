@@ -46,10 +46,10 @@ bool makeClip(const std::string &file, const std::string &outputOptions, int fra
 
 RawClip::RawClip(const std::string &file, const std::string &pixelFormat, int width, int height,
                  double rate, const std::string &outputOptions) {
-    const std::string command = ffmpegCommand(
-        "-f rawvideo -pix_fmt " + pixelFormat + " -s " + std::to_string(width) + "x" +
-        std::to_string(height) + " -r " + number(rate) + " -i - " + outputOptions + " " +
-        shellQuote(file));
+    const std::string command =
+        ffmpegCommand("-f rawvideo -pix_fmt " + pixelFormat + " -s " + std::to_string(width) + "x" +
+                      std::to_string(height) + " -r " + number(rate) + " -i - " + outputOptions +
+                      " " + shellQuote(file));
     m_pipe = popen(command.c_str(), "w");
     m_ok = m_pipe != nullptr;
 }
