@@ -26,6 +26,7 @@ run: setup $(BUILD_RUN)/build.ninja
 $(BUILD_TEST)/build.ninja:
 	cmake -S . -B $(BUILD_TEST) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=ON
 
+# Every test runs once: a test that fails is a failure, never retried.
 test: setup $(BUILD_TEST)/build.ninja
 	cmake --build $(BUILD_TEST) -j $(JOBS)
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD_TEST) --output-on-failure -j $(JOBS)
@@ -50,10 +51,10 @@ fuzz:
 	    $$f -max_total_time=$(FUZZ_SECONDS) $(BUILD_FUZZ)/corpus/$$(basename $$f) || exit 1; \
 	done
 
-format:
+format: setup
 	git ls-files '*.h' '*.cpp' | xargs clang-format-14 -i
 
-format-check:
+format-check: setup
 	git ls-files '*.h' '*.cpp' | xargs clang-format-14 --dry-run --Werror
 
 clean:

@@ -51,16 +51,23 @@ function(orvane_add_version_resource target)
     target_link_options(${target} PRIVATE -Wl,--export-dynamic-symbol=orvane_version_resource)
 endfunction()
 
-# One test executable, registered with CTest test by test. ORVANE_TEST_DATA names the
-# folder of shipped test data; generated data goes to the test's temporary folder.
+# The helpers the tests and the benchmarks share (tests/support: Orvane::testsupport,
+# Orvane::testscene, Orvane::widgettestmain), added by the first part of the tree that needs
+# them, so that the benchmarks have them in a build without the tests.
+function(orvane_add_test_support)
+    if(NOT TARGET testsupport)
+        add_subdirectory(${PROJECT_SOURCE_DIR}/tests/support ${PROJECT_BINARY_DIR}/tests/support)
+    endif()
+endfunction()
+
+# One test executable, registered with CTest test by test. Tests make the data they need
+# (tests/support has temporary folders and clips).
 # WIDGETS: the tests need an application object; they get the shared widget-test main
-# (tests/widgettestmain.cpp) and the offscreen platform.
+# (Orvane::widgettestmain) and the offscreen platform.
 function(orvane_add_test name)
     cmake_parse_arguments(T "WIDGETS" "" "SOURCES;LIBS;ENV" ${ARGN})
     if(T_WIDGETS)
-        find_package(Qt6 REQUIRED COMPONENTS Widgets)
-        list(APPEND T_SOURCES ${PROJECT_SOURCE_DIR}/tests/widgettestmain.cpp)
-        list(APPEND T_LIBS Qt6::Widgets)
+        list(APPEND T_LIBS Orvane::widgettestmain)
         list(APPEND T_ENV QT_QPA_PLATFORM=offscreen)
     endif()
     add_executable(${name} ${T_SOURCES})
@@ -71,8 +78,6 @@ function(orvane_add_test name)
        NOT "GTest::gmock_main" IN_LIST T_LIBS)
         target_link_libraries(${name} PRIVATE GTest::gtest_main)
     endif()
-    target_compile_definitions(${name} PRIVATE
-        ORVANE_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
     # ENV variables are built into the executable (tests/testenvironment.cpp), so that a run
     # by hand and CTest's test discovery see them as CTest's runs do. CTest's own
     # ENVIRONMENT carries one variable only: gtest_discover_tests spreads a list-valued

@@ -12,6 +12,7 @@
 #include "app/markers/markercontroller.h"
 #include "app/shell/frmmain.h"
 #include "control/cvviewctrl.h"
+#include "tests/support/clips.h"
 
 #include <QApplication>
 #include <QImage>
@@ -121,18 +122,13 @@ std::string sceneClip(const char *name, QSize size, int frames, const char *code
     if (std::filesystem::exists(path))
         return path.string();
     const Scene scene(size);
-    const std::string cmd = "ffmpeg -nostdin -loglevel error -y -f rawvideo -pix_fmt bgra -s " +
-                            std::to_string(size.width()) + "x" + std::to_string(size.height()) +
-                            " -r 25 -i - " + codec + " '" + path.string() + "'";
-    FILE *pipe = popen(cmd.c_str(), "w");
-    if (!pipe)
-        return {};
+    testsupport::RawClip clip(path.string(), "bgra", size.width(), size.height(), 25, codec);
     for (int f = 0; f < frames; ++f) {
         const QImage image = scene.frame(f);
         for (int y = 0; y < image.height(); ++y)
-            std::fwrite(image.constScanLine(y), 4, std::size_t(image.width()), pipe);
+            clip.write(image.constScanLine(y), 4 * std::size_t(image.width()));
     }
-    if (pclose(pipe) != 0)
+    if (!clip.finish())
         std::fprintf(stderr, "ffmpeg failed to make %s\n", name);
     return path.string();
 }
@@ -402,12 +398,8 @@ constexpr int kPathMarkers = 10;
 std::string longClip() {
     const auto path = std::filesystem::temp_directory_path() / "orvane-bench-long.mp4";
     if (!std::filesystem::exists(path)) {
-        const std::string cmd =
-            "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=size=960x540:rate=25 "
-            "-frames:v " +
-            std::to_string(kLongFrames) + " -c:v libx264 -preset ultrafast -pix_fmt yuv420p '" +
-            path.string() + "'";
-        if (std::system(cmd.c_str()) != 0)
+        if (!testsupport::makeClip(path.string(), "-c:v libx264 -preset ultrafast -pix_fmt yuv420p",
+                                   kLongFrames, "960x540"))
             std::fprintf(stderr, "ffmpeg failed to make the long clip\n");
     }
     return path.string();

@@ -7,6 +7,7 @@
 #include "app/shell/frmmain.h"
 #include "bench/common/reference.h"
 #include "control/cvviewctrl.h"
+#include "tests/support/clips.h"
 
 #include <QApplication>
 #include <QScrollBar>
@@ -30,24 +31,20 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int kFrames = 250;
 
+// FFmpeg's test pattern at 25 frames per second.
 struct Clip {
     const char *name;
-    const char *args; // ffmpeg source and codec
+    const char *size;
+    const char *codec; // ffmpeg's output options
 };
-const Clip k1080{"orvane-bench-play-1080p.mp4",
-                 "-f lavfi -i testsrc2=size=1920x1080:rate=25 -c:v libx264 -pix_fmt yuv420p"};
-const Clip kPal{"orvane-bench-play-pal.avi",
-                "-f lavfi -i testsrc2=size=720x576:rate=25 -c:v dvvideo -pix_fmt yuv420p"};
+const Clip k1080{"orvane-bench-play-1080p.mp4", "1920x1080", "-c:v libx264 -pix_fmt yuv420p"};
+const Clip kPal{"orvane-bench-play-pal.avi", "720x576", "-c:v dvvideo -pix_fmt yuv420p"};
 
 std::string clipPath(const Clip &clip) {
     const auto path = std::filesystem::temp_directory_path() / clip.name;
-    if (!std::filesystem::exists(path)) {
-        const std::string cmd = std::string("ffmpeg -nostdin -loglevel error -y ") + clip.args +
-                                " -frames:v " + std::to_string(kFrames) + " '" + path.string() +
-                                "'";
-        if (std::system(cmd.c_str()) != 0)
-            std::fprintf(stderr, "ffmpeg failed to make %s\n", clip.name);
-    }
+    if (!std::filesystem::exists(path) &&
+        !testsupport::makeClip(path.string(), clip.codec, kFrames, clip.size))
+        std::fprintf(stderr, "ffmpeg failed to make %s\n", clip.name);
     return path.string();
 }
 

@@ -9,6 +9,7 @@
 // a median ratio is more than 20% below its goal.
 #include "bench/common/reference.h"
 #include "components/aviplayer/aviplayer.h"
+#include "tests/support/clips.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -206,14 +207,12 @@ int main(int argc, char **argv) {
     fs::create_directories(dir);
     const std::string h264 = (dir / ("h264-1080p-" + std::to_string(frames) + ".mp4")).string();
     const std::string mpeg2 = (dir / ("mpeg2-576-" + std::to_string(frames) + ".mpg")).string();
-    const std::string source = "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=";
-    if (!fs::exists(h264) && !run(source + "1920x1080:rate=25 -frames:v " + std::to_string(frames) +
-                                  " -c:v libx264 -preset veryfast -bf 3 -g 250 -keyint_min 250 "
-                                  "-sc_threshold 0 -pix_fmt yuv420p '" +
-                                  h264 + "'"))
+    const std::string h264Options = "-c:v libx264 -preset veryfast -bf 3 -g 250 -keyint_min 250 "
+                                    "-sc_threshold 0 -pix_fmt yuv420p";
+    if (!fs::exists(h264) && !testsupport::makeClip(h264, h264Options, frames, "1920x1080"))
         return std::fprintf(stderr, "aviplayer_bench: cannot generate %s\n", h264.c_str()), 1;
-    if (!fs::exists(mpeg2) && !run(source + "720x576:rate=25 -frames:v " + std::to_string(frames) +
-                                   " -c:v mpeg2video -b:v 6M -bf 2 -g 12 '" + mpeg2 + "'"))
+    if (!fs::exists(mpeg2) &&
+        !testsupport::makeClip(mpeg2, "-c:v mpeg2video -b:v 6M -bf 2 -g 12", frames, "720x576"))
         return std::fprintf(stderr, "aviplayer_bench: cannot generate %s\n", mpeg2.c_str()), 1;
 
     o.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));

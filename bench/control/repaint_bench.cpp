@@ -5,6 +5,7 @@
 #include "components/datalib/interfaces.h"
 #include "control/cvviewctrl.h"
 #include "platform/classes.h"
+#include "tests/support/clips.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -24,11 +25,7 @@ const QSize kView(1280, 720);
 std::filesystem::path clip() {
     const auto path = std::filesystem::temp_directory_path() / "orvane-bench-1080p.mp4";
     if (!std::filesystem::exists(path)) {
-        const std::string cmd = "ffmpeg -nostdin -loglevel error -y -f lavfi -i "
-                                "testsrc2=size=1920x1080:rate=25 -frames:v 5 -c:v libx264 "
-                                "-pix_fmt yuv420p '" +
-                                path.string() + "'";
-        if (std::system(cmd.c_str()) != 0)
+        if (!testsupport::makeClip(path.string(), "-c:v libx264 -pix_fmt yuv420p", 5, "1920x1080"))
             std::fprintf(stderr, "ffmpeg failed to make the clip\n");
     }
     return path;

@@ -3,7 +3,8 @@
 // back through the AVI player. OpenCV's CSRT and KCF trackers run on the same decoded
 // frames in the same run. Everything runs on one core.
 #include "scenes.h"
-#include "trackrun.h"
+#include "tests/support/clips.h"
+#include "tools/track/trackrun.h"
 
 #include "components/aviplayer/aviplayerobject.h"
 #include "components/aviplayer/ctalvoravi.h"
@@ -43,17 +44,11 @@ const Codec kCodecs[] = {
 };
 
 bool encode(const Scene &s, const Codec &c, const fs::path &file) {
-    const std::string command = "ffmpeg -y -loglevel error -f rawvideo -pix_fmt gray -s " +
-                                std::to_string(s.size.width) + "x" + std::to_string(s.size.height) +
-                                " -r 25 -i - " + c.args + " '" + file.string() + "'";
-    FILE *pipe = popen(command.c_str(), "w");
-    if (!pipe)
-        return false;
-    bool ok = true;
+    testsupport::RawClip clip(file.string(), "gray", s.size.width, s.size.height, 25, c.args);
     for (const cv::Mat &g : s.rendered)
-        for (int y = 0; y < g.rows && ok; ++y)
-            ok = std::fwrite(g.ptr(y), 1, std::size_t(g.cols), pipe) == std::size_t(g.cols);
-    return pclose(pipe) == 0 && ok;
+        for (int y = 0; y < g.rows; ++y)
+            clip.write(g.ptr(y), std::size_t(g.cols));
+    return clip.finish();
 }
 
 // One tracker's result on one marker in one frame.

@@ -1,6 +1,6 @@
 #include "scenes.h"
 
-#include "scene.h"
+#include "tests/support/scene.h"
 
 #include <opencv2/imgproc.hpp>
 

@@ -7,6 +7,7 @@
 #include "platform/classes.h"
 #include "platform/stream.h"
 #include "recordingdialogs.h"
+#include "tests/support/clips.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -42,13 +43,9 @@ QColor pixel(const QImage &image, int x, int y) {
 // A short lossless clip generated once by ffmpeg: 64 x 48, 10 frames at 25 fps.
 std::filesystem::path testClip() {
     const auto path = tempDir() / "clip.avi";
-    if (!std::filesystem::exists(path)) {
-        const std::string cmd = "ffmpeg -nostdin -loglevel error -y -f lavfi -i "
-                                "testsrc=size=64x48:rate=25 -frames:v 10 -c:v ffv1 '" +
-                                path.string() + "'";
-        if (std::system(cmd.c_str()) != 0)
-            return {};
-    }
+    if (!std::filesystem::exists(path) &&
+        !testsupport::makeClip(path.string(), "-c:v ffv1", 10, "64x48", 25, "testsrc"))
+        return {};
     return path;
 }
 

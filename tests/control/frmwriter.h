@@ -2,14 +2,14 @@
 // value at (x, y) is (x + 3 * y + 17 * frame) mod 256, so every pixel can be checked.
 #pragma once
 
+#include "tests/support/tempdir.h"
+
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 namespace testing_frm {
 
@@ -64,22 +64,10 @@ inline std::filesystem::path writeFrm(const std::filesystem::path &path, const F
     return path;
 }
 
-// Per process: CTest runs the tests side by side, each in its own process.
+// The test program's own folder, removed when it ends: CTest runs the tests side by side,
+// each in its own process.
 inline std::filesystem::path tempDir() {
-    auto dir = std::filesystem::temp_directory_path() /
-               ("orvane-control-tests-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    return dir;
+    return testsupport::sharedTempDir().root();
 }
-
-// Removes this process's folder when the test program ends.
-inline const struct TempDirCleanup {
-    ~TempDirCleanup() {
-        std::error_code ec;
-        std::filesystem::remove_all(std::filesystem::temp_directory_path() /
-                                        ("orvane-control-tests-" + std::to_string(::getpid())),
-                                    ec);
-    }
-} tempDirCleanup;
 
 } // namespace testing_frm

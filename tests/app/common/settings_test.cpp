@@ -1,5 +1,5 @@
 #include "app/common/settings.h"
-#include "tempdir.h"
+#include "tests/support/tempdir.h"
 
 #include <gtest/gtest.h>
 
@@ -84,7 +84,7 @@ TEST(NumberText, WritesWhatTheLeadingNumberRuleReadsBack) {
 
 class IniAccess : public ::testing::Test {
 protected:
-    TempFolder m_tmp;
+    testsupport::TempDir m_tmp;
 };
 
 TEST_F(IniAccess, ReadIniStringGivesDefaultsAndEmptyValues) {
@@ -92,7 +92,7 @@ TEST_F(IniAccess, ReadIniStringGivesDefaultsAndEmptyValues) {
     EXPECT_EQ(common::ReadIniString("Orvane", "Missing", "def", file), QStringLiteral("def"));
     EXPECT_EQ(common::ReadIniString("Orvane", "Empty", "def", file), QString());
     EXPECT_EQ(common::ReadIniString("Orvane", "Name", "def", file), QStringLiteral("x"));
-    EXPECT_EQ(common::ReadIniString("Orvane", "Name", "def", m_tmp.path("none.ini")),
+    EXPECT_EQ(common::ReadIniString("Orvane", "Name", "def", m_tmp.filePath("none.ini")),
               QStringLiteral("def"));
 }
 
@@ -132,7 +132,7 @@ TEST_F(IniAccess, WriteIniValueTrimsAndKeepsForeignLines) {
 }
 
 TEST_F(IniAccess, WriteIniValueReportsAFileItCannotWrite) {
-    EXPECT_FALSE(common::WriteIniValue("S", "k", 1, m_tmp.path("missing/dir/x.ini")));
+    EXPECT_FALSE(common::WriteIniValue("S", "k", 1, m_tmp.filePath("missing/dir/x.ini")));
 }
 
 TEST_F(IniAccess, AllSettingsWithoutAFileAreTheDefaults) {
@@ -140,7 +140,7 @@ TEST_F(IniAccess, AllSettingsWithoutAFileAreTheDefaults) {
     o.DecDigits = 99;
     common::TraceSettings t;
     t.Item = 99;
-    common::readAllSettings(m_tmp.path("none.ini"), o, t);
+    common::readAllSettings(m_tmp.filePath("none.ini"), o, t);
     EXPECT_EQ(o.DefVideoMode, 2);
     EXPECT_TRUE(o.CalibrationMandatory && o.LeaveExcelOpen && o.DiscardAutotracked &&
                 o.ShowAutoPath && o.StopAtDrop && o.ShowExitMsg);
@@ -244,7 +244,7 @@ TEST_F(IniAccess, WritingAllSettingsReadsBackAndLeavesLanguageAndCalibrationAlon
 }
 
 TEST_F(IniAccess, CalibrationKeysReadWithTheDialogsDefaultsAndWriteBack) {
-    const QString file = m_tmp.path(QStringLiteral("c.ini"));
+    const QString file = m_tmp.filePath(QStringLiteral("c.ini"));
     common::CalibrationSettings c = common::readCalibrationSettings(file);
     EXPECT_FLOAT_EQ(c.distance, 100.0f);
     EXPECT_EQ(c.unit, 2);

@@ -2,10 +2,11 @@
 #include "app/common/appstate.h"
 #include "app/common/settings.h"
 #include "app/shell/frmoptions.h"
-#include "tempdir.h"
+#include "tests/support/tempdir.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -24,7 +25,7 @@ class Options : public ::testing::Test {
 protected:
     void SetUp() override {
         common::resetAppState();
-        appState().IniFile = m_tmp.path("Orvane.INI");
+        appState().IniFile = m_tmp.filePath("Orvane.INI");
     }
     void TearDown() override { common::resetAppState(); }
 
@@ -33,7 +34,7 @@ protected:
         return common::ReadIniString(section, key, "<none>", appState().IniFile);
     }
 
-    TempFolder m_tmp;
+    testsupport::TempDir m_tmp;
     AnsweringDialogs m_dialogs;
 };
 

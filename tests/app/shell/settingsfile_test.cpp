@@ -1,7 +1,7 @@
 // Where the settings file lives: in the program's folder when that can keep it, else in the
 // user's configuration folder; and settings files that other programs wrote.
 #include "app/shell/startup.h"
-#include "tempdir.h"
+#include "tests/support/tempdir.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,13 +20,13 @@ std::string settingsFileFor(const QString &programDir, const QString &userConfig
 }
 
 TEST(SettingsFile, AWritableFileOrALinkToOneStaysInTheProgramFolder) {
-    TempFolder tmp;
+    testsupport::TempDir tmp;
     tmp.write("Orvane.INI", "[Orvane]\n");
     EXPECT_EQ(settingsFileFor(tmp.dir(), kUserFolder), (tmp.dir() + "Orvane.INI").toStdString());
 
-    TempFolder linked;
-    const QString target = tmp.path("Orvane.INI");
-    ASSERT_TRUE(QFile::link(target, linked.path("Orvane.INI")));
+    testsupport::TempDir linked;
+    const QString target = tmp.filePath("Orvane.INI");
+    ASSERT_TRUE(QFile::link(target, linked.filePath("Orvane.INI")));
     EXPECT_EQ(settingsFileFor(linked.dir(), kUserFolder),
               (linked.dir() + "Orvane.INI").toStdString());
 }
@@ -34,12 +34,12 @@ TEST(SettingsFile, AWritableFileOrALinkToOneStaysInTheProgramFolder) {
 // Neither a folder nor a FIFO of the settings file's name can keep settings: writes to them
 // fail, so the settings go to the user's folder as for a read-only program folder.
 TEST(SettingsFile, AFolderOrFifoOfTheNameMovesTheSettingsToTheUserFolder) {
-    TempFolder folder;
+    testsupport::TempDir folder;
     ASSERT_TRUE(QDir(folder.dir()).mkdir("Orvane.INI"));
     EXPECT_EQ(settingsFileFor(folder.dir(), kUserFolder), kFallback);
 
-    TempFolder fifo;
-    ASSERT_EQ(::mkfifo(fifo.path("Orvane.INI").toLocal8Bit().constData(), 0666), 0);
+    testsupport::TempDir fifo;
+    ASSERT_EQ(::mkfifo(fifo.filePath("Orvane.INI").toLocal8Bit().constData(), 0666), 0);
     EXPECT_EQ(settingsFileFor(fifo.dir(), kUserFolder), kFallback);
     // Without a user folder there is nowhere else to go.
     EXPECT_EQ(settingsFileFor(folder.dir(), QString()),
@@ -48,7 +48,7 @@ TEST(SettingsFile, AFolderOrFifoOfTheNameMovesTheSettingsToTheUserFolder) {
 
 // A sequence information file written with a byte-order mark opens its sequence.
 TEST(StartupSequenceFile, AByteOrderMarkDoesNotHideTheFirstSection) {
-    TempFolder tmp;
+    testsupport::TempDir tmp;
     const QString file = tmp.write("seq.ini", "\xEF\xBB\xBF[SeqInfo]\r\nActSeq=1\r\n[Seq_1]\r\n"
                                               "NumFiles=300\r\nRecordFPS=100\r\n"
                                               "StartFile=/data/run/img_0001.bmp\r\n");

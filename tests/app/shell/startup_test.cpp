@@ -4,9 +4,10 @@
 #include "app/common/settings.h"
 #include "app/shell/startup.h"
 #include "platform/library.h"
-#include "tempdir.h"
+#include "tests/support/tempdir.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -62,7 +63,7 @@ TEST(ProgramDir, IsTheExecutablesFolderWithATrailingSlash) {
 }
 
 TEST(ProgramDir, SettingsMoveToTheUserFolderWhereTheProgramFolderCannotTakeThem) {
-    TempFolder tmp;
+    testsupport::TempDir tmp;
     EXPECT_EQ(shell::settingsFileFor(tmp.dir(), "/home/u/.config/Orvane"),
               tmp.dir() + "Orvane.INI");
     EXPECT_EQ(shell::settingsFileFor(tmp.dir() + "missing/", "/home/u/.config/Orvane"),
@@ -101,10 +102,10 @@ protected:
         e.executablePath = m_tmp.dir() + "orvane";
         e.arguments = std::move(args);
         e.userLcid = user;
-        e.userConfigDir = m_tmp.path("config");
+        e.userConfigDir = m_tmp.filePath("config");
         return e;
     }
-    TempFolder m_tmp;
+    testsupport::TempDir m_tmp;
 };
 
 TEST_F(StartProcedure, WithoutSettingsGermanUsersGetGerman) {
@@ -255,7 +256,7 @@ protected:
     void SetUp() override {
         common::resetAppState();
         appState().ProgramDir = m_tmp.dir();
-        appState().IniFile = m_tmp.path("Orvane.INI");
+        appState().IniFile = m_tmp.filePath("Orvane.INI");
         appState().TextBase = 4000;
         appState().MarkerLost = appState().AllMarkersLost = true;
     }
@@ -268,7 +269,7 @@ protected:
         return m_host.calls;
     }
 
-    TempFolder m_tmp;
+    testsupport::TempDir m_tmp;
     AnsweringDialogs m_dialogs;
     FakeHost m_host;
     markers::MarkerObjects m_objects;
@@ -349,7 +350,7 @@ TEST_F(MainWindowLoad, NoActiveSequenceOpensNothing) {
     appState().SequenceInfoFile =
         m_tmp.write("seq.ini", "[SeqInfo]\nActSeq=-1\n[Seq_0]\nNumFiles=3\n");
     EXPECT_EQ(load(), kLoadCalls);
-    appState().SequenceInfoFile = m_tmp.path("missing.ini");
+    appState().SequenceInfoFile = m_tmp.filePath("missing.ini");
     m_host.calls.clear();
     EXPECT_EQ(load(), kLoadCalls);
 }

@@ -6,9 +6,11 @@
 #include "app/common/resources.h"
 #include "app/video/cihimport.h"
 #include "app/video/sequencepattern.h"
+#include "tests/support/clips.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <cmath>
 #include <random>
 
@@ -43,9 +45,9 @@ QString scratch(const QString &name) {
 // Five pictures numbered from 1, written by ffmpeg: gradients whose red grows by 50 from
 // one picture to the next, so that a wrong picture is told apart.
 void makePictures(const QString &pattern) {
-    QProcess::execute("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i",
-                                 "color=size=64x48:rate=25,format=rgb24,geq=r=N*50:g=X*4:b=Y*5",
-                                 "-frames:v", "5", pattern});
+    const std::string source = "color=size=64x48:rate=25,format=rgb24,geq=r=N*50:g=X*4:b=Y*5";
+    testsupport::ffmpeg("-f lavfi -i " + testsupport::shellQuote(source) + " -frames:v 5 " +
+                        testsupport::shellQuote(pattern.toStdString()));
 }
 
 // Mean difference per colour value between the view's picture of a frame and ffmpeg's

@@ -8,11 +8,11 @@
 #include "app/shell/viewctrladapter.h"
 #include "app/video/videocontroller.h"
 #include "control/cvviewctrl.h"
+#include "tests/support/clips.h"
+#include "tests/support/tempdir.h"
 
 #include <QDialog>
 #include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <deque>
@@ -114,7 +114,7 @@ private:
     shell::ViewCtrlAdapter m_helper{helper};
 };
 
-// Clips made with the ffmpeg program; every test gets the shared folder.
+// Clips made with the ffmpeg program, each once, in the test program's shared folder.
 class Clips {
 public:
     static Clips &instance() {
@@ -124,18 +124,14 @@ public:
     // A testsrc clip (frame number burnt in) of a size, frame count, rate and codec.
     QString make(const QString &name, int width, int height, int frames, double rate,
                  const QString &codec = QStringLiteral("mpeg4")) {
-        const QString path = m_dir.filePath(name);
+        const QString path = testsupport::sharedTempDir().filePath(name);
         if (QFile::exists(path))
             return path;
-        const QString source =
-            QStringLiteral("testsrc=size=%1x%2:rate=%3").arg(width).arg(height).arg(rate);
-        QProcess::execute(QStringLiteral("ffmpeg"),
-                          {"-v", "error", "-y", "-f", "lavfi", "-i", source, "-frames:v",
-                           QString::number(frames), "-c:v", codec, "-pix_fmt", "yuv420p", path});
+        testsupport::makeClip(
+            path.toStdString(), "-c:v " + codec.toStdString() + " -pix_fmt yuv420p", frames,
+            std::to_string(width) + "x" + std::to_string(height), rate, "testsrc");
         return path;
     }
-    QString dir() const { return m_dir.path(); }
-
-private:
-    QTemporaryDir m_dir;
+    // The shared folder, without a trailing '/'.
+    QString dir() const { return QString::fromStdString(testsupport::sharedTempDir().root()); }
 };

@@ -5,6 +5,7 @@
 #include "components/aviplayer/indexcache.h"
 #include "components/aviplayer/streamdecoder.h"
 
+#include <QDir>
 #include <QImage>
 #include <QProcess>
 #include <cmath>

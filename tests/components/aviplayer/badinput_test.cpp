@@ -3,6 +3,8 @@
 #include "components/aviplayer/aviplayer.h"
 #include "components/aviplayer/framehash.h"
 #include "testmedia.h"
+#include "tests/support/clips.h"
+#include "tests/support/tempdir.h"
 
 #include <gtest/gtest.h>
 
@@ -18,10 +20,10 @@ namespace {
 class BadInputTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        s_dir = std::make_unique<testmedia::TempDir>();
-        ASSERT_TRUE(testmedia::makeClip(s_dir->path("good.avi"), "-c:v mpeg4 -g 10 -q:v 4", 30));
-        ASSERT_TRUE(testmedia::makeClip(s_dir->path("gop.mp4"),
-                                        "-c:v libx264 -bf 3 -g 25 -pix_fmt yuv420p", 60));
+        s_dir = std::make_unique<testsupport::TempDir>();
+        ASSERT_TRUE(testsupport::makeClip(s_dir->path("good.avi"), "-c:v mpeg4 -g 10 -q:v 4", 30));
+        ASSERT_TRUE(testsupport::makeClip(s_dir->path("gop.mp4"),
+                                          "-c:v libx264 -bf 3 -g 25 -pix_fmt yuv420p", 60));
     }
     static void TearDownTestSuite() { s_dir.reset(); }
 
@@ -35,11 +37,11 @@ protected:
             .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
 
-    static std::unique_ptr<testmedia::TempDir> s_dir;
+    static std::unique_ptr<testsupport::TempDir> s_dir;
     AviPlayer player;
 };
 
-std::unique_ptr<testmedia::TempDir> BadInputTest::s_dir;
+std::unique_ptr<testsupport::TempDir> BadInputTest::s_dir;
 
 TEST_F(BadInputTest, FilesThatAreNoVideoFailToOpen) {
     EXPECT_EQ(player.open(path("missing.avi"), 0), kOpenFailed);
@@ -109,10 +111,10 @@ TEST_F(BadInputTest, DamagedPacketsDecodeAsFarAsTheyCan) {
 }
 
 TEST_F(BadInputTest, SequenceWithAGapEndsBeforeIt) {
-    testmedia::TempDir dir;
+    testsupport::TempDir dir;
     ASSERT_TRUE(
-        testmedia::ffmpeg("-f lavfi -i testsrc2=size=32x24:rate=25 -frames:v 6 -start_number 1 " +
-                          testmedia::quote(dir.path("s%03d.bmp"))));
+        testsupport::ffmpeg("-f lavfi -i testsrc2=size=32x24:rate=25 -frames:v 6 -start_number 1 " +
+                            testsupport::shellQuote(dir.path("s%03d.bmp"))));
     std::filesystem::remove(dir.path("s004.bmp"));
     ASSERT_EQ(player.open(dir.path("s%03d.bmp"), 0), kOpenOk);
     EXPECT_EQ(player.frameCount(), 3);
@@ -129,11 +131,11 @@ TEST_F(BadInputTest, SequenceWithAGapEndsBeforeIt) {
 // numbered sequence and as ffmpeg decodes it; the JPEG is large enough that FFmpeg's
 // reader takes it in pieces (the case that did not open).
 TEST_F(BadInputTest, SinglePicturesOfEveryFormatOpenAsOneFrame) {
-    testmedia::TempDir dir;
+    testsupport::TempDir dir;
     for (const std::string ext : {"bmp", "png", "jpg", "jpeg", "JPG", "tif", "tiff"}) {
-        ASSERT_TRUE(testmedia::ffmpeg("-f lavfi -i testsrc2=size=320x240:rate=25 -frames:v 2 "
-                                      "-q:v 2 -start_number 7 " +
-                                      testmedia::quote(dir.path("p%02d." + ext))));
+        ASSERT_TRUE(testsupport::ffmpeg("-f lavfi -i testsrc2=size=320x240:rate=25 -frames:v 2 "
+                                        "-q:v 2 -start_number 7 " +
+                                        testsupport::shellQuote(dir.path("p%02d." + ext))));
         const std::string single = dir.path("p07." + ext);
         if (ext == "jpg") {
             ASSERT_GT(std::filesystem::file_size(single), 8192u);
@@ -158,7 +160,7 @@ TEST_F(BadInputTest, SinglePicturesOfEveryFormatOpenAsOneFrame) {
 // Only regular files are read: a FIFO nobody writes to would block FFmpeg's open for good,
 // a device would be read without end. Links to regular files are followed.
 TEST_F(BadInputTest, OnlyRegularFilesOpenAndNothingBlocks) {
-    testmedia::TempDir dir;
+    testsupport::TempDir dir;
     for (const char *name : {"pipe.avi", "pipe.jpg", "pipe"}) {
         const std::string fifo = dir.path(name);
         ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
@@ -176,8 +178,8 @@ TEST_F(BadInputTest, OnlyRegularFilesOpenAndNothingBlocks) {
     // A FIFO in a numbered sequence ends it; a picture replaced by a FIFO after the open is
     // a missing frame, not a hang.
     ASSERT_TRUE(
-        testmedia::ffmpeg("-f lavfi -i testsrc2=size=32x24:rate=25 -frames:v 4 -start_number 1 " +
-                          testmedia::quote(dir.path("s%d.bmp"))));
+        testsupport::ffmpeg("-f lavfi -i testsrc2=size=32x24:rate=25 -frames:v 4 -start_number 1 " +
+                            testsupport::shellQuote(dir.path("s%d.bmp"))));
     std::filesystem::remove(dir.path("s3.bmp"));
     ASSERT_EQ(mkfifo(dir.path("s3.bmp").c_str(), 0600), 0);
     ASSERT_EQ(player.open(dir.path("s%d.bmp"), 0), kOpenOk);

@@ -4,6 +4,8 @@
 // says so (the frames' flags, the container, or nowhere: then bottom first, as in DV).
 #include "components/aviplayer/aviplayer.h"
 #include "testmedia.h"
+#include "tests/support/clips.h"
+#include "tests/support/tempdir.h"
 
 #include <gtest/gtest.h>
 
@@ -95,7 +97,7 @@ protected:
         return dir.path(std::string(stem) + tag() + std::to_string(bar.perField) + ext);
     }
 
-    testmedia::TempDir dir;
+    testsupport::TempDir dir;
 };
 
 INSTANTIATE_TEST_SUITE_P(Orders, FieldOrderTest, ::testing::Values(true, false),
@@ -120,9 +122,9 @@ TEST_P(FieldOrderTest, FramesFlagTheirOrder) {
         bar,
         [&](const MovingBar &b) {
             const std::string out = name("flagged", b, ".avi");
-            EXPECT_TRUE(testmedia::ffmpeg("-i " + testmedia::quote(raw(b, tag())) +
-                                          " -vf setfield=" + (topFirst() ? "tff" : "bff") +
-                                          " -c:v ffv1 -level 3 " + testmedia::quote(out)));
+            EXPECT_TRUE(testsupport::ffmpeg("-i " + testsupport::shellQuote(raw(b, tag())) +
+                                            " -vf setfield=" + (topFirst() ? "tff" : "bff") +
+                                            " -c:v ffv1 -level 3 " + testsupport::shellQuote(out)));
             return out;
         },
         0.01);
@@ -136,9 +138,10 @@ TEST_P(FieldOrderTest, ContainersNameTheOrderOfProgressiveFrames) {
         bar,
         [&](const MovingBar &b) {
             const std::string out = name("container", b, ".mkv");
-            EXPECT_TRUE(testmedia::ffmpeg(
-                "-i " + testmedia::quote(raw(b, tag())) + " -vf setfield=prog -field_order " +
-                (topFirst() ? "tt" : "bb") + " -c:v ffv1 -level 3 " + testmedia::quote(out)));
+            EXPECT_TRUE(testsupport::ffmpeg("-i " + testsupport::shellQuote(raw(b, tag())) +
+                                            " -vf setfield=prog -field_order " +
+                                            (topFirst() ? "tt" : "bb") + " -c:v ffv1 -level 3 " +
+                                            testsupport::shellQuote(out)));
             return out;
         },
         0.01);
@@ -157,10 +160,10 @@ TEST_P(FieldOrderTest, PalDv) {
         bar,
         [&](const MovingBar &b) {
             const std::string out = name("dv", b, ".avi");
-            EXPECT_TRUE(testmedia::ffmpeg("-i " + testmedia::quote(raw(b, tag())) +
-                                          " -vf setfield=" + (topFirst() ? "tff" : "bff") +
-                                          " -c:v dvvideo -pix_fmt yuv420p " +
-                                          testmedia::quote(out)));
+            EXPECT_TRUE(testsupport::ffmpeg("-i " + testsupport::shellQuote(raw(b, tag())) +
+                                            " -vf setfield=" + (topFirst() ? "tff" : "bff") +
+                                            " -c:v dvvideo -pix_fmt yuv420p " +
+                                            testsupport::shellQuote(out)));
             return out;
         },
         1.5);
@@ -168,7 +171,7 @@ TEST_P(FieldOrderTest, PalDv) {
 
 // Where nothing says which field comes first, the bottom one does (the DV convention).
 TEST(FieldOrderUnknown, BottomFieldFirstWhenTheStreamDoesNotSay) {
-    testmedia::TempDir dir;
+    testsupport::TempDir dir;
     MovingBar bar;
     bar.topFirst = false;
     for (int perField : {1, 2}) {
@@ -177,9 +180,9 @@ TEST(FieldOrderUnknown, BottomFieldFirstWhenTheStreamDoesNotSay) {
         ASSERT_TRUE(
             testmedia::writeY4m(unknown, bar.width, bar.height, kFrames, "420jpeg", '?', bar));
         const std::string progressive = dir.path("prog" + std::to_string(perField) + ".avi");
-        ASSERT_TRUE(testmedia::ffmpeg("-i " + testmedia::quote(unknown) +
-                                      " -vf setfield=prog -c:v ffv1 " +
-                                      testmedia::quote(progressive)));
+        ASSERT_TRUE(testsupport::ffmpeg("-i " + testsupport::shellQuote(unknown) +
+                                        " -vf setfield=prog -c:v ffv1 " +
+                                        testsupport::shellQuote(progressive)));
         for (const std::string &file : {unknown, progressive}) {
             AviPlayer probe;
             ASSERT_EQ(probe.open(file, 0), kOpenOk);

@@ -5,6 +5,8 @@
 #include "components/aviplayer/indexcache.h"
 #include "components/aviplayer/streamdecoder.h"
 #include "testmedia.h"
+#include "tests/support/clips.h"
+#include "tests/support/tempdir.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +31,7 @@ protected:
         return out;
     }
 
-    testmedia::TempDir m_dir;
+    testsupport::TempDir m_dir;
 };
 
 } // namespace
@@ -37,7 +39,7 @@ protected:
 TEST_F(IndexCacheTest, ASecondOpenOfAnUnchangedFileReusesTheIndexFrameForFrame) {
     // B-frames in AVI carry no presentation times: the learned order must be kept too.
     const std::string clip = m_dir.path("bframes.avi");
-    ASSERT_TRUE(testmedia::makeClip(clip, "-c:v mpeg4 -bf 2 -g 12 -q:v 4", 30));
+    ASSERT_TRUE(testsupport::makeClip(clip, "-c:v mpeg4 -bf 2 -g 12 -q:v 4", 30));
 
     AviPlayer first;
     const long before = StreamDecoder::indexScans();
@@ -68,14 +70,14 @@ TEST_F(IndexCacheTest, ASecondOpenOfAnUnchangedFileReusesTheIndexFrameForFrame) 
 
 TEST_F(IndexCacheTest, AChangedFileIsIndexedAgain) {
     const std::string clip = m_dir.path("changing.avi");
-    ASSERT_TRUE(testmedia::makeClip(clip, "-c:v mpeg4 -g 12 -q:v 4", 20));
+    ASSERT_TRUE(testsupport::makeClip(clip, "-c:v mpeg4 -g 12 -q:v 4", 20));
     {
         AviPlayer player;
         ASSERT_EQ(player.open(clip, 0), kOpenOk);
         EXPECT_EQ(player.frameCount(), 20);
     }
     // Same name, other content (and another size): the old index would lose frames.
-    ASSERT_TRUE(testmedia::makeClip(clip, "-c:v mpeg4 -g 12 -q:v 4", 35));
+    ASSERT_TRUE(testsupport::makeClip(clip, "-c:v mpeg4 -g 12 -q:v 4", 35));
     const long before = StreamDecoder::indexScans();
     AviPlayer player;
     ASSERT_EQ(player.open(clip, 0), kOpenOk);
@@ -86,7 +88,7 @@ TEST_F(IndexCacheTest, AChangedFileIsIndexedAgain) {
 TEST_F(IndexCacheTest, OnlyTheFilesOpenedLastAreKept) {
     const std::string a = m_dir.path("a.avi"), b = m_dir.path("b.avi"), c = m_dir.path("c.avi");
     for (const auto &file : {a, b, c}) {
-        ASSERT_TRUE(testmedia::makeClip(file, "-c:v mpeg4 -g 12 -q:v 4", 10));
+        ASSERT_TRUE(testsupport::makeClip(file, "-c:v mpeg4 -g 12 -q:v 4", 10));
         AviPlayer player;
         ASSERT_EQ(player.open(file, 0), kOpenOk);
     }

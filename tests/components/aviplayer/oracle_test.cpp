@@ -3,6 +3,8 @@
 #include "components/aviplayer/aviplayer.h"
 #include "components/aviplayer/framehash.h"
 #include "testmedia.h"
+#include "tests/support/clips.h"
+#include "tests/support/tempdir.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +41,7 @@ void PrintTo(const Clip &clip, std::ostream *os) {
     *os << clip.name;
 }
 
-std::unique_ptr<testmedia::TempDir> g_dir;
+std::unique_ptr<testsupport::TempDir> g_dir;
 
 std::string hashOf(AviPlayer &player, int n) {
     const FramePtr frame = player.sourceFrame(n);
@@ -49,9 +51,9 @@ std::string hashOf(AviPlayer &player, int n) {
 class OracleTest : public ::testing::TestWithParam<Clip> {
 public:
     static void SetUpTestSuite() {
-        g_dir = std::make_unique<testmedia::TempDir>();
+        g_dir = std::make_unique<testsupport::TempDir>();
         for (const Clip &c : kClips)
-            testmedia::makeClip(g_dir->path(c.file), c.options, c.frames, c.size);
+            testsupport::makeClip(g_dir->path(c.file), c.options, c.frames, c.size);
     }
     static void TearDownTestSuite() { g_dir.reset(); }
 
@@ -97,14 +99,14 @@ INSTANTIATE_TEST_SUITE_P(Codecs, OracleTest, ::testing::ValuesIn(kClips),
                          [](const auto &info) { return std::string(info.param.name); });
 
 TEST(OracleSequences, NumberedPicturesStartingAnywhereMatchFfmpeg) {
-    testmedia::TempDir dir;
+    testsupport::TempDir dir;
     // BMP numbered from 7 with four digits, JPG numbered from 3 without padding.
     ASSERT_TRUE(
-        testmedia::ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=25 -frames:v 9 -start_number 7 " +
-                          testmedia::quote(dir.path("img%04d.bmp"))));
-    ASSERT_TRUE(
-        testmedia::ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=25 -frames:v 12 -start_number 3 " +
-                          testmedia::quote(dir.path("pic%d.jpg"))));
+        testsupport::ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=25 -frames:v 9 -start_number 7 " +
+                            testsupport::shellQuote(dir.path("img%04d.bmp"))));
+    ASSERT_TRUE(testsupport::ffmpeg(
+        "-f lavfi -i testsrc2=size=64x48:rate=25 -frames:v 12 -start_number 3 " +
+        testsupport::shellQuote(dir.path("pic%d.jpg"))));
     const struct {
         std::string pattern;
         int start;
@@ -125,12 +127,12 @@ TEST(OracleSequences, NumberedPicturesStartingAnywhereMatchFfmpeg) {
 }
 
 TEST(OracleEditList, FramesBeforeTheEditAreDecodedButNotCounted) {
-    testmedia::TempDir dir;
+    testsupport::TempDir dir;
     const std::string whole = dir.path("whole.mp4"), cut = dir.path("cut.mp4");
-    ASSERT_TRUE(testmedia::makeClip(whole, "-c:v libx264 -bf 3 -g 25 -pix_fmt yuv420p", 50));
+    ASSERT_TRUE(testsupport::makeClip(whole, "-c:v libx264 -bf 3 -g 25 -pix_fmt yuv420p", 50));
     // Cut by stream copy between keyframes: the edit list starts mid-GOP.
-    ASSERT_TRUE(testmedia::ffmpeg("-ss 1.3 -i " + testmedia::quote(whole) + " -c copy " +
-                                  testmedia::quote(cut)));
+    ASSERT_TRUE(testsupport::ffmpeg("-ss 1.3 -i " + testsupport::shellQuote(whole) + " -c copy " +
+                                    testsupport::shellQuote(cut)));
     const auto expected = testmedia::framemd5(cut);
     ASSERT_GT(expected.size(), 10u);
     ASSERT_LT(expected.size(), 40u);
@@ -142,14 +144,14 @@ TEST(OracleEditList, FramesBeforeTheEditAreDecodedButNotCounted) {
 }
 
 TEST(OracleVariableRate, CountIsTheTrueCountAndRateTheAverage) {
-    testmedia::TempDir dir;
+    testsupport::TempDir dir;
     const std::string file = dir.path("vfr.mkv");
     // 20 frames 40 ms apart, then 10 frames 100 ms apart: 29 intervals over 1.76 s.
-    ASSERT_TRUE(testmedia::ffmpeg(
+    ASSERT_TRUE(testsupport::ffmpeg(
         "-f lavfi -i testsrc2=size=96x64:rate=25 -frames:v 30 "
         "-vf \"settb=1/1000,setpts='if(lt(N,20),N*40,760+(N-19)*100)'\" -fps_mode passthrough "
         "-c:v libx264 -bf 2 -g 8 -pix_fmt yuv420p " +
-        testmedia::quote(file)));
+        testsupport::shellQuote(file)));
     const auto expected = testmedia::framemd5(file);
     ASSERT_EQ(expected.size(), 30u);
     AviPlayer player;

@@ -5,7 +5,7 @@
 #include "components/aviplayer/framelayout.h"
 #include "components/aviplayer/imagesequence.h"
 #include "components/aviplayer/picturemix.h"
-#include "testmedia.h"
+#include "tests/support/tempdir.h"
 
 #include <gtest/gtest.h>
 
@@ -159,7 +159,7 @@ TEST(ImageSequence, PatternsAndNames) {
 }
 
 TEST(ImageSequence, FindsTheFirstNumberAndStopsAtAGap) {
-    testmedia::TempDir dir;
+    testsupport::TempDir dir;
     for (int n : {12, 13, 14, 16, 17})
         std::ofstream(dir.path(*ImageSequence::fileName("img%04d.bmp", n))) << "x";
     std::ofstream(dir.path("img5.bmp")) << "x";    // not in the %04d form

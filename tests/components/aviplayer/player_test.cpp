@@ -6,6 +6,8 @@
 #include "components/aviplayer/framehash.h"
 #include "components/aviplayer/picturemix.h"
 #include "testmedia.h"
+#include "tests/support/clips.h"
+#include "tests/support/tempdir.h"
 
 #include <QImage>
 #include <QPainter>
@@ -55,7 +57,7 @@ protected:
         return qRgb(p[2], p[1], p[0]);
     }
 
-    testmedia::TempDir dir;
+    testsupport::TempDir dir;
     std::string pattern;
     CTalvorAVI player;
 };
@@ -323,10 +325,10 @@ std::vector<std::uint8_t> deliveredRow(const DeliveredImage &image, int y) {
 }
 
 TEST(PlayerFields, TheStreamsFieldOrderDecidesWhichFieldComesFirst) {
-    testmedia::TempDir dir;
+    testsupport::TempDir dir;
     for (const auto &[top, firstParity] : {std::pair{1, 0}, std::pair{0, 1}}) {
         const std::string file = dir.path("i" + std::to_string(top) + ".mpg");
-        ASSERT_TRUE(testmedia::makeClip(
+        ASSERT_TRUE(testsupport::makeClip(
             file, "-c:v mpeg2video -flags +ildct+ilme -top " + std::to_string(top), 3, "160x120"));
         AviPlayer player;
         ASSERT_EQ(player.open(file, TALVORAVIMODE_FIELDS), kOpenOk);
@@ -351,9 +353,9 @@ std::string displayDigest(const DeliveredImage &img) {
 // Display pixels of images that dropped out of the player's recent list are reused for new
 // frames; an image a caller (a picture, a painter) still holds must never be among them.
 TEST(PlayerImages, HeldImagesKeepTheirPixelsWhileNewFramesReuseMemory) {
-    testmedia::TempDir dir;
+    testsupport::TempDir dir;
     const std::string file = dir.path("c.mkv");
-    ASSERT_TRUE(testmedia::makeClip(file, "-c:v ffv1 -pix_fmt yuv420p", 12, "64x48"));
+    ASSERT_TRUE(testsupport::makeClip(file, "-c:v ffv1 -pix_fmt yuv420p", 12, "64x48"));
     AviPlayer player;
     ASSERT_EQ(player.open(file, 0), kOpenOk);
 
@@ -380,10 +382,10 @@ TEST(PlayerImages, HeldImagesKeepTheirPixelsWhileNewFramesReuseMemory) {
 // Streams whose frames decode on their own keep only a few frames; the others keep what
 // the configured memory allows, since a step back there may cost a whole GOP.
 TEST(PlayerCache, IntraOnlyStreamsKeepFewFramesAndStillShowEveryFrame) {
-    testmedia::TempDir dir;
+    testsupport::TempDir dir;
     const std::string intra = dir.path("intra.avi"), inter = dir.path("inter.avi");
-    ASSERT_TRUE(testmedia::makeClip(intra, "-c:v mjpeg -q:v 5 -pix_fmt yuvj420p", 80, "64x48"));
-    ASSERT_TRUE(testmedia::makeClip(inter, "-c:v mpeg4 -g 12 -q:v 4", 80, "64x48"));
+    ASSERT_TRUE(testsupport::makeClip(intra, "-c:v mjpeg -q:v 5 -pix_fmt yuvj420p", 80, "64x48"));
+    ASSERT_TRUE(testsupport::makeClip(inter, "-c:v mpeg4 -g 12 -q:v 4", 80, "64x48"));
     ReaderSettings settings;
     settings.independentFrames = 10;
 
@@ -411,9 +413,9 @@ TEST(PlayerCache, IntraOnlyStreamsKeepFewFramesAndStillShowEveryFrame) {
 // while holding the lock every other call of the reader waits for (a pause of a whole
 // pass's decoding at each wrap). A run in order afterwards reads ahead again.
 TEST(PlayerCache, AJumpEndsTheReadAheadOfTheRunBefore) {
-    testmedia::TempDir dir;
+    testsupport::TempDir dir;
     const std::string file = dir.path("gop.avi");
-    ASSERT_TRUE(testmedia::makeClip(file, "-c:v mpeg4 -g 12 -q:v 4", 60, "64x48"));
+    ASSERT_TRUE(testsupport::makeClip(file, "-c:v mpeg4 -g 12 -q:v 4", 60, "64x48"));
     ReaderSettings settings;
     settings.readAhead = 4;
     VideoReader reader(settings);
@@ -436,10 +438,10 @@ TEST(PlayerCache, AJumpEndsTheReadAheadOfTheRunBefore) {
 // the order of the calls, every image shows its own frame, and closing or reopening while
 // an image is being made is safe.
 TEST(PlayerImages, InOrderReadingMakesTheNextImageAheadWithoutChangingAnyPicture) {
-    testmedia::TempDir dir;
+    testsupport::TempDir dir;
     const std::string file = dir.path("c.mkv"), other = dir.path("d.mkv");
-    ASSERT_TRUE(testmedia::makeClip(file, "-c:v ffv1 -pix_fmt yuv420p", 30, "64x48"));
-    ASSERT_TRUE(testmedia::makeClip(other, "-c:v ffv1 -pix_fmt yuv420p", 5, "96x64"));
+    ASSERT_TRUE(testsupport::makeClip(file, "-c:v ffv1 -pix_fmt yuv420p", 30, "64x48"));
+    ASSERT_TRUE(testsupport::makeClip(other, "-c:v ffv1 -pix_fmt yuv420p", 5, "96x64"));
 
     // The reference: every frame read backwards, so nothing is made ahead.
     std::vector<std::string> expected(30);
@@ -480,9 +482,9 @@ TEST(PlayerImages, InOrderReadingMakesTheNextImageAheadWithoutChangingAnyPicture
 }
 
 TEST(PlayerLuma, FullFramesHandTheDecodersPlaneOverUnconverted) {
-    testmedia::TempDir dir;
+    testsupport::TempDir dir;
     const std::string file = dir.path("c.mkv");
-    ASSERT_TRUE(testmedia::makeClip(file, "-c:v ffv1 -pix_fmt yuv420p", 2, "64x48"));
+    ASSERT_TRUE(testsupport::makeClip(file, "-c:v ffv1 -pix_fmt yuv420p", 2, "64x48"));
     AviPlayer player;
     ASSERT_EQ(player.open(file, 0), kOpenOk);
     const auto picture = player.picturePart(1, 100, 0, 0, 0, 0);

@@ -4,6 +4,8 @@
 #include "components/aviplayer/aviplayer.h"
 #include "components/aviplayer/framehash.h"
 #include "testmedia.h"
+#include "tests/support/clips.h"
+#include "tests/support/tempdir.h"
 
 #include <QImage>
 
@@ -21,10 +23,10 @@ namespace {
 class RunPolicy : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        s_dir = new testmedia::TempDir;
+        s_dir = new testsupport::TempDir;
         s_file = s_dir->path("gop.mp4");
         // Long GOP with B-frames: a frame let go costs a decode from the keyframe.
-        ASSERT_TRUE(testmedia::makeClip(
+        ASSERT_TRUE(testsupport::makeClip(
             s_file, "-c:v libx264 -bf 3 -g 60 -keyint_min 60 -sc_threshold 0", 60));
         s_expected = testmedia::framemd5(s_file);
         ASSERT_EQ(s_expected.size(), 60u);
@@ -39,7 +41,7 @@ protected:
         return frameBytes(*reader.frame(0));
     }
 
-    static testmedia::TempDir *s_dir;
+    static testsupport::TempDir *s_dir;
     static std::string s_file;
     static std::vector<std::string> s_expected;
 };
@@ -51,7 +53,7 @@ void waitUntilCached(const VideoReader &reader, int n) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-testmedia::TempDir *RunPolicy::s_dir = nullptr;
+testsupport::TempDir *RunPolicy::s_dir = nullptr;
 std::string RunPolicy::s_file;
 std::vector<std::string> RunPolicy::s_expected;
 
@@ -157,7 +159,7 @@ TEST_F(RunPolicy, FramesStayRightWhileTheCacheLetsGoAndTheDisplayThreadRuns) {
 // A picture of another size than frame 0 is refused, however often it is asked for: it must
 // not reach the cache on its way out of the decoder and be handed out the second time.
 TEST(ReaderRefusal, AFrameUnlikeFrameZeroIsRefusedEveryTime) {
-    testmedia::TempDir dir;
+    testsupport::TempDir dir;
     for (int n = 1; n <= 3; ++n) {
         QImage picture(n == 2 ? 10 : 8, 6, QImage::Format_RGB32);
         picture.fill(qRgb(40 * n, 20, 20));

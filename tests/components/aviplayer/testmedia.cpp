@@ -1,9 +1,9 @@
 #include "testmedia.h"
 
+#include "tests/support/clips.h"
+
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <future>
 #include <memory>
@@ -14,39 +14,10 @@
 
 namespace testmedia {
 
-TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "aviplayer-XXXXXX").string();
-    if (mkdtemp(pattern.data()))
-        m_path = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    if (!m_path.empty())
-        std::filesystem::remove_all(m_path, ec);
-}
-
-std::string quote(const std::string &text) {
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'')
-            out += "'\\''";
-        else
-            out += c;
-    }
-    return out + "'";
-}
-
-bool ffmpeg(const std::string &arguments) {
-    const std::string command =
-        "ffmpeg -nostdin -hide_banner -loglevel error -y " + arguments + " >/dev/null 2>&1";
-    return std::system(command.c_str()) == 0;
-}
-
 std::vector<std::string> framemd5(const std::string &file, const std::string &inputOptions) {
-    const std::string command = "ffmpeg -nostdin -hide_banner -loglevel error " + inputOptions +
-                                " -i " + quote(file) +
-                                " -map 0:v:0 -fps_mode passthrough -f framemd5 - 2>/dev/null";
+    const std::string command =
+        testsupport::ffmpegCommand(inputOptions + " -i " + testsupport::shellQuote(file) +
+                                   " -map 0:v:0 -fps_mode passthrough -f framemd5 - 2>/dev/null");
     std::unique_ptr<FILE, int (*)(FILE *)> pipe(popen(command.c_str(), "r"), pclose);
     std::vector<std::string> out;
     if (!pipe)
@@ -65,12 +36,6 @@ std::vector<std::string> framemd5(const std::string &file, const std::string &in
         out.push_back(md5);
     }
     return out;
-}
-
-bool makeClip(const std::string &file, const std::string &codecOptions, int frames,
-              const std::string &size, int rate) {
-    return ffmpeg("-f lavfi -i testsrc2=size=" + size + ":rate=" + std::to_string(rate) +
-                  " -frames:v " + std::to_string(frames) + " " + codecOptions + " " + quote(file));
 }
 
 bool returnsWithoutBlockingOn(const std::string &fifo, const std::function<void()> &call) {

@@ -8,6 +8,8 @@
 #include "components/aviplayer/framehash.h"
 #include "components/aviplayer/picturemix.h"
 #include "testmedia.h"
+#include "tests/support/clips.h"
+#include "tests/support/tempdir.h"
 
 #include <QImage>
 #include <QPainter>
@@ -264,7 +266,7 @@ const int kTurns[] = {0, TALVORAVIMODE_ROTATE_90 | TALVORAVIMODE_HORIZONTAL_FLIP
 // Every layout with every turn on pictures of 1 x 1 up to 9 x 9, in a grey format and the
 // two chroma-subsampled ones whose conversion overran tiny rows, with each field order.
 TEST(TinyPictures, EveryOpenModeAndLayoutFromOneToNinePixels) {
-    testmedia::TempDir dir;
+    testsupport::TempDir dir;
     registerClasses();
     CTalvorAVI player = CTalvorAVI::create();
     ASSERT_TRUE(player.valid());
@@ -306,13 +308,13 @@ TEST(TinyPictures, EveryOpenModeAndLayoutFromOneToNinePixels) {
 // The clips of the report: FFV1 scaled down to a few pixels, as an encoder writes them,
 // played through in every layout, forwards (with the image made ahead) and backwards.
 TEST(TinyPictures, Ffv1ClipsOfAFewPixelsPlayInEveryLayout) {
-    testmedia::TempDir dir;
+    testsupport::TempDir dir;
     for (const char *format : {"yuv422p", "yuv420p", "bgr0"})
         for (const char *size : {"2x2", "4x4", "8x8", "17x3", "33x5"}) {
             const std::string file = dir.path(std::string(format) + size + ".avi");
-            ASSERT_TRUE(testmedia::ffmpeg("-f lavfi -i testsrc=size=" + std::string(size) +
-                                          ":rate=25 -frames:v 10 -c:v ffv1 -pix_fmt " + format +
-                                          " " + testmedia::quote(file)));
+            ASSERT_TRUE(testsupport::ffmpeg("-f lavfi -i testsrc=size=" + std::string(size) +
+                                            ":rate=25 -frames:v 10 -c:v ffv1 -pix_fmt " + format +
+                                            " " + testsupport::shellQuote(file)));
             const auto expected = testmedia::framemd5(file);
             ASSERT_EQ(expected.size(), 10u) << file;
             for (int layout : kLayouts) {
@@ -336,7 +338,7 @@ TEST(TinyPictures, Ffv1ClipsOfAFewPixelsPlayInEveryLayout) {
 
 // Pictures of extreme shapes: one or two pixels across and thousands long.
 TEST(HugePictures, ExtremeWidthsAndHeightsOpenInEveryLayout) {
-    testmedia::TempDir dir;
+    testsupport::TempDir dir;
     registerClasses();
     CTalvorAVI player = CTalvorAVI::create();
     const auto luma = [](int n, int x, int y) {

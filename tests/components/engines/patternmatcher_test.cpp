@@ -1,6 +1,6 @@
 // The pattern matcher through its objects, in the application's calling orders.
 #include "components/engines/engines.h"
-#include "scene.h"
+#include "tests/support/scene.h"
 
 #include "platform/classes.h"
 

@@ -7,15 +7,17 @@
 #include "platform/classes.h"
 #include "platform/registry.h"
 #include "platform/ui/dialogs.h"
+#include "tests/support/tempdir.h"
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QComboBox>
 #include <QSpinBox>
 
-#include <filesystem>
+#include <cstdlib>
 #include <functional>
+#include <optional>
+#include <string>
 
 using namespace engines;
 using platform::ComPtr;
@@ -54,17 +56,26 @@ void setSpin(QDialog &d, const char *name, int value) {
     box->setValue(value);
 }
 
+// Every test starts from an empty settings store of its own, in a fresh folder that no other
+// test and no other run (a second build tree, a run by hand) can write at the same time; the
+// user's own store is never touched.
 class EngineSettings : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::filesystem::remove_all(platform::RegistryStore::defaultRoot());
+        if (const char *root = std::getenv(kStoreRoot))
+            m_previousRoot = root;
+        ASSERT_FALSE(m_store.root().empty());
+        ::setenv(kStoreRoot, m_store.root().c_str(), 1);
         registerClasses();
         installSettingsDialogs();
         platform::ui::setDialogs(&m_dialogs);
     }
     void TearDown() override {
         platform::ui::setDialogs(nullptr);
-        std::filesystem::remove_all(platform::RegistryStore::defaultRoot());
+        if (m_previousRoot)
+            ::setenv(kStoreRoot, m_previousRoot->c_str(), 1);
+        else
+            ::unsetenv(kStoreRoot);
     }
     ComPtr<IPatternMatcher> matcher(LCID lcid = 1033) {
         auto m = platform::createInstance<IPatternMatcher>(CLSID_PatternMatcher);
@@ -76,6 +87,9 @@ protected:
         EXPECT_EQ(t->Init(kInteractive, 1033), platform::S_OK);
         return t;
     }
+    static constexpr const char *kStoreRoot = "ORVANE_REGISTRY_ROOT";
+    testsupport::TempDir m_store;
+    std::optional<std::string> m_previousRoot;
     FakeDialogs m_dialogs;
 };
 
@@ -95,9 +109,8 @@ TEST(SettingsValues, LimitsRoundingAndDamagedStore) {
     EXPECT_FALSE(p.put(6, 1));
     EXPECT_FALSE(p.get(6));
 
-    const auto root = std::filesystem::temp_directory_path() / "orvane-engines-damaged";
-    std::filesystem::remove_all(root);
-    platform::RegistryStore store(root);
+    const testsupport::TempDir dir;
+    platform::RegistryStore store(dir.root());
     ASSERT_TRUE(store.writeDword(platform::RegistryHive::CurrentUser, kPatternSettingsKey,
                                  "PatternSize", 0xFFFFFFFFu));
     ASSERT_TRUE(store.writeString(platform::RegistryHive::CurrentUser, kPatternSettingsKey,
@@ -105,7 +118,6 @@ TEST(SettingsValues, LimitsRoundingAndDamagedStore) {
     const PatternSettings loaded = loadPatternSettings(store);
     EXPECT_EQ(loaded.patternSize, 128);
     EXPECT_EQ(loaded.minScore, 60);
-    std::filesystem::remove_all(root);
 }
 
 TEST_F(EngineSettings, PutSettingIsSavedForTheUser) {
@@ -216,19 +228,4 @@ TEST_F(EngineSettings, MarkerDialogs) {
     t->Setting(MarkerSearchRange, &v);
     EXPECT_EQ(v, 50.0);
     EXPECT_EQ(m_dialogs.shown, 3);
-}
-
-int main(int argc, char **argv) {
-    // Test discovery runs this program without the test's environment.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The tests empty the settings store: never the user's own, even when run by hand.
-    if (qEnvironmentVariableIsEmpty("ORVANE_REGISTRY_ROOT"))
-        qputenv("ORVANE_REGISTRY_ROOT",
-                (std::filesystem::temp_directory_path() / "orvane-engines-settings-tests")
-                    .string()
-                    .c_str());
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

@@ -1,19 +1,17 @@
 // The track tool's run through the AVI player on a generated, losslessly encoded clip.
-#include "scene.h"
-#include "trackrun.h"
+#include "tests/support/clips.h"
+#include "tests/support/scene.h"
+#include "tests/support/tempdir.h"
+#include "tools/track/trackrun.h"
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cmath>
-#include <cstdio>
-#include <filesystem>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace {
-
-namespace fs = std::filesystem;
 
 cv::Point2d discAt(int f) {
     return {60.0 + 5.5 * f, 50.0 + 0.5 * f};
@@ -23,25 +21,18 @@ cv::Point2d discAt(int f) {
 class TrackRun : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        // Per process: CTest runs the tests of this suite side by side.
-        s_file = fs::temp_directory_path() /
-                 ("orvane-trackrun-clip-" + std::to_string(::getpid()) + ".avi");
-        const std::string command = "ffmpeg -y -loglevel error -f rawvideo -pix_fmt gray -s "
-                                    "320x120 -r 25 -i - -c:v ffv1 '" +
-                                    s_file.string() + "'";
-        FILE *pipe = popen(command.c_str(), "w");
-        if (!pipe)
-            return;
+        s_dir = std::make_unique<testsupport::TempDir>();
+        s_file = s_dir->path("clip.avi");
+        testsupport::RawClip clip(s_file, "gray", 320, 120, 25, "-c:v ffv1");
         const cv::Mat background = scene::texture({320, 120}, 9, 90, 30, 2.0);
-        bool ok = true;
         for (int f = 0; f < 50; ++f) {
             cv::Mat g = background.clone();
             scene::disc(g, discAt(f).x, discAt(f).y, 4.0, 230.0);
-            ok = ok && std::fwrite(g.data, 1, g.total(), pipe) == g.total();
+            clip.write(g.data, g.total());
         }
-        s_ok = pclose(pipe) == 0 && ok;
+        s_ok = clip.finish();
     }
-    static void TearDownTestSuite() { fs::remove(s_file); }
+    static void TearDownTestSuite() { s_dir.reset(); }
 
     void SetUp() override {
         if (!s_ok)
@@ -51,13 +42,14 @@ protected:
     track::Options options(track::Engine engine) const {
         track::Options o;
         o.engine = engine;
-        o.video = s_file.string();
+        o.video = s_file;
         o.start = 2;
         o.points = {{std::round(discAt(2).x), std::round(discAt(2).y), 6}};
         return o;
     }
 
-    static inline fs::path s_file;
+    static inline std::unique_ptr<testsupport::TempDir> s_dir;
+    static inline std::string s_file;
     static inline bool s_ok = false;
 };
 
@@ -127,7 +119,7 @@ TEST_F(TrackRun, BadRequestsGiveCodesNotCrashes) {
     o = options(track::Engine::Marker);
     o.points[0].radius = 101;
     EXPECT_EQ(track::run(o, ignore, &error), 4);
-    o.video = (fs::temp_directory_path() / "orvane-no-such-video.avi").string();
+    o.video = s_dir->path("no-such-video.avi");
     EXPECT_EQ(track::run(o, ignore, &error), 3);
     EXPECT_NE(error.find("cannot open"), std::string::npos);
 }

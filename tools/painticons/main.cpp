@@ -1,7 +1,8 @@
-// Draws the program's icon set into PNG files: the toolbar pictures, the play-button
-// pictures and the marker table icons. Run by hand when an icon changes:
-//   c++ -std=c++20 -fPIC painticons.cpp $(pkg-config --cflags --libs Qt6Gui) -o painticons
-//   QT_QPA_PLATFORM=offscreen ./painticons <icons folder>
+// painticons [OUTDIR]: draws the program's icon set into PNG files: the toolbar pictures,
+// the play-button pictures and the marker table icons. The PNG files under app/shell/icons
+// are its output, compiled into the program as resources; run it by hand when an icon
+// changes, and commit what it writes:
+//   QT_QPA_PLATFORM=offscreen build/release/tools/painticons/painticons app/shell/icons
 // Every icon is drawn on a 24-unit grid and rendered at 1x and 2x ("@2x"), so it stays
 // crisp on high-resolution screens; strokes sit on half units to hit whole pixels at 1x.
 #include <QDir>

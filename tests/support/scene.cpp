@@ -1,4 +1,4 @@
-#include "scene.h"
+#include "tests/support/scene.h"
 
 #include <opencv2/imgproc.hpp>
 
