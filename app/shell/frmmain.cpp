@@ -311,16 +311,17 @@ void frmMain::buildMenus() {
     connect(mnuPopupSLoop, &QAction::triggered, this, &frmMain::mnuPopupSLoopClick);
     connect(mnuPopupSRealtime, &QAction::triggered, this,
             [this] { m_video->playback.setPacing(mnuPopupSRealtime->isChecked()); });
-    const std::pair<QAction *, int> modes[] = {{mnuPopupSFullFrames, 0},
-                                               {mnuPopupSFields, 1},
-                                               {mnuPopupSJVC100, 3},
-                                               {mnuPopupSJVC100vert, 4},
-                                               {mnuPopupSJVC200, 5}};
+    const std::pair<QAction *, int> modes[] = {{mnuPopupSFullFrames, video::kModeFullFrames},
+                                               {mnuPopupSFields, video::kModeFields},
+                                               {mnuPopupSJVC100, video::kModeJvc100},
+                                               {mnuPopupSJVC100vert, video::kModeJvc100Vertical},
+                                               {mnuPopupSJVC200, video::kModeJvc200}};
     for (const auto &[action, mode] : modes)
         connect(action, &QAction::triggered, this, [this, m = mode] { applyVideoMode(m); });
     connect(mnuPopupSMirror, &QAction::triggered, this, &frmMain::mnuPopupSMirrorClick);
-    const std::pair<QAction *, int> rotations[] = {
-        {mnuPopupSRotate90, 256}, {mnuPopupSRotate180, 512}, {mnuPopupSRotate270, 1024}};
+    const std::pair<QAction *, int> rotations[] = {{mnuPopupSRotate90, video::kRotate90},
+                                                   {mnuPopupSRotate180, video::kRotate180},
+                                                   {mnuPopupSRotate270, video::kRotate270}};
     for (const auto &[action, rotation] : rotations)
         connect(action, &QAction::triggered, this, [this, r = rotation] { rotateVideo(r); });
 

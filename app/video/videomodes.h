@@ -7,22 +7,23 @@
 #include "app/common/appstate.h"
 #include "app/video/playback.h"
 #include "app/video/videohost.h"
+#include "components/aviplayer/openmode.h"
 
 namespace video {
 
-// Open-mode values of the view control.
-inline constexpr int kModeFullFrames = 0;
-inline constexpr int kModeFields = 1;
+// Open-mode values of the view control: the player's, and one request of the application's.
+inline constexpr int kModeFullFrames = aviplayer::TALVORAVIMODE_NORMAL;
+inline constexpr int kModeFields = aviplayer::TALVORAVIMODE_FIELDS;
 inline constexpr int kModeAutomatic = 2; // only as a request to LoadVideo
-inline constexpr int kModeJvc100 = 3;
-inline constexpr int kModeJvc100Vertical = 4;
-inline constexpr int kModeJvc200 = 5;
-inline constexpr int kRotate90 = 256;
-inline constexpr int kRotate180 = 512;
-inline constexpr int kRotate270 = 1024;
-inline constexpr int kMirror = 2048;
+inline constexpr int kModeJvc100 = aviplayer::TALVORAVIMODE_JVC9X00;
+inline constexpr int kModeJvc100Vertical = aviplayer::TALVORAVIMODE_JVC9X00_VERT;
+inline constexpr int kModeJvc200 = aviplayer::TALVORAVIMODE_JVC9X00_200;
+inline constexpr int kRotate90 = aviplayer::TALVORAVIMODE_ROTATE_90;
+inline constexpr int kRotate180 = aviplayer::TALVORAVIMODE_ROTATE_180;
+inline constexpr int kRotate270 = aviplayer::TALVORAVIMODE_ROTATE_270;
+inline constexpr int kMirror = aviplayer::TALVORAVIMODE_HORIZONTAL_FLIP;
 // Always added to the open mode; the player passes it over.
-inline constexpr int kOpenModeFlag = 131072;
+inline constexpr int kOpenModeFlag = aviplayer::kHostModeBit;
 inline constexpr int kMinZoom = 20;
 inline constexpr int kMaxZoom = 400;
 
