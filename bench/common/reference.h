@@ -32,12 +32,14 @@ struct FfmpegTimes {
     bool ok() const { return loop > 0 && command > 0; }
 };
 
-// `threads` 0 leaves ffmpeg's own choice (as a decoder given 0 threads makes it).
-inline FfmpegTimes ffmpegDecode(const std::string &path, int threads) {
+// `threads` 0 leaves ffmpeg's own choice (as a decoder given 0 threads makes it);
+// `outputOptions` go before the output (say, "-pix_fmt bgra" to convert every frame too).
+inline FfmpegTimes ffmpegDecode(const std::string &path, int threads,
+                                const std::string &outputOptions = {}) {
     std::string cmd = "ffmpeg -nostdin -hide_banner -nostats -benchmark";
     if (threads > 0)
         cmd += " -threads " + std::to_string(threads);
-    cmd += " -i '" + path + "' -map 0:v:0 -f null - 2>&1";
+    cmd += " -i '" + path + "' -map 0:v:0 " + outputOptions + " -f null - 2>&1";
     const auto start = Clock::now();
     FILE *pipe = popen(cmd.c_str(), "r");
     if (!pipe)
