@@ -17,8 +17,10 @@ namespace {
 class Registry : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The process id in the name: runs side by side (two build trees, a run by hand next
+        // to CTest) must not remove each other's store.
         m_root = std::filesystem::temp_directory_path() /
-                 ("orvane-registry-" +
+                 ("orvane-registry-" + std::to_string(::getpid()) + "-" +
                   std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         std::filesystem::remove_all(m_root);
     }

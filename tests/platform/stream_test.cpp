@@ -8,15 +8,29 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <string>
+
+#include <unistd.h>
 
 using namespace platform;
 
 namespace {
 
+// One folder per process, so that runs side by side do not share files; removed when the
+// process ends.
+struct ProcessFolder {
+    std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                 ("orvane-stream-test-" + std::to_string(::getpid()));
+    ~ProcessFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+};
+
 std::filesystem::path tempFile(const char *name) {
-    auto dir = std::filesystem::temp_directory_path() / "orvane-stream-test";
-    std::filesystem::create_directories(dir);
-    return dir / name;
+    static const ProcessFolder folder;
+    std::filesystem::create_directories(folder.path);
+    return folder.path / name;
 }
 
 // The same contract is checked on both kinds of stream.
