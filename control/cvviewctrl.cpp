@@ -361,8 +361,7 @@ LONG CVViewCtrl::AVIOpen(const std::string &bsFilename, LONG nAVIMode) {
     LONG result = 0;
     if (!endsWithFrm(bsFilename)) {
         const QColor back = translateColor(m_backColor);
-        m_player.setBackColor(
-            static_cast<platform::COLORREF>(back.red() | back.green() << 8 | back.blue() << 16));
+        m_player.setBackColor(platform::refFromColor(back));
         result = m_player.open(bsFilename, nAVIMode);
         m_frame = -1; // no frame is shown (nor overlays drawn) until the host sets one
         m_videoWidth = m_player.width();
@@ -858,8 +857,7 @@ LONG CVViewCtrl::DoMixPicture(ComPtr<IUnknown> punkPicBackground, const std::str
     if (bsFilename.empty())
         return 0;
     const QColor back = translateColor(m_backColor);
-    m_mixer.setBackColor(
-        static_cast<platform::COLORREF>(back.red() | back.green() << 8 | back.blue() << 16));
+    m_mixer.setBackColor(platform::refFromColor(back));
     m_mixer.open(bsFilename, nAVIMode);
     if (!m_mixer.isOpen())
         return -1;

@@ -38,10 +38,4 @@ std::array<QColor, kMarkerColorCount> defaultMarkerColors() {
     return colors;
 }
 
-platform::COLORREF refFromColor(const QColor &color) {
-    return static_cast<platform::COLORREF>(color.red()) |
-           (static_cast<platform::COLORREF>(color.green()) << 8) |
-           (static_cast<platform::COLORREF>(color.blue()) << 16);
-}
-
 } // namespace common

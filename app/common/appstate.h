@@ -122,7 +122,4 @@ void resetAppState();
 // The 26 start colours of `MarkerColors`, in order.
 std::array<QColor, kMarkerColorCount> defaultMarkerColors();
 
-// Qt colour to Windows colour value (0x00BBGGRR); the way back is platform::colorFromRef.
-platform::COLORREF refFromColor(const QColor &color);
-
 } // namespace common

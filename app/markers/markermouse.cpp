@@ -5,6 +5,7 @@
 #include "app/markers/enginecalls.h"
 #include "app/markers/markercontroller.h"
 #include "control/cvviewctrl.h"
+#include "platform/colorref.h"
 #include "platform/ui/dialogs.h"
 
 #include <algorithm>
@@ -132,7 +133,7 @@ void MarkerMouse::setLimitedOffsets(LONG horizontal, LONG vertical, LONG zoom) {
 
 platform::COLORREF MarkerMouse::counterColor() const {
     const MarkerState &m = m_markers.marks;
-    return common::refFromColor(
+    return platform::refFromColor(
         m_markers.state
             .MarkerColors[static_cast<std::size_t>(m.colorCounter % common::kMarkerColorCount)]);
 }

@@ -57,7 +57,7 @@ void MarkersCommands::ChooseColor() {
         m_markers.host.dialogParent(), platform::colorFromRef(start));
     if (!chosen || !chosen->isValid())
         return;
-    const platform::COLORREF color = common::refFromColor(*chosen);
+    const platform::COLORREF color = platform::refFromColor(*chosen);
     m_markers.touch();
     ch.put(Channel::MarkerColor, 0, static_cast<float>(color));
     m_markers.overlay.RecolorMarkerItems(marker, color);

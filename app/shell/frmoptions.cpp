@@ -271,7 +271,7 @@ void frmOptions::paintSwatch(QFrame *swatch, platform::COLORREF color) {
 void frmOptions::cmdColor_Click() {
     if (auto chosen = platform::ui::dialogs().chooseColor(
             this, platform::colorFromRef(appState().trace.Color))) {
-        m_color = refFromColor(*chosen);
+        m_color = platform::refFromColor(*chosen);
         paintSwatch(shpColor, m_color);
     }
 }
@@ -279,7 +279,7 @@ void frmOptions::cmdColor_Click() {
 void frmOptions::cmdBackColor_Click() {
     if (auto chosen = platform::ui::dialogs().chooseColor(
             this, platform::colorFromRef(appState().trace.BackColor))) {
-        m_backColor = refFromColor(*chosen);
+        m_backColor = platform::refFromColor(*chosen);
         paintSwatch(shpBackColor, m_backColor);
     }
 }

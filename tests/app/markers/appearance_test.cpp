@@ -1,6 +1,7 @@
 // Marker table, store and appearance: names and numbers, default colours, row bands, the
 // symbol and path-mark geometry, path visibility and recolouring.
 #include "markersfixture.h"
+#include "platform/colorref.h"
 
 using markers::Channel;
 using markers::kPathOffset;
@@ -43,7 +44,7 @@ TEST_F(AppearanceTest, NumbersAndColoursAcrossResets) {
     create(50, 50);
     EXPECT_EQ(host.rows[0].text, "Point 1");
     EXPECT_EQ(channels(1).get(Channel::MarkerColor, 0),
-              float(common::refFromColor(QColor(255, 255, 128))));
+              float(platform::refFromColor(QColor(255, 255, 128))));
     // Deleting a marker's data and row does not give its number back.
     controller->store.removeMarkerData(1);
     host.removeRow(0);
@@ -52,7 +53,7 @@ TEST_F(AppearanceTest, NumbersAndColoursAcrossResets) {
     EXPECT_EQ(host.rows[0].tag, "2");
     // The colour continues with the colour counter: entry 2.
     EXPECT_EQ(channels(2).get(Channel::MarkerColor, 0),
-              float(common::refFromColor(QColor(128, 255, 128))));
+              float(platform::refFromColor(QColor(128, 255, 128))));
     EXPECT_FALSE(channels(1).has(Channel::PosX)) << "removed markers have no channels";
     EXPECT_TRUE(channels(1).has(Channel::TrackMode)) << "the track-method set keeps them";
 
@@ -60,10 +61,10 @@ TEST_F(AppearanceTest, NumbersAndColoursAcrossResets) {
     controller->marks.colorCounter = 25;
     create(70, 50);
     EXPECT_EQ(channels(3).get(Channel::MarkerColor, 0),
-              float(common::refFromColor(QColor(255, 128, 128))));
+              float(platform::refFromColor(QColor(255, 128, 128))));
     create(80, 50);
     EXPECT_EQ(channels(4).get(Channel::MarkerColor, 0),
-              float(common::refFromColor(QColor(255, 255, 128))));
+              float(platform::refFromColor(QColor(255, 255, 128))));
 
     // A reset starts numbers and colours again and empties everything.
     controller->discardMarkers();
@@ -74,7 +75,7 @@ TEST_F(AppearanceTest, NumbersAndColoursAcrossResets) {
     create(90, 50);
     EXPECT_EQ(host.rows[0].text, "Point 1");
     EXPECT_EQ(channels(1).get(Channel::MarkerColor, 0),
-              float(common::refFromColor(QColor(255, 255, 128))));
+              float(platform::refFromColor(QColor(255, 255, 128))));
 }
 
 TEST_F(AppearanceTest, ResettingDropsEveryMarkerFromItsOwnEngine) {
@@ -208,7 +209,7 @@ TEST_F(AppearanceTest, ColourChangesTheItemsTheBandAndOnlyFrameZero) {
 
     dialogs.colors = {QColor(10, 20, 30)};
     controller->commands.ChooseColor();
-    const platform::COLORREF chosen = common::refFromColor(QColor(10, 20, 30));
+    const platform::COLORREF chosen = platform::refFromColor(QColor(10, 20, 30));
     EXPECT_EQ(channels(1).get(Channel::MarkerColor, 0), float(chosen));
     EXPECT_EQ(channels(1).get(Channel::MarkerColor, 5), before);
     for (LONG number : {LONG(1), LONG(1 + markers::kCrossOffset), LONG(1 + kPathOffset)}) {

@@ -1,6 +1,7 @@
 // The marker table's popup commands with scripted engines: deleting markers and the counter
 // rules, tracking by hand and back, local tracking settings, and discarding values.
 #include "markersfixture.h"
+#include "platform/colorref.h"
 
 using markers::Channel;
 using platform::LONG;
@@ -59,7 +60,7 @@ TEST_F(CommandsTest, DeletingMarkersKeepsNumbersAndFollowsTheCounterRules) {
     create(60, 60);
     EXPECT_EQ(names(), QStringList({"Point 1"}));
     EXPECT_EQ(channels(1).get(Channel::MarkerColor, 0),
-              float(common::refFromColor(QColor(255, 255, 128))));
+              float(platform::refFromColor(QColor(255, 255, 128))));
 }
 
 TEST_F(CommandsTest, DeletingTheLastMarkerRestartsNumbersButNotColours) {
@@ -73,7 +74,7 @@ TEST_F(CommandsTest, DeletingTheLastMarkerRestartsNumbersButNotColours) {
     EXPECT_EQ(names(), QStringList({"Point 1"}));
     // The colour counter went on: entry 2.
     EXPECT_EQ(channels(1).get(Channel::MarkerColor, 0),
-              float(common::refFromColor(QColor(128, 255, 128))));
+              float(platform::refFromColor(QColor(128, 255, 128))));
 }
 
 TEST_F(CommandsTest, TrackingByHandAndBackThenPlacingWithState4) {
