@@ -210,11 +210,11 @@ QIcon frmMain::imlIcons(int index) {
         return icon("play");
     case static_cast<int>(video::PlayPicture::Stop):
         return icon("stop");
-    case 16:
+    case static_cast<int>(markers::MarkerIcon::PatternMatching):
         return icon("marker_pattern");
-    case 19:
+    case static_cast<int>(markers::MarkerIcon::Manual):
         return icon("marker_manual");
-    case 20:
+    case static_cast<int>(markers::MarkerIcon::MarkerTracking):
         return icon("marker_tracker");
     default:
         return {};
