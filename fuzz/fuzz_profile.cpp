@@ -40,15 +40,7 @@ std::string_view trim(std::string_view s) {
 }
 
 bool sameName(std::string_view a, std::string_view b) {
-    a = trim(a);
-    b = trim(b);
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
+    return settingsfuzz::sameIgnoringCase(trim(a), trim(b));
 }
 
 bool hasLineBreak(std::string_view s) {

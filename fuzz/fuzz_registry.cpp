@@ -37,13 +37,7 @@ const fs::path &scratchRoot() {
 }
 
 bool sameText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
+    return settingsfuzz::sameIgnoringCase(a, b);
 }
 
 // Key paths as the store compares them: "/" and runs of "\" separate, no empty levels.

@@ -2,10 +2,12 @@
 // write live in a scratch folder of their own.
 #pragma once
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 
 namespace settingsfuzz {
@@ -23,6 +25,17 @@ inline std::filesystem::path scratchFolder(const std::string &name) {
     const fs::path dir = base / (name + "." + std::to_string(::getpid()));
     fs::create_directories(dir);
     return dir;
+}
+
+// Equal but for ASCII case, as both settings stores compare names.
+inline bool sameIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
 }
 
 inline std::string readAll(const std::filesystem::path &file) {

@@ -24,28 +24,27 @@ constexpr std::size_t kTailBytes = 256;
 // by the conversion's time on every frame). A multiple of every format's chroma height.
 constexpr int kBandRows = 128;
 
-// Whether the converter takes the format in bands: Bayer mosaics are interpolated across
-// rows the band would not have (the converter reads before the band and crashes), so they,
-// and palettes and bit-packed formats, go in one piece.
-bool convertsInBands(const AVFrame &frame) {
-    const AVPixFmtDescriptor *d = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame.format));
-    return d && !(d->flags & (AV_PIX_FMT_FLAG_BAYER | AV_PIX_FMT_FLAG_PAL |
-                              AV_PIX_FMT_FLAG_BITSTREAM | AV_PIX_FMT_FLAG_HWACCEL));
-}
-
-// The plane pointers of `frame` moved down to row y, a multiple of every format's chroma
-// height: the converter takes each band as a picture of its own that starts there. Chroma
-// planes move by fewer rows.
-void bandAt(const AVFrame &frame, int y, const std::uint8_t *out[4]) {
-    const AVPixFmtDescriptor *d = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame.format));
+// How a format goes through the converter in bands: the rows a band moves each plane's
+// pointer by are the band's rows shifted down by this much (chroma planes move by fewer);
+// `bands` false for what goes in one piece. Bayer mosaics are interpolated across rows a band
+// would not have (the converter reads before the band and crashes), so they, and palettes
+// and bit-packed formats, go whole.
+struct BandLayout {
+    bool bands = false;
     int shift[4] = {0, 0, 0, 0};
-    if (d && !(d->flags & AV_PIX_FMT_FLAG_RGB))
+};
+
+BandLayout bandLayoutOf(int format) {
+    BandLayout layout;
+    const AVPixFmtDescriptor *d = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(format));
+    if (!d || (d->flags & (AV_PIX_FMT_FLAG_BAYER | AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_BITSTREAM |
+                           AV_PIX_FMT_FLAG_HWACCEL)))
+        return layout;
+    layout.bands = true;
+    if (!(d->flags & AV_PIX_FMT_FLAG_RGB))
         for (int c = 1; c <= 2 && c < d->nb_components; ++c)
-            shift[d->comp[c].plane] = d->log2_chroma_h;
-    for (int p = 0; p < 4; ++p)
-        out[p] = frame.data[p] ? frame.data[p] +
-                                     static_cast<std::ptrdiff_t>(y >> shift[p]) * frame.linesize[p]
-                               : nullptr;
+            layout.shift[d->comp[c].plane] = d->log2_chroma_h;
+    return layout;
 }
 
 } // namespace
@@ -73,14 +72,21 @@ bool convertToBgra(const AVFrame &frame, ::SwsContext *&sws, std::uint8_t *dst) 
     int strides[4] = {bgraStride(frame.width), 0, 0, 0};
     // Bands from the top down, as the converter takes slices; it answers with the rows it
     // wrote for each, which may lag behind the rows given when it scales.
-    const int bandRows = convertsInBands(frame) ? kBandRows : frame.height;
+    // The converter takes each band as a picture of its own that starts at row y, a multiple
+    // of every format's chroma height.
+    const BandLayout layout = bandLayoutOf(frame.format);
+    const int bandRows = layout.bands ? kBandRows : frame.height;
     int written = 0;
     for (int y = 0; y < frame.height; y += bandRows) {
         if (y > 0)
             std::this_thread::yield();
-        const int rows = std::min(bandRows, frame.height - y);
         const std::uint8_t *band[4];
-        bandAt(frame, y, band);
+        for (int p = 0; p < 4; ++p)
+            band[p] = frame.data[p]
+                          ? frame.data[p] + static_cast<std::ptrdiff_t>(y >> layout.shift[p]) *
+                                                frame.linesize[p]
+                          : nullptr;
+        const int rows = std::min(bandRows, frame.height - y);
         const int done = sws_scale(sws, band, frame.linesize, y, rows, planes, strides);
         if (done < 0)
             return false;
