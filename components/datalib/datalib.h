@@ -5,12 +5,18 @@
 
 namespace datalib {
 
-// Makes the data-set factory, the item collection and the calibration factory creatable
+// Makes the data-set factory, the item collection, the calibration factory, the layout,
+// the 3-D calibration, the projection helper, angles and distances creatable
 // by class identifier (platform::createInstance). Safe to call more than once.
 void registerClasses();
 
 platform::ComPtr<TalvorDataFactory> createDataFactory();
 platform::ComPtr<TalvorGraphicItems> createGraphicItems();
 platform::ComPtr<TalvorCalFactory> createCalFactory();
+platform::ComPtr<TalvorSpec> createSpec();
+platform::ComPtr<TalvorCal3D> createCal3D();
+platform::ComPtr<TalvorProjection> createProjection();
+platform::ComPtr<TalvorAngles> createAngles();
+platform::ComPtr<TalvorDistances> createDistances();
 
 } // namespace datalib

@@ -33,6 +33,12 @@ inline constexpr Guid CLSID_DataFactory =
 inline constexpr Guid CLSID_GraphicItems =
     platform::guidOf("{822A33B1-DF30-11D0-AB20-0000E81C19AF}");
 inline constexpr Guid CLSID_CalFactory = platform::guidOf("{D9C49FF4-ED1F-11D0-AB52-0000E81C19AF}");
+inline constexpr Guid CLSID_Spec = platform::guidOf("{36FDE8A9-256F-4C87-B9C5-902F090D3401}");
+inline constexpr Guid CLSID_Cal3D = platform::guidOf("{326D8B18-A72E-4EA7-97A0-B3AB239528F2}");
+inline constexpr Guid CLSID_Angles = platform::guidOf("{8B53FE7A-F907-431F-92C3-1A8307FC8175}");
+inline constexpr Guid CLSID_Distances = platform::guidOf("{0A41256C-ECB6-46FD-BB07-8C6752E9C4A9}");
+// The projection helper (TalvorProjection).
+inline constexpr Guid CLSID_Projection = platform::guidOf("{CF3D1BC3-9DFC-11D1-B686-0000E81C1F38}");
 
 // A series of single-precision values indexed by frame. Frames first .. first + length - 1
 // are addressable (and only those that fit a 16-bit frame number); new frames hold the
@@ -112,6 +118,12 @@ public:
     virtual HRESULT GetPointIndex(LONG id, LONG *index) = 0;
     virtual HRESULT GetConnectionCount(LONG *count) = 0;
     virtual HRESULT GetConnection(LONG index, LONG *first, LONG *second, COLORREF *color) = 0;
+    // Filling a layout. Identifiers are unique: adding a known one again gives S_FALSE and
+    // changes nothing. A connection may name points not (yet) in the layout; drawing skips
+    // what it cannot find.
+    virtual HRESULT AddPoint(LONG id) = 0;
+    virtual HRESULT AddConnection(LONG first, LONG second, COLORREF color) = 0;
+    virtual HRESULT Clear() = 0;
 
     static constexpr Guid IID = platform::guidOf("{08710612-608F-11D0-9CE0-0000E81C19AF}");
 };
@@ -231,6 +243,91 @@ public:
     virtual HRESULT CreateCal2D(TalvorCal2D **calibration) = 0;
 
     static constexpr Guid IID = platform::guidOf("{D9C49FF3-ED1F-11D0-AB52-0000E81C19AF}");
+};
+
+// The 3-D calibration: control points with known positions in space (any length unit)
+// and their positions in the image (fractions of the image width and height). Its own
+// layout names the points (identifier -> index) and connects them for drawing.
+class TalvorCal3D : public platform::IUnknown {
+public:
+    // Adds the point, or moves it when the identifier is known; a new point is appended to
+    // the layout, so its index is the number of points before it.
+    virtual HRESULT SetPoint(LONG id, double x, double y, double z, double u, double v) = 0;
+    virtual HRESULT RemovePoint(LONG id) = 0;
+    virtual HRESULT GetPointCount(LONG *count) = 0;
+    // By index (0 .. count - 1); E_INVALIDARG and kMissing outside. A coordinate may be
+    // kMissing (an image position not measured yet).
+    virtual HRESULT GetPointPosition(LONG index, double *x, double *y, double *z) = 0;
+    virtual HRESULT GetImagePosition(LONG index, double *u, double *v) = 0;
+    // Connections between identifiers (a negative second value is a circle radius).
+    virtual HRESULT AddConnection(LONG first, LONG second, COLORREF color) = 0;
+    // The points and connections as a layout; a new reference to the calibration's own.
+    virtual HRESULT GetSpecification(TalvorSpec **layout) = 0;
+
+    static constexpr Guid IID = platform::guidOf("{DF5B3462-9BD5-11D1-AD33-0000E81C19AF}");
+};
+
+// The projection helper: a camera model fitted to a 3-D calibration (the direct linear
+// transformation, 11 parameters), projecting points in space to image fractions.
+class TalvorProjection : public platform::IUnknown {
+public:
+    // Fits the model to every calibration point with a 3-D and an image position. Fails
+    // (E_FAIL) with fewer than 6 such points or when they do not determine a camera (all
+    // in one plane, say); the helper is then uncalibrated. E_POINTER for null.
+    virtual HRESULT SetCalibration(TalvorCal3D *calibration) = 0;
+    // Image fractions (u, v) of a point in space. E_FAIL, and kMissing, while uncalibrated,
+    // for a missing coordinate, and for a point in the camera's focal plane.
+    virtual HRESULT Project(double x, double y, double z, double *u, double *v) = 0;
+    // The 11 parameters L1..L11 of u = (L1 x + L2 y + L3 z + L4) / (L9 x + L10 y + L11 z + 1),
+    // v = (L5 x + L6 y + L7 z + L8) / (same); E_FAIL while uncalibrated.
+    virtual HRESULT GetParameters(double parameters[11]) = 0;
+    // Root mean square distance, in image fractions scaled by `width` and `height`
+    // (so pixels when they are the image size), between the calibration's image positions
+    // and its projected points; E_FAIL while uncalibrated.
+    virtual HRESULT GetResidual(double width, double height, double *rms) = 0;
+
+    static constexpr Guid IID = platform::guidOf("{CF3D1BC2-9DFC-11D1-B686-0000E81C1F38}");
+};
+
+// What angles and distances draw over the view: image positions (fractions) of point
+// identifiers at a frame, read from a data set (components 0 and 1, as the marker data).
+// An angle joins three points (arm end, vertex, arm end); a distance two.
+// Both draw in the control's image-to-window mapping: with zoom = round(scale * 100), a
+// fraction u lands at u * scale * W + trunc(zoom * 0.005) - hOffset (+ 0.5, truncated).
+class TalvorAngles : public platform::IUnknown {
+public:
+    virtual HRESULT SetDatas(TalvorDatas *datas) = 0; // null: nothing to draw
+    // Returns the new angle's index in *index (may be null).
+    virtual HRESULT Add(LONG first, LONG vertex, LONG second, COLORREF color, LONG *index) = 0;
+    virtual HRESULT Remove(LONG index) = 0;
+    virtual HRESULT Clear() = 0;
+    virtual HRESULT GetCount(LONG *count) = 0;
+    // The angle at the vertex in degrees, 0 .. 180, measured in the image with the aspect of
+    // a W x H image; E_FAIL and kMissing when a point is missing or an arm has no length.
+    virtual HRESULT GetAngle(LONG index, LONG frame, LONG width, LONG height, double *degrees) = 0;
+    // Both arms, an arc at the vertex and the value in degrees beside it.
+    virtual HRESULT Draw(LONG frame, QPainter *painter, const QRect &target, LONG width,
+                         LONG height, float scale, float hOffset, float vOffset) = 0;
+
+    static constexpr Guid IID = platform::guidOf("{F6F3A991-B55E-11D0-AA98-0000E81C19AF}");
+};
+
+class TalvorDistances : public platform::IUnknown {
+public:
+    virtual HRESULT SetDatas(TalvorDatas *datas) = 0; // null: nothing to draw
+    // With a usable 2-D calibration lengths are in its unit, else in image pixels.
+    virtual HRESULT SetCalibration(TalvorCal2D *calibration) = 0;
+    virtual HRESULT Add(LONG first, LONG second, COLORREF color, LONG *index) = 0;
+    virtual HRESULT Remove(LONG index) = 0;
+    virtual HRESULT Clear() = 0;
+    virtual HRESULT GetCount(LONG *count) = 0;
+    // E_FAIL and kMissing when a point is missing.
+    virtual HRESULT GetLength(LONG index, LONG frame, LONG width, LONG height, double *length) = 0;
+    // The line with small end ticks and its length beside its middle.
+    virtual HRESULT Draw(LONG frame, QPainter *painter, const QRect &target, LONG width,
+                         LONG height, float scale, float hOffset, float vOffset) = 0;
+
+    static constexpr Guid IID = platform::guidOf("{7DFCDE02-0273-11D1-AB80-0000E81C19AF}");
 };
 
 } // namespace datalib

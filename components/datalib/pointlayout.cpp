@@ -8,13 +8,36 @@ using platform::E_INVALIDARG;
 using platform::E_POINTER;
 using platform::S_OK;
 
-void PointLayout::addPoint(LONG id) {
-    if (std::find(m_points.begin(), m_points.end(), id) == m_points.end())
-        m_points.push_back(id);
+bool PointLayout::addPoint(LONG id) {
+    if (std::find(m_points.begin(), m_points.end(), id) != m_points.end())
+        return false;
+    m_points.push_back(id);
+    return true;
 }
 
 void PointLayout::addConnection(LONG first, LONG second, COLORREF color) {
     m_connections.push_back({first, second, color});
+}
+
+void PointLayout::removePoint(LONG id) {
+    std::erase(m_points, id);
+    std::erase_if(m_connections,
+                  [id](const Connection &c) { return c.first == id || c.second == id; });
+}
+
+HRESULT PointLayout::AddPoint(LONG id) {
+    return addPoint(id) ? S_OK : platform::S_FALSE;
+}
+
+HRESULT PointLayout::AddConnection(LONG first, LONG second, COLORREF color) {
+    addConnection(first, second, color);
+    return S_OK;
+}
+
+HRESULT PointLayout::Clear() {
+    m_points.clear();
+    m_connections.clear();
+    return S_OK;
 }
 
 HRESULT PointLayout::GetPointCount(LONG *count) {

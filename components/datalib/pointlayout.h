@@ -11,16 +11,21 @@ namespace datalib {
 
 class PointLayout final : public ComObject<TalvorSpec> {
 public:
-    // Identifiers are unique: adding a known one again does nothing.
-    void addPoint(LONG id);
+    // Identifiers are unique: adding a known one again does nothing (and reports false).
+    bool addPoint(LONG id);
     // second is a point identifier, or a negative circle radius around first.
     void addConnection(LONG first, LONG second, COLORREF color);
+    // Drops a point and every connection that names it.
+    void removePoint(LONG id);
 
     HRESULT GetPointCount(LONG *count) override;
     HRESULT GetPointId(LONG index, LONG *id) override;
     HRESULT GetPointIndex(LONG id, LONG *index) override;
     HRESULT GetConnectionCount(LONG *count) override;
     HRESULT GetConnection(LONG index, LONG *first, LONG *second, COLORREF *color) override;
+    HRESULT AddPoint(LONG id) override;
+    HRESULT AddConnection(LONG first, LONG second, COLORREF color) override;
+    HRESULT Clear() override;
 
 private:
     struct Connection {
