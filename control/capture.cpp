@@ -42,10 +42,7 @@ void CVViewCtrl::liveFrame(void *context, void *sample, const vidgrab::BitmapInf
         return;
     QImage image(frame->data, frame->width, frame->height, frame->stride, QImage::Format_RGB32);
     QPainter painter(&image);
-    if (auto items = self->m_graphicItems.query<datalib::TalvorGraphicItems>())
-        items->Draw(self->m_captureDevice, &painter,
-                    QRect(0, 0, header->width, std::abs(header->height)), 1.0f, 0.0f, 0.0f,
-                    self->m_videoWidth, self->m_videoHeight);
+    self->drawLiveImage(painter, QSize(header->width, std::abs(header->height)));
     if (self->m_liveImageEvents != 0)
         emit self->LiveImageCallback(static_cast<IUnknown *>(sample),
                                      const_cast<void *>(static_cast<const void *>(header)),

@@ -1,11 +1,14 @@
 #include "control/cvviewctrl.h"
 
 #include "components/aviplayer/aviplayerobject.h"
+#include "components/datalib/datalib.h"
 #include "components/datalib/interfaces.h"
 #include "components/lingmod/lingmod.h"
 #include "control/cvviewproppage.h"
+#include "control/overlaylayers.h"
 #include "control/viewgeometry.h"
 #include "kernel/vexcore.h"
+#include "platform/classes.h"
 #include "platform/colorref.h"
 #include "platform/stream.h"
 #include "platform/ui/dialogs.h"
@@ -55,7 +58,10 @@ CVViewCtrl::CVViewCtrl(QWidget *parent) : QWidget(parent) {
     setMouseTracking(true);
     setToolTip(QStringLiteral("ToolTip"));
     static std::once_flag registered;
-    std::call_once(registered, [] { aviplayer::registerClasses(); });
+    std::call_once(registered, [] {
+        aviplayer::registerClasses();
+        datalib::registerClasses(); // the projection helper is created by class identifier
+    });
     m_player = aviplayer::CTalvorAVI::create();
     m_mixer = aviplayer::CTalvorAVI::create();
     // Messages and the property page start in German (LCID 1031) whatever a container
@@ -185,6 +191,7 @@ void CVViewCtrl::SetCaptureFilename(const std::string &name) {
 
 void CVViewCtrl::SetAVIFrameOffset(float seconds) {
     m_frameOffset = seconds;
+    noteLiveDataTime();
     m_modified = true;
     update();
 }
@@ -275,7 +282,9 @@ void CVViewCtrl::SetRawDatas(ComPtr<IUnknown> object) {
 void CVViewCtrl::SetSpecification(ComPtr<IUnknown> object) {
     if (!object)
         return;
-    m_specification = queryOrNone(object, datalib::TalvorSpec::IID);
+    auto layout = queryOrNone(object, datalib::TalvorSpec::IID);
+    std::lock_guard lock(m_dataLock); // the live image callback reads it
+    m_specification = std::move(layout);
     m_modified = true;
 }
 
@@ -296,16 +305,36 @@ void CVViewCtrl::SetDistances(ComPtr<IUnknown> object) {
 }
 
 void CVViewCtrl::SetGraphicItems(ComPtr<IUnknown> object) {
-    m_graphicItems = queryOrNone(object, datalib::TalvorGraphicItems::IID);
+    auto items = queryOrNone(object, datalib::TalvorGraphicItems::IID);
+    {
+        std::lock_guard lock(m_dataLock); // the live image callback reads them
+        m_graphicItems = std::move(items);
+    }
     m_modified = true;
     update();
 }
 
-void CVViewCtrl::SetCal3D(ComPtr<IUnknown> object) {
-    static constexpr platform::Guid kCal3D =
-        platform::guidOf("{DF5B3462-9BD5-11D1-AD33-0000E81C19AF}");
-    m_cal3D = queryOrNone(object, kCal3D);
+platform::HRESULT CVViewCtrl::SetCal3D(ComPtr<IUnknown> object) {
+    auto calibration = queryOrNone(object, datalib::TalvorCal3D::IID);
+    std::lock_guard lock(m_dataLock); // the projection may be in use on the capture thread
+    m_cal3D = std::move(calibration);
     m_modified = true;
+    // Clearing the calibration is no failure: nothing is projected without one.
+    return m_cal3D ? ensureProjection() : platform::S_OK;
+}
+
+platform::HRESULT CVViewCtrl::ensureProjection() {
+    if (!m_projection) {
+        auto created =
+            platform::createInstance<datalib::TalvorProjection>(datalib::CLSID_Projection);
+        if (!created)
+            return platform::E_FAIL;
+        m_projection = ComPtr<IUnknown>::share(created.get());
+    }
+    auto projection = m_projection.query<datalib::TalvorProjection>();
+    auto calibration = m_cal3D.query<datalib::TalvorCal3D>();
+    // A null calibration leaves the helper uncalibrated: it reports E_POINTER.
+    return projection->SetCalibration(calibration.get());
 }
 
 void CVViewCtrl::SetCal2D(ComPtr<IUnknown> object) {
@@ -328,14 +357,20 @@ void CVViewCtrl::SetDatas3D(ComPtr<IUnknown> object) {
         update();
 }
 
+void CVViewCtrl::clearOverlayPicture() {
+    m_overlayPicture.reset();
+    m_overlayPictureWidth = m_overlayPictureHeight = 1;
+    m_overlayKeyed = QImage();
+}
+
 void CVViewCtrl::SetOverlayPicture(ComPtr<IUnknown> picture) {
     if (!picture) {
         // Clearing does not mark the control modified.
-        m_overlayPicture.reset();
-        m_overlayPictureWidth = m_overlayPictureHeight = 1;
+        clearOverlayPicture();
         update();
         return;
     }
+    clearOverlayPicture();
     m_overlayPicture = picture.query<platform::IPicture>();
     if (m_overlayPicture) {
         LONG w = 0, h = 0;
@@ -354,8 +389,7 @@ void CVViewCtrl::SetOverlayPicture(ComPtr<IUnknown> picture) {
 LONG CVViewCtrl::AVIOpen(const std::string &bsFilename, LONG nAVIMode) {
     m_fileName = bsFilename;
     m_openMode = nAVIMode;
-    m_overlayPicture.reset();
-    m_overlayPictureWidth = m_overlayPictureHeight = 1;
+    clearOverlayPicture();
     m_mixing = false;
 
     LONG result = 0;
@@ -404,8 +438,7 @@ LONG CVViewCtrl::AVIClose() {
         m_fileName.clear();
         m_frame = 0;
     }
-    m_overlayPicture.reset();
-    m_overlayPictureWidth = m_overlayPictureHeight = 1;
+    clearOverlayPicture();
     return 0;
 }
 
@@ -450,6 +483,7 @@ void CVViewCtrl::SetAVIFrame(LONG n) {
         loadFrameFile(m_updateFrame ? n : m_frozenFrame);
         m_frame = n;
     }
+    noteLiveDataTime();
     m_modified = true;
     QuickRefresh();
 }
@@ -525,13 +559,120 @@ void CVViewCtrl::paintOverlayOnlyLayer(QPainter &painter) {
             img);
 }
 
+void CVViewCtrl::paintOverlayPicture(QPainter &painter) {
+    if (!(m_overlayFlags & TALVOROVL_SHOW) || !m_overlayPicture)
+        return;
+    const QRgb key = translateColor(m_overlayTransparentColor).rgb();
+    if (m_overlayKeyed.isNull() || m_overlayKeyedColor != key) {
+        const auto v = m_overlayPicture->image();
+        if (v.empty())
+            return;
+        const QImage img(v.data, v.width, v.height, v.stride,
+                         v.format == platform::PixelFormat::Gray8 ? QImage::Format_Grayscale8
+                                                                  : QImage::Format_RGB32);
+        m_overlayKeyed = keyTransparent(img, QColor::fromRgb(key));
+        m_overlayKeyedColor = key;
+    }
+    // Placed at its own position less the scroll offsets, in 64 bits: both come unchecked.
+    const QPoint at(clampToCoordinate(static_cast<long long>(m_overlayX) - m_hOffset),
+                    clampToCoordinate(static_cast<long long>(m_overlayY) - m_vOffset));
+    drawOverlayPicture(painter, m_overlayKeyed, m_zoom, (m_overlayFlags & TALVOROVL_STRETCH) != 0,
+                       imageWidth(), imageHeight(), at);
+}
+
+void CVViewCtrl::noteLiveDataTime() {
+    const DataTime at = dataTime();
+    std::lock_guard lock(m_dataLock);
+    m_liveDataTime = at;
+}
+
+CVViewCtrl::DataTime CVViewCtrl::dataTime() const {
+    const float rate = AVIFrameRate();
+    const LONG f = dataFrame(m_frame, rate, m_frameOffset);
+    return {f, rate > 0.0f ? f / static_cast<double>(rate) : static_cast<double>(f)};
+}
+
+void CVViewCtrl::paint3DData(QPainter &painter, bool live) {
+    if (!m_overlaySwitch[3] || !m_datas3D || !m_cal3D || !m_specification)
+        return;
+    if (!m_projection && platform::failed(ensureProjection()) && !m_projection)
+        return;
+    auto layout = m_specification.query<datalib::TalvorSpec>();
+    auto data = m_datas3D.query<datalib::TalvorDatas>();
+    auto projection = m_projection.query<datalib::TalvorProjection>();
+    if (!layout || !data || !projection)
+        return;
+    OverlayMapping mapping{m_zoom, imageWidth(), imageHeight(), m_hOffset, m_vOffset};
+    if (live) {
+        mapping.live = true;
+        mapping.captureWidth = m_captureWidth;
+        mapping.captureHeight = m_captureHeight;
+    }
+    const LayoutStyle style{m_connectionsVisible != 0, m_pointsVisible != 0, m_penWidth,
+                            CrossKind::Data};
+    // The capture thread may not ask the player for its rate: it reads the time noted last
+    // on the interface thread.
+    const DataTime at = live ? m_liveDataTime : dataTime();
+    draw3DData(painter, *layout, *data, *projection, at.frame, at.seconds, mapping, style);
+}
+
+void CVViewCtrl::drawLiveImage(QPainter &painter, QSize frameSize) {
+    std::lock_guard lock(m_dataLock);
+    if (auto items = m_graphicItems.query<datalib::TalvorGraphicItems>()) {
+        painter.save();
+        // The device number goes in the frame's place; items are drawn unscaled.
+        items->Draw(m_captureDevice, &painter, QRect(QPoint(0, 0), frameSize), 1.0f, 0.0f, 0.0f,
+                    m_videoWidth, m_videoHeight);
+        painter.restore();
+    }
+    paint3DData(painter, true);
+}
+
 void CVViewCtrl::paintOverlays(QPainter &painter, QSize size) {
     if (m_frame < 0)
         return; // after AVIOpen and before the first frame put nothing is laid over
-    const LONG f = dataFrame(m_frame, AVIFrameRate(), m_frameOffset);
-    // Layer slots in painting order: raw 2-D data, 3-D data, points of the 3-D calibration,
-    // points through the 2-D calibration, angles, distances (drawn by the overlay layer
-    // code), then the graphic items.
+    const LONG f = dataTime().frame;
+    const LONG w = imageWidth(), h = imageHeight();
+    const OverlayMapping mapping{m_zoom, w, h, m_hOffset, m_vOffset};
+    const LayoutStyle dataStyle{m_connectionsVisible != 0, m_pointsVisible != 0, m_penWidth,
+                                CrossKind::Data};
+    LayoutStyle calibrationStyle = dataStyle;
+    calibrationStyle.crosses = CrossKind::Calibration;
+
+    // In painting order: raw 2-D data, 3-D data, points of the 3-D calibration, points of
+    // the 2-D calibration, angles, distances, graphic items.
+    if (m_overlaySwitch[0]) {
+        auto layout = m_specification.query<datalib::TalvorSpec>();
+        auto data = m_rawDatas.query<datalib::TalvorDatas>();
+        if (layout && data)
+            drawRawData(painter, *layout, *data, f, mapping, dataStyle);
+    }
+    {
+        std::lock_guard lock(m_dataLock);
+        paint3DData(painter, false);
+    }
+    if (m_overlaySwitch[2]) {
+        if (auto calibration = m_cal3D.query<datalib::TalvorCal3D>())
+            drawCal3DPoints(painter, *calibration, mapping, calibrationStyle);
+    }
+    if (m_overlaySwitch[1]) {
+        if (auto calibration = m_cal2D.query<datalib::TalvorCal2D>())
+            drawCal2DPoints(painter, *calibration, mapping, calibrationStyle);
+    }
+    const float scale = m_zoom * 0.01f;
+    const QRect imageRect(0, 0, w, h);
+    if (auto angles = m_angles.query<datalib::TalvorAngles>()) {
+        painter.save();
+        angles->Draw(f, &painter, imageRect, w, h, scale, static_cast<float>(m_hOffset),
+                     static_cast<float>(m_vOffset));
+        painter.restore();
+    }
+    if (auto distances = m_distances.query<datalib::TalvorDistances>()) {
+        painter.save();
+        distances->Draw(f, &painter, imageRect, w, h, scale, static_cast<float>(m_hOffset),
+                        static_cast<float>(m_vOffset));
+        painter.restore();
+    }
     if (auto items = m_graphicItems.query<datalib::TalvorGraphicItems>()) {
         painter.save();
         items->Draw(f, &painter, QRect(QPoint(0, 0), size), m_zoom * 0.01f,
@@ -577,10 +718,12 @@ void CVViewCtrl::paintView(QPainter &painter, QSize size) {
         for (const QRect &band : QRegion(view).subtracted(QRegion(covered)))
             painter.fillRect(band, back);
     }
-    if (m_overlayFlags & TALVOROVL_ONLY)
+    if (m_overlayFlags & TALVOROVL_ONLY) {
         paintOverlayOnlyLayer(painter);
-    else
+    } else {
         paintFrameLayer(painter, size);
+        paintOverlayPicture(painter);
+    }
     paintOverlays(painter, size);
 }
 
@@ -658,7 +801,8 @@ ComPtr<platform::IPicture> CVViewCtrl::Picture(LONG nFrame, LONG nZoom, BOOL bLi
             paintFrameLayer(painter, QSize(w, h));
         if (bLines)
             paintOverlays(painter, QSize(w, h));
-        (void)bOverlay; // the overlay picture layer is drawn over the video only with bit 1
+        if (!overlayOnly && bOverlay)
+            paintOverlayPicture(painter); // drawn only with bit 1, as in the view
     }
 
     m_frame = savedFrame;

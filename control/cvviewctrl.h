@@ -123,7 +123,9 @@ public:
     ComPtr<IUnknown> Distances() const { return m_distances; }
     void SetDistances(ComPtr<IUnknown> object);
     ComPtr<IUnknown> Cal3D() const { return m_cal3D; }
-    void SetCal3D(ComPtr<IUnknown> object);
+    // The put's result is the status of handing the calibration to the projection helper
+    // (a failure when it cannot fit a camera to it); the calibration is kept either way.
+    platform::HRESULT SetCal3D(ComPtr<IUnknown> object);
     ComPtr<IUnknown> Cal2D() const { return m_cal2D; }
     void SetCal2D(ComPtr<IUnknown> object);
     BOOL UpdateFrame() const { return m_updateFrame; }
@@ -230,6 +232,10 @@ public:
     QImage composeView(QSize size);
     // A system colour (0x800000nn) or a plain colour as the colour to paint.
     QColor translateColor(OLE_COLOR color) const;
+    // What the per-frame live image callback draws into a captured frame of the given
+    // size: the graphic items and the 3-D data (positions scaled by the capture size), under
+    // the data lock, as the capture thread calls it.
+    void drawLiveImage(QPainter &painter, QSize frameSize);
 
 signals:
     void Status(LONG nID, QString *bsStatus);
@@ -259,6 +265,24 @@ private:
     void paintFrameLayer(QPainter &painter, QSize size);
     void paintOverlayOnlyLayer(QPainter &painter);
     void paintOverlays(QPainter &painter, QSize size);
+    void paintOverlayPicture(QPainter &painter);
+    void clearOverlayPicture();
+    // The frame and time the overlay data are read at: the shown frame moved by the frame
+    // offset, halves away from zero; seconds by the frame rate (1 when it is not positive).
+    struct DataTime {
+        LONG frame;
+        double seconds;
+    };
+    DataTime dataTime() const;
+    // The data time the live image callback draws 3-D data at, noted on the interface thread
+    // whenever the frame or the frame offset changes; guarded by m_dataLock.
+    DataTime m_liveDataTime{0, 0.0};
+    void noteLiveDataTime();
+    // Called with m_dataLock held. Live: positions scaled by the capture size.
+    void paint3DData(QPainter &painter, bool live);
+    // The projection helper, created on first need and given the current 3-D calibration;
+    // the status of that hand-over. Called with m_dataLock held.
+    platform::HRESULT ensureProjection();
     LONG imageWidth() const;
     LONG imageHeight() const;
     LONG shownFrame() const { return m_updateFrame ? m_frame : m_frozenFrame; }
@@ -328,7 +352,15 @@ private:
     ComPtr<IUnknown> m_angles;
     ComPtr<IUnknown> m_distances;
     ComPtr<IUnknown> m_graphicItems;
+    ComPtr<IUnknown> m_projection; // the camera model of m_cal3D, guarded by m_dataLock
+    // The data lock guards the 3-D data and, because the live image callback reads them on
+    // the capture thread, every object it reads: graphic items, specification, 3-D
+    // calibration and the projection helper are replaced under it.
     mutable std::mutex m_dataLock;
+    // The overlay picture with its transparent colour keyed out, made once per picture and
+    // colour.
+    QImage m_overlayKeyed;
+    QRgb m_overlayKeyedColor = 0;
 
     // Rectangle tracking.
     bool m_rectangleActive = false;

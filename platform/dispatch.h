@@ -144,8 +144,13 @@ HRESULT convertAndCall([[maybe_unused]] std::span<Variant> args, Types<W...>, Ty
     std::tuple<W...> wire{read<W>(args[I], ok)...};
     if (!ok)
         return DISP_E_TYPEMISMATCH;
-    call(static_cast<P>(std::get<I>(wire))...);
-    return S_OK;
+    using R = decltype(call(static_cast<P>(std::get<I>(wire))...));
+    if constexpr (std::is_void_v<R>) {
+        call(static_cast<P>(std::get<I>(wire))...);
+        return S_OK;
+    } else {
+        return call(static_cast<P>(std::get<I>(wire))...); // the call's own status
+    }
 }
 
 // The handler of a get or method: the result converted to WireSig's result type; a member
@@ -170,12 +175,18 @@ template <class WireSig, class C, class M> auto callHandler(C *object, M member)
 }
 
 // The handler of a put: the indices and the value converted; the result is not touched.
+// A setter that returns an HRESULT gives the put its status; any other result is dropped.
 template <class WireArgs, class C, class M> auto putHandler(C *object, M setter) {
     using Member = MemberOf<M>;
     return [object, setter](std::span<Variant> args, Variant *) {
-        return convertAndCall(
-            args, WireArgs{}, typename Member::Params{}, std::make_index_sequence<Member::arity>{},
-            [&](auto &&...a) { std::invoke(setter, object, std::forward<decltype(a)>(a)...); });
+        return convertAndCall(args, WireArgs{}, typename Member::Params{},
+                              std::make_index_sequence<Member::arity>{}, [&](auto &&...a) {
+                                  if constexpr (std::is_same_v<typename Member::Result, HRESULT>)
+                                      return std::invoke(setter, object,
+                                                         std::forward<decltype(a)>(a)...);
+                                  else
+                                      std::invoke(setter, object, std::forward<decltype(a)>(a)...);
+                              });
     };
 }
 
@@ -220,6 +231,8 @@ public:
     //   property(id, name, &C::Get, &C::Set) - a get with the getter's parameters as
     //     indices, and a put with the setter's (the indices, then the value); without a
     //     setter the property is read-only and a put finds no member;
+    //     a setter returning an HRESULT (or any LONG: they are one type) gives the put's
+    //     status;
     //   method(id, name, &C::M) - a method with M's parameters and result; a member without
     //     a result gives an empty one.
     // A failed conversion fails the call with DISP_E_TYPEMISMATCH before the member runs.

@@ -138,6 +138,14 @@ public:
         return static_cast<LONG>(width * 10);
     }
     void reset() { m_level = 0; }
+    LONG limit() const { return m_limit; }
+    // A put that reports its own status: a negative limit is refused.
+    HRESULT setLimit(LONG limit) {
+        if (limit < 0)
+            return E_INVALIDARG;
+        m_limit = limit;
+        return S_OK;
+    }
     BOOL copyLabel(Variant *out) const {
         if (out)
             *out = Variant(m_label);
@@ -152,6 +160,7 @@ private:
     std::uint32_t m_colour = 0;
     float m_scale[2] = {1.0f, 1.0f};
     std::string m_label = "gauge";
+    LONG m_limit = 10;
 };
 
 constexpr Guid kGaugeInterface = guidOf("{0A0B0C0D-0000-4000-8000-000000000002}");
@@ -168,6 +177,7 @@ public:
         t.method(6, "Rename", &Gauge::rename);
         t.method(7, "Reset", &Gauge::reset);
         t.method<bool(Variant *)>(8, "CopyLabel", &Gauge::copyLabel);
+        t.property(9, "Limit", &Gauge::limit, &Gauge::setLimit);
     }
     Gauge gauge;
     bool gone = false; // the members' owner has gone
@@ -225,6 +235,12 @@ TEST(DispatchBinding, ConvertsArgumentsToTheMembersTypesAndResultsBack) {
     EXPECT_TRUE(copied.value.toBool());
     EXPECT_EQ(out.toString(), "7");
     EXPECT_FALSE(invoke(d, 8, K::Method, {Variant(LONG{0})}).value.toBool());
+
+    // A setter's own status is the put's.
+    EXPECT_EQ(invoke(d, 9, K::PropertyPut, {Variant(LONG{-1})}).status, E_INVALIDARG);
+    EXPECT_EQ(invoke(d, 9, K::PropertyGet).value.toLong(), 10);
+    EXPECT_EQ(invoke(d, 9, K::PropertyPut, {Variant(LONG{3})}).status, S_OK);
+    EXPECT_EQ(invoke(d, 9, K::PropertyGet).value.toLong(), 3);
 }
 
 TEST(DispatchBinding, RefusesWhatTheMembersCannotTakeWithoutCallingThem) {

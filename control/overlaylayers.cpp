@@ -1,0 +1,218 @@
+#include "control/overlaylayers.h"
+
+#include "control/viewgeometry.h"
+#include "platform/colorref.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace quivex {
+
+using platform::LONG;
+
+QPoint OverlayMapping::toWindow(double u, double v) const {
+    if (live)
+        return {toDrawPixel(fractionToLiveWindow(u, captureWidth)),
+                toDrawPixel(fractionToLiveWindow(v, captureHeight))};
+    return {toDrawPixel(fractionToWindow(u, zoom, imageWidth, hOffset)),
+            toDrawPixel(fractionToWindow(v, zoom, imageHeight, vOffset))};
+}
+
+namespace {
+
+bool present(double u, double v) {
+    return std::isfinite(u) && std::isfinite(v) && !isMissing(u) && !isMissing(v);
+}
+
+// A circle's radius in screen pixels: |b| * zoom / 100 in integer arithmetic, held to a
+// size the painter can take (a radius beyond any view draws off it anyway).
+int circleRadius(LONG second, LONG zoom) {
+    const long long r = std::llabs(static_cast<long long>(second)) * zoom / 100;
+    return static_cast<int>(std::min<long long>(r, kFarCoordinate / 4));
+}
+
+void drawCross(QPainter &painter, QPoint p, CrossKind kind) {
+    // Both arms start two pixels before the centre; data crosses end two pixels after it,
+    // calibration crosses one.
+    const int after = kind == CrossKind::Data ? 2 : 1;
+    painter.drawLine(p.x(), p.y() - 2, p.x(), p.y() + after);
+    painter.drawLine(p.x() - 2, p.y(), p.x() + after, p.y());
+}
+
+} // namespace
+
+void drawLayout(QPainter &painter, datalib::TalvorSpec &layout, const OverlayMapping &mapping,
+                const LayoutStyle &style, const PositionOf &connectionPosition,
+                const PositionOf &pointPosition) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setBrush(Qt::NoBrush);
+    if (style.connections) {
+        LONG count = 0;
+        if (platform::failed(layout.GetConnectionCount(&count)))
+            count = 0;
+        for (LONG i = 0; i < count; ++i) {
+            LONG a = 0, b = 0;
+            platform::COLORREF color = 0;
+            if (platform::failed(layout.GetConnection(i, &a, &b, &color)))
+                continue;
+            double ua = 0, va = 0;
+            if (!connectionPosition(a, &ua, &va))
+                continue;
+            const QPoint pa = mapping.toWindow(ua, va);
+            QPen pen(platform::colorFromRef(color & 0x00FFFFFFu));
+            pen.setWidth(std::max<LONG>(0, style.penWidth));
+            pen.setCapStyle(Qt::RoundCap);
+            pen.setJoinStyle(Qt::RoundJoin);
+            painter.setPen(pen);
+            if (b >= 0) {
+                double ub = 0, vb = 0;
+                if (connectionPosition(b, &ub, &vb))
+                    painter.drawLine(pa, mapping.toWindow(ub, vb));
+            } else {
+                const int r = circleRadius(b, mapping.zoom);
+                painter.drawEllipse(pa, r, r);
+            }
+        }
+    }
+    if (style.points) {
+        painter.setPen(QPen(Qt::red, 0));
+        LONG count = 0;
+        if (platform::failed(layout.GetPointCount(&count)))
+            count = 0;
+        for (LONG i = 0; i < count; ++i) {
+            LONG id = 0;
+            if (platform::failed(layout.GetPointId(i, &id)))
+                continue;
+            double u = 0, v = 0;
+            if (pointPosition(id, &u, &v))
+                drawCross(painter, mapping.toWindow(u, v), style.crosses);
+        }
+    }
+    painter.restore();
+}
+
+void drawRawData(QPainter &painter, datalib::TalvorSpec &layout, datalib::TalvorDatas &data,
+                 LONG frame, const OverlayMapping &mapping, const LayoutStyle &style) {
+    const PositionOf position = [&](LONG id, double *u, double *v) {
+        float x = 0, y = 0, z = 0;
+        if (platform::failed(data.ReadFrame(id, frame, &x, &y, &z)))
+            return false;
+        *u = x;
+        *v = y;
+        return present(*u, *v);
+    };
+    drawLayout(painter, layout, mapping, style, position, position);
+}
+
+void draw3DData(QPainter &painter, datalib::TalvorSpec &layout, datalib::TalvorDatas &data,
+                datalib::TalvorProjection &projection, LONG frame, double seconds,
+                const OverlayMapping &mapping, const LayoutStyle &style) {
+    auto project = [&](float x, float y, float z, double *u, double *v) {
+        if (!present(x, y) || !std::isfinite(z) || isMissing(z))
+            return false;
+        if (platform::failed(projection.Project(x, y, z, u, v)))
+            return false;
+        return present(*u, *v);
+    };
+    const PositionOf byTime = [&](LONG id, double *u, double *v) {
+        float x = 0, y = 0, z = 0;
+        if (platform::failed(data.ReadTime(id, seconds, &x, &y, &z)))
+            return false;
+        return project(x, y, z, u, v);
+    };
+    const PositionOf byFrame = [&](LONG id, double *u, double *v) {
+        float x = 0, y = 0, z = 0;
+        if (platform::failed(data.ReadFrame(id, frame, &x, &y, &z)))
+            return false;
+        return project(x, y, z, u, v);
+    };
+    drawLayout(painter, layout, mapping, style, seconds > 0 ? byTime : byFrame, byTime);
+}
+
+void drawCal3DPoints(QPainter &painter, datalib::TalvorCal3D &calibration,
+                     const OverlayMapping &mapping, const LayoutStyle &style) {
+    datalib::TalvorSpec *raw = nullptr;
+    if (platform::failed(calibration.GetSpecification(&raw)) || !raw)
+        return;
+    const auto layout = platform::ComPtr<datalib::TalvorSpec>::attach(raw);
+    // The layout maps identifiers to the indices the calibration answers by.
+    const PositionOf position = [&](LONG id, double *u, double *v) {
+        LONG index = -1;
+        if (platform::failed(layout->GetPointIndex(id, &index)) || index < 0)
+            return false;
+        if (platform::failed(calibration.GetImagePosition(index, u, v)))
+            return false;
+        return present(*u, *v);
+    };
+    drawLayout(painter, *layout, mapping, style, position, position);
+}
+
+void drawCal2DPoints(QPainter &painter, datalib::TalvorCal2D &calibration,
+                     const OverlayMapping &mapping, const LayoutStyle &style) {
+    datalib::TalvorSpec *raw = nullptr;
+    if (platform::failed(calibration.GetSpecification(&raw)) || !raw)
+        return;
+    const auto layout = platform::ComPtr<datalib::TalvorSpec>::attach(raw);
+    const PositionOf position = [&](LONG id, double *u, double *v) {
+        LONG index = -1;
+        if (platform::failed(layout->GetPointIndex(id, &index)) || index < 0)
+            return false;
+        if (platform::failed(calibration.GetPointX(index, u)) ||
+            platform::failed(calibration.GetPointY(index, v)))
+            return false;
+        return present(*u, *v);
+    };
+    drawLayout(painter, *layout, mapping, style, position, position);
+}
+
+QImage keyTransparent(const QImage &picture, QColor transparent) {
+    if (picture.isNull())
+        return {};
+    QImage keyed = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QRgb key = transparent.rgb() & 0x00FFFFFFu;
+    for (int y = 0; y < keyed.height(); ++y) {
+        auto *row = reinterpret_cast<QRgb *>(keyed.scanLine(y));
+        for (int x = 0; x < keyed.width(); ++x) {
+            if ((row[x] & 0x00FFFFFFu) == key)
+                row[x] = 0; // premultiplied: fully transparent is all zero
+        }
+    }
+    return keyed;
+}
+
+void drawOverlayPicture(QPainter &painter, const QImage &keyed, LONG zoom, bool stretch,
+                        LONG videoWidth, LONG videoHeight, QPoint at) {
+    if (keyed.isNull() || zoom <= 0)
+        return;
+    // Positions come from the host unchecked: each coordinate and size is held to half the
+    // far coordinate, so a corner (position plus size) still fits an int.
+    constexpr LONG kHalf = kFarCoordinate / 2;
+    auto held = [](long long v) {
+        return static_cast<LONG>(std::clamp<long long>(v, -kHalf, kHalf));
+    };
+    at = QPoint(held(at.x()), held(at.y()));
+    // The area the picture may cover: the video's size, zoomed unless the zoom is 100.
+    const LONG clipW = held(zoom == 100 ? videoWidth : zoomedSize(videoWidth, zoom));
+    const LONG clipH = held(zoom == 100 ? videoHeight : zoomedSize(videoHeight, zoom));
+    if (clipW <= 0 || clipH <= 0)
+        return;
+    const bool scaled = zoom != 100 && stretch;
+    const LONG w = held(scaled ? zoomedSize(keyed.width(), zoom) : keyed.width());
+    const LONG h = held(scaled ? zoomedSize(keyed.height(), zoom) : keyed.height());
+    if (w <= 0 || h <= 0)
+        return;
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.setClipRect(QRect(at.x(), at.y(), clipW, clipH), Qt::IntersectClip);
+    if (scaled)
+        painter.drawImage(QRect(at.x(), at.y(), w, h), keyed);
+    else
+        painter.drawImage(at, keyed);
+    painter.restore();
+}
+
+} // namespace quivex
