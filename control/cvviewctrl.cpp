@@ -125,18 +125,8 @@ LONG CVViewCtrl::AVIHeight() const {
 void CVViewCtrl::SetZoom(LONG zoom) {
     if (zoom < 6 || zoom > 1999)
         return;
-    if (m_rectangleActive) {
-        // The tracked rectangle keeps its image position: back to image pixels with the old
-        // scale, forward with the new one.
-        const float newScale = zoom * 0.01f;
-        auto convert = [&](int v) {
-            return truncToCoordinate(v / m_rectangleScale * newScale + 0.5f);
-        };
-        m_rectangle = QRect(
-            QPoint(convert(m_rectangle.left()), convert(m_rectangle.top())),
-            QPoint(convert(m_rectangle.right() + 1) - 1, convert(m_rectangle.bottom() + 1) - 1));
-        m_rectangleScale = newScale;
-    }
+    if (m_tracker.active())
+        m_tracker.rescale(zoom); // keeps the rectangle's image position
     m_zoom = zoom;
     m_modified = true;
     emit ZoomChange(zoom);
@@ -725,6 +715,7 @@ void CVViewCtrl::paintView(QPainter &painter, QSize size) {
         paintOverlayPicture(painter);
     }
     paintOverlays(painter, size);
+    paintTracker(painter, size);
 }
 
 QImage CVViewCtrl::composeView(QSize size) {
@@ -877,6 +868,15 @@ LONG CVViewCtrl::keyState(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifi
 
 void CVViewCtrl::mouseMoveEvent(QMouseEvent *event) {
     const QPoint p = event->position().toPoint();
+    if (m_trackerOwnsMouse) {
+        if (m_tracker.dragging()) {
+            m_tracker.dragTo(p);
+            update();
+        }
+        return;
+    }
+    if (m_tracker.active())
+        showTrackerCursor(p);
     if (!m_toolTipText.empty())
         QToolTip::showText(event->globalPosition().toPoint(), QString::fromStdString(m_toolTipText),
                            this, QRect(p, QSize(1, 1)));
@@ -889,9 +889,31 @@ void CVViewCtrl::mousePressEvent(QMouseEvent *event) {
     const QPoint p = event->position().toPoint();
     const auto image = windowToImage(p.x(), p.y(), m_zoom, m_hOffset, m_vOffset);
     LONG flags = keyState(event->buttons(), event->modifiers());
+    if (m_trackerOwnsMouse && event->button() == Qt::LeftButton) {
+        // The left button goes down again, so the release that ends the drag never came (the
+        // view was hidden or lost the mouse meanwhile): that drag is over.
+        m_tracker.cancelDrag();
+        m_trackerOwnsMouse = false;
+        update();
+    }
+    if (m_trackerOwnsMouse) {
+        // Another button during the drag cancels it, as a modal tracking loop does.
+        if (m_tracker.dragging()) {
+            m_tracker.cancelDrag();
+            update();
+        }
+        return;
+    }
     if (event->button() == Qt::LeftButton) {
-        if (m_rectangleActive)
-            return; // the tracker takes the press
+        if (m_tracker.active()) {
+            // The tracker takes every left press: one on the rectangle or a handle starts
+            // its drag, one elsewhere does nothing.
+            if (m_tracker.beginDrag(p)) {
+                m_trackerOwnsMouse = true;
+                showTrackerCursor(p);
+            }
+            return;
+        }
         emit SpecialMouseDown(flags | MK_LBUTTON, p.x(), p.y(), image.x, image.y);
     } else if (event->button() == Qt::RightButton) {
         emit SpecialMouseDown(flags | MK_RBUTTON, p.x(), p.y(), image.x, image.y);
@@ -900,6 +922,19 @@ void CVViewCtrl::mousePressEvent(QMouseEvent *event) {
 
 void CVViewCtrl::mouseReleaseEvent(QMouseEvent *event) {
     const QPoint p = event->position().toPoint();
+    if (m_trackerOwnsMouse) {
+        if (event->button() != Qt::LeftButton)
+            return;
+        m_trackerOwnsMouse = false;
+        if (m_tracker.endDrag(p)) {
+            const auto r = m_tracker.imageRect();
+            emit NewRectangle(r[0], r[1], r[2], r[3]);
+        }
+        update();
+        if (m_tracker.active())
+            showTrackerCursor(p);
+        return;
+    }
     const auto image = windowToImage(p.x(), p.y(), m_zoom, m_hOffset, m_vOffset);
     const LONG flags = keyState(event->buttons(), event->modifiers());
     if (event->button() == Qt::LeftButton)
@@ -979,18 +1014,94 @@ void CVViewCtrl::showMessage(LONG textNumber) {
 
 LONG CVViewCtrl::ActivateRectangle(BOOL bActivate, LONG nFlags, float fLeft, float fTop,
                                    float fRight, float fBottom) {
-    m_rectangleActive = bActivate != 0;
-    if (m_rectangleActive) {
-        m_rectangleStyle = nFlags;
-        m_rectangleScale = m_zoom * 0.01f;
-        auto scaled = [&](float v) {
-            return truncToCoordinate(v * m_rectangleScale + 0.5f);
-        };
-        m_rectangle = QRect(QPoint(scaled(fLeft), scaled(fTop)),
-                            QPoint(scaled(fRight) - 1, scaled(fBottom) - 1));
+    if (bActivate) {
+        // Only a loaded state can hold a zoom the rectangle cannot be scaled by (0 or less).
+        if (!m_tracker.activate(nFlags, fLeft, fTop, fRight, fBottom, m_zoom, imageWidth(),
+                                imageHeight()))
+            return -1;
+    } else {
+        m_tracker.deactivate();
+        restoreCursor();
     }
     update();
     return 0;
+}
+
+void CVViewCtrl::showTrackerCursor(QPoint at) {
+    const auto hit = m_tracker.hitTest(at);
+    if (hit == RectangleTracker::Hit::None) {
+        restoreCursor();
+        return;
+    }
+    if (!std::exchange(m_trackerCursorShown, true))
+        m_cursorBeforeTracker =
+            testAttribute(Qt::WA_SetCursor) ? std::optional<QCursor>(cursor()) : std::nullopt;
+    setCursor(RectangleTracker::cursorFor(hit));
+}
+
+void CVViewCtrl::restoreCursor() {
+    if (!std::exchange(m_trackerCursorShown, false))
+        return;
+    if (m_cursorBeforeTracker)
+        setCursor(*m_cursorBeforeTracker);
+    else
+        unsetCursor();
+    m_cursorBeforeTracker.reset();
+}
+
+void CVViewCtrl::paintTracker(QPainter &painter, QSize size) {
+    if (!m_tracker.active())
+        return;
+    // In window pixels: the rectangle is not shifted by the scroll offsets. Every shape is
+    // cut to the view less a margin first, so a far edge (up to kFarCoordinate) never
+    // reaches the painter; the lines are axis-parallel, so what shows is the same.
+    constexpr int s = RectangleTracker::kHandleSize;
+    const QRect area = QRect(QPoint(0, 0), size).adjusted(-2 * s, -2 * s, 2 * s, 2 * s);
+    const TrackerEdges &r = m_tracker.rect();
+    const auto cut = [&](LONG v, int lo, int hi) {
+        return std::clamp<LONG>(v, lo, hi + 1);
+    };
+    const int left = cut(r.left, area.left(), area.right());
+    const int right = cut(r.right, area.left(), area.right());
+    const int top = cut(r.top, area.top(), area.bottom());
+    const int bottom = cut(r.bottom, area.top(), area.bottom());
+    const QRect inside(QPoint(left, top), QPoint(right - 1, bottom - 1)); // may be empty
+    const LONG style = m_tracker.style();
+    const QBrush hatch(Qt::black, Qt::BDiagPattern);
+
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    if ((style & RectangleTracker::HatchInside) && !inside.isEmpty())
+        painter.fillRect(inside, hatch);
+    if (style & RectangleTracker::HatchedBorder)
+        for (const QRect &band : m_tracker.borderBands())
+            if (const QRect shown = band & area; !shown.isEmpty())
+                painter.fillRect(shown, hatch);
+    if ((style & (RectangleTracker::SolidLine | RectangleTracker::DottedLine)) &&
+        !inside.isEmpty()) {
+        // A stroked QRect covers its size plus the pen, so the outline on the rectangle's
+        // border pixels is drawn from a rectangle one pixel smaller. A dotted line is black
+        // on white so that it shows on any picture.
+        const QRect outline(inside.topLeft(), inside.size() - QSize(1, 1));
+        painter.setBrush(Qt::NoBrush);
+        if (outline.isEmpty()) { // one pixel wide or high: the line is the rectangle
+            painter.fillRect(inside, Qt::black);
+        } else {
+            QPen pen(Qt::black, 0);
+            if (!(style & RectangleTracker::SolidLine)) {
+                painter.setPen(QPen(Qt::white, 0));
+                painter.drawRect(outline);
+                pen.setDashPattern({1.0, 1.0});
+            }
+            painter.setPen(pen);
+            painter.drawRect(outline);
+        }
+    }
+    if (m_tracker.hasHandles())
+        for (const auto handle : RectangleTracker::kHandles)
+            if (const QRect shown = m_tracker.handleRect(handle) & area; !shown.isEmpty())
+                painter.fillRect(shown, Qt::black);
+    painter.restore();
 }
 
 LONG CVViewCtrl::DoMixPicture(ComPtr<IUnknown> punkPicBackground, const std::string &bsFilename,

@@ -6,16 +6,19 @@
 #include "components/aviplayer/ctalvoravi.h"
 #include "components/aviplayer/openmode.h"
 #include "control/rawframefile.h"
+#include "control/rectangletracker.h"
 #include "control/vidgrabcalls.h"
 #include "platform/dispatch.h"
 #include "platform/picture.h"
 #include "platform/wintypes.h"
 
+#include <QCursor>
 #include <QImage>
 #include <QWidget>
 
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -362,11 +365,16 @@ private:
     QImage m_overlayKeyed;
     QRgb m_overlayKeyedColor = 0;
 
-    // Rectangle tracking.
-    bool m_rectangleActive = false;
-    LONG m_rectangleStyle = 18;
-    QRect m_rectangle{0, 0, 200, 200}; // zoomed image pixels
-    float m_rectangleScale = 1.0f;
+    // Rectangle tracking. The tracker owns the mouse from the left press that starts its
+    // drag until the left button is released: nothing of that gesture is reported, even
+    // after the drag was cancelled (a second button, a zoom put, a new activation).
+    RectangleTracker m_tracker;
+    bool m_trackerOwnsMouse = false;
+    bool m_trackerCursorShown = false;
+    std::optional<QCursor> m_cursorBeforeTracker; // a cursor the host had set, if any
+    void paintTracker(QPainter &painter, QSize size);
+    void showTrackerCursor(QPoint at);
+    void restoreCursor();
 
     // Mixing of a second video.
     bool m_mixing = false;
