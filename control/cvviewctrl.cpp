@@ -6,6 +6,7 @@
 #include "components/lingmod/lingmod.h"
 #include "control/cvviewproppage.h"
 #include "control/overlaylayers.h"
+#include "control/propertybag.h"
 #include "control/viewgeometry.h"
 #include "kernel/vexcore.h"
 #include "platform/classes.h"
@@ -999,6 +1000,38 @@ LONG CVViewCtrl::Load(ComPtr<IUnknown> punkStream) {
     }
     update();
     return 0;
+}
+
+void CVViewCtrl::exchangeProperties(PropertyBag &bag, bool loading) {
+    // The version is kept for later layouts; entries are read by name, so a bag of another
+    // version still gives every property it holds.
+    LONG version = kExchangeVersion;
+    exchangeLong(bag, loading, QStringLiteral("_Version"), version, kExchangeVersion);
+    exchangeColor(bag, loading, QStringLiteral("BackColor"), m_backColor, 0x8000000F);
+    exchangeShort(bag, loading, QStringLiteral("Appearance"), m_appearance, 0);
+    exchangeLong(bag, loading, QStringLiteral("Frame"), m_frame, 0);
+    exchangeLong(bag, loading, QStringLiteral("Zoom"), m_zoom, 100);
+    exchangeLong(bag, loading, QStringLiteral("PenWidth"), m_penWidth, 5);
+    exchangeLong(bag, loading, QStringLiteral("HorizontalOffset"), m_hOffset, 0);
+    exchangeLong(bag, loading, QStringLiteral("VerticalOffset"), m_vOffset, 0);
+    exchangeBool(bag, loading, QStringLiteral("PointsVisible"), m_pointsVisible, false);
+    exchangeBool(bag, loading, QStringLiteral("ConnectionsVisible"), m_connectionsVisible, false);
+    exchangeBool(bag, loading, QStringLiteral("FireStatusEnabled"), m_fireStatusEnabled, false);
+    exchangeLong(bag, loading, QStringLiteral("CaptureFrameRate"), m_captureFrameRate, 25);
+    exchangeFloat(bag, loading, QStringLiteral("AVIFrameOffset"), m_frameOffset, 0.0f);
+    exchangeString(bag, loading, QStringLiteral("ToolTipText"), m_toolTipText, {});
+    exchangeLong(bag, loading, QStringLiteral("OverlayFlags"), m_overlayFlags, 0);
+    exchangeColor(bag, loading, QStringLiteral("OverlayTransparentColor"),
+                  m_overlayTransparentColor, 0);
+    exchangeBool(bag, loading, QStringLiteral("UpdateFrame"), m_updateFrame, true);
+    exchangeLong(bag, loading, QStringLiteral("LCID"), m_lcid, 1031);
+    if (!loading)
+        return; // a container that only saves must not switch the host's language
+    // Whatever was stored, the control starts in German; a host sets its own language.
+    m_lcid = 1031;
+    loadLanguage();
+    m_modified = false; // the container's copy and the control agree
+    update();
 }
 
 void CVViewCtrl::showMessage(LONG textNumber) {

@@ -56,6 +56,41 @@ enum TalvorCaptureModes : LONG {
     DVRESOLUTION_DC = 1003,
 };
 
+// The selectors of Flag(nFlagType).
+enum QuivexFlags : LONG {
+    QVXW_ALLOWOVERLAY = 1,
+    QVXW_ALLOWTIMESHIFT = 2,
+    QVXW_ALLOWBCAM = 3,
+    QVXW_ALLOWMPEG = 4,
+    QVXW_TIMESHIFT_CAPTURE = 5,
+    QVXW_TIMESHIFT_PREVIEW = 6,
+    QVXW_TIMESHIFT_CAPTUREPREVIEW = 7,
+    QVXW_BUFFERFILLSTATE_CAPTURE = 8,
+    QVXW_BUFFERFILLSTATE_PREVIEW = 9,
+    QVXW_BUFFERFILLSTATE_CAPTUREPREVIEW = 10,
+    QVXW_BCAM_DATARATE = 11,
+    QVXW_BCAM_SHUTTER = 12,
+    QVXW_BCAM_PACKETSIZE = 13,
+    QVXW_BCAM_TRIGGERFRAMERATE = 14,
+    QVXW_BCAM_SKIPFRAMES_CAPTURE = 15,
+    QVXW_BCAM_SKIPFRAMES_PREVIEW = 16,
+    QVXW_DRAW_STICK = 21,
+    QVXW_DRAW_CALIB2D = 22,
+    QVXW_DRAW_CALIB3D = 23,
+    QVXW_DRAW_3D = 24,
+    QVXW_MPEG_VIDEO_AVAILABLE = 30,
+    QVXW_MPEG_AUDIO_AVAILABLE = 31,
+    QVXW_MPEG_ACTIVATE = 32,
+    QVXW_MPEG_ISENCODING = 33,
+    QVXW_MPEG_SHOWPROPERTIES = 34,
+    QVXW_AVIMODE = 100,
+    QVXW_OVERLAY_X = 101,
+    QVXW_OVERLAY_Y = 102,
+    QVXW_FIRELIVEIMAGECALLBACK = 110,
+    QVXW_DROPPEDFRAMES = 120,
+    QVXW_CPUUSAGE = 121,
+};
+
 // Mouse key state: the standard mask.
 enum KeyState : LONG {
     MK_LBUTTON = 1,
@@ -64,6 +99,8 @@ enum KeyState : LONG {
     MK_CONTROL = 8,
     MK_MBUTTON = 16
 };
+
+class PropertyBag;
 
 class CVViewCtrl : public QWidget {
     Q_OBJECT
@@ -176,6 +213,14 @@ public:
     void QuickRefresh();
     LONG Save(ComPtr<IUnknown> punkStream);
     LONG Load(ComPtr<IUnknown> punkStream);
+    // The container's property exchange, both ways through one list (docs/control.md):
+    // "_Version" (kExchangeVersion), the stock BackColor and Appearance, then the persisted
+    // properties in their fixed order. Loading takes each value as it stands (a missing or
+    // wrongly typed entry gives its default; no range check, no event, not modified), then
+    // sets LCID to 1031 and reloads the language. Saving writes the entries (a name the bag
+    // holds keeps its place) and changes nothing in the control, its language included.
+    void exchangeProperties(PropertyBag &bag, bool loading);
+    static constexpr LONG kExchangeVersion = 0x00010000; // 1.0: major << 16 | minor
     void EditProperties(QWidget *owner);
     LONG CaptureStop();
     LONG MovePointer(double fx, double fy);
