@@ -19,6 +19,7 @@ Calibration2D::Calibration2D() : m_layout(platform::ComPtr<PointLayout>::attach(
     m_layout->addPoint(kFirstPointId);
     m_layout->addPoint(kSecondPointId);
     m_layout->addConnection(kFirstPointId, kSecondPointId, kLineColor);
+    m_layout->fixPoints();
 }
 
 HRESULT Calibration2D::SetParameter(LONG index, LONG value) {

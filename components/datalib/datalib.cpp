@@ -1,8 +1,13 @@
 #include "components/datalib/datalib.h"
+#include "components/datalib/angles.h"
 #include "components/datalib/calibration2d.h"
+#include "components/datalib/calibration3d.h"
 #include "components/datalib/datachannel.h"
 #include "components/datalib/dataset.h"
+#include "components/datalib/distances.h"
 #include "components/datalib/graphicitems.h"
+#include "components/datalib/pointlayout.h"
+#include "components/datalib/projection.h"
 
 #include "platform/classes.h"
 
@@ -64,10 +69,35 @@ ComPtr<TalvorCalFactory> createCalFactory() {
     return ComPtr<TalvorCalFactory>::attach(new CalFactory);
 }
 
+ComPtr<TalvorSpec> createSpec() {
+    return ComPtr<TalvorSpec>::attach(new PointLayout);
+}
+
+ComPtr<TalvorCal3D> createCal3D() {
+    return ComPtr<TalvorCal3D>::attach(new Calibration3D);
+}
+
+ComPtr<TalvorProjection> createProjection() {
+    return ComPtr<TalvorProjection>::attach(new Projection);
+}
+
+ComPtr<TalvorAngles> createAngles() {
+    return ComPtr<TalvorAngles>::attach(new Angles);
+}
+
+ComPtr<TalvorDistances> createDistances() {
+    return ComPtr<TalvorDistances>::attach(new Distances);
+}
+
 void registerClasses() {
     platform::registerClass(CLSID_DataFactory, [] { return asUnknown(new DataFactory); });
     platform::registerClass(CLSID_GraphicItems, [] { return asUnknown(new GraphicItems); });
     platform::registerClass(CLSID_CalFactory, [] { return asUnknown(new CalFactory); });
+    platform::registerClass(CLSID_Spec, [] { return asUnknown(new PointLayout); });
+    platform::registerClass(CLSID_Cal3D, [] { return asUnknown(new Calibration3D); });
+    platform::registerClass(CLSID_Projection, [] { return asUnknown(new Projection); });
+    platform::registerClass(CLSID_Angles, [] { return asUnknown(new Angles); });
+    platform::registerClass(CLSID_Distances, [] { return asUnknown(new Distances); });
 }
 
 } // namespace datalib

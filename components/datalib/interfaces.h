@@ -120,7 +120,8 @@ public:
     virtual HRESULT GetConnection(LONG index, LONG *first, LONG *second, COLORREF *color) = 0;
     // Filling a layout. Identifiers are unique: adding a known one again gives S_FALSE and
     // changes nothing. A connection may name points not (yet) in the layout; drawing skips
-    // what it cannot find.
+    // what it cannot find. A calibration's own layout refuses AddPoint and Clear
+    // (E_ACCESSDENIED): its points, and so their indices, are the calibration's.
     virtual HRESULT AddPoint(LONG id) = 0;
     virtual HRESULT AddConnection(LONG first, LONG second, COLORREF color) = 0;
     virtual HRESULT Clear() = 0;
@@ -276,7 +277,7 @@ public:
     // in one plane, say); the helper is then uncalibrated. E_POINTER for null.
     virtual HRESULT SetCalibration(TalvorCal3D *calibration) = 0;
     // Image fractions (u, v) of a point in space. E_FAIL, and kMissing, while uncalibrated,
-    // for a missing coordinate, and for a point in the camera's focal plane.
+    // for a missing coordinate, and for a point in the camera's focal plane or behind it.
     virtual HRESULT Project(double x, double y, double z, double *u, double *v) = 0;
     // The 11 parameters L1..L11 of u = (L1 x + L2 y + L3 z + L4) / (L9 x + L10 y + L11 z + 1),
     // v = (L5 x + L6 y + L7 z + L8) / (same); E_FAIL while uncalibrated.

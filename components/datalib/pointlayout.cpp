@@ -26,6 +26,8 @@ void PointLayout::removePoint(LONG id) {
 }
 
 HRESULT PointLayout::AddPoint(LONG id) {
+    if (m_pointsFixed)
+        return E_ACCESSDENIED;
     return addPoint(id) ? S_OK : platform::S_FALSE;
 }
 
@@ -35,6 +37,8 @@ HRESULT PointLayout::AddConnection(LONG first, LONG second, COLORREF color) {
 }
 
 HRESULT PointLayout::Clear() {
+    if (m_pointsFixed)
+        return E_ACCESSDENIED;
     m_points.clear();
     m_connections.clear();
     return S_OK;

@@ -1,5 +1,5 @@
-// A fixed list of point identifiers and the connections between them, for the control to
-// walk when it draws points and lines of a data or calibration object.
+// A list of point identifiers and the connections between them, for the control to walk
+// when it draws points and lines of a data or calibration object.
 #pragma once
 
 #include "components/datalib/comobject.h"
@@ -17,6 +17,10 @@ public:
     void addConnection(LONG first, LONG second, COLORREF color);
     // Drops a point and every connection that names it.
     void removePoint(LONG id);
+    // For a layout that describes its owner's points (a calibration's): from then on the
+    // interface's AddPoint and Clear are refused with E_ACCESSDENIED, so that no holder of
+    // the layout can shift the indices the owner shares with it. Connections stay open.
+    void fixPoints() { m_pointsFixed = true; }
 
     HRESULT GetPointCount(LONG *count) override;
     HRESULT GetPointId(LONG index, LONG *id) override;
@@ -35,6 +39,7 @@ private:
     };
     std::vector<LONG> m_points;
     std::vector<Connection> m_connections;
+    bool m_pointsFixed = false;
 };
 
 } // namespace datalib

@@ -1,0 +1,170 @@
+#include "components/datalib/angles.h"
+#include "components/datalib/fractionmapping.h"
+#include "components/datalib/measurepainter.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace datalib {
+
+using platform::E_FAIL;
+using platform::E_INVALIDARG;
+using platform::E_POINTER;
+using platform::S_OK;
+
+namespace {
+
+constexpr double kDegrees = 180.0 / std::numbers::pi;
+
+double length(QPointF p) {
+    return std::hypot(p.x(), p.y());
+}
+
+// The angle between two arms (vectors in image pixels), 0 .. 180 degrees; nothing when an
+// arm has no length. atan2 of the cross and dot products stays exact near 0 and 180, where
+// acos of the normalised dot product loses half its digits.
+std::optional<double> angleBetween(QPointF a, QPointF b) {
+    if (!(length(a) > 0.0) || !(length(b) > 0.0))
+        return std::nullopt;
+    const double cross = a.x() * b.y() - a.y() * b.x();
+    const double dot = a.x() * b.x() + a.y() * b.y();
+    const double degrees = std::atan2(std::fabs(cross), dot) * kDegrees;
+    if (!std::isfinite(degrees))
+        return std::nullopt;
+    return degrees;
+}
+
+// From a fraction difference to image pixels.
+QPointF inPixels(QPointF fractions, LONG width, LONG height) {
+    return QPointF(fractions.x() * width, fractions.y() * height);
+}
+
+// On the screen y grows downwards; QPainter counts angles counter-clockwise as seen.
+double screenDegrees(QPointF v) {
+    return std::atan2(-v.y(), v.x()) * kDegrees;
+}
+
+} // namespace
+
+HRESULT Angles::SetDatas(TalvorDatas *datas) {
+    m_datas = platform::ComPtr<TalvorDatas>::share(datas);
+    return S_OK;
+}
+
+HRESULT Angles::Add(LONG first, LONG vertex, LONG second, COLORREF color, LONG *index) {
+    m_angles.push_back({first, vertex, second, color});
+    if (index)
+        *index = static_cast<LONG>(m_angles.size() - 1);
+    return S_OK;
+}
+
+HRESULT Angles::Remove(LONG index) {
+    if (index < 0 || index >= static_cast<LONG>(m_angles.size()))
+        return E_INVALIDARG;
+    m_angles.erase(m_angles.begin() + index);
+    return S_OK;
+}
+
+HRESULT Angles::Clear() {
+    m_angles.clear();
+    return S_OK;
+}
+
+HRESULT Angles::GetCount(LONG *count) {
+    if (!count)
+        return E_POINTER;
+    *count = static_cast<LONG>(m_angles.size());
+    return S_OK;
+}
+
+std::optional<Angles::Points> Angles::read(const Angle &angle, LONG frame) const {
+    const auto first = readFraction(m_datas.get(), angle.first, frame);
+    const auto vertex = readFraction(m_datas.get(), angle.vertex, frame);
+    const auto second = readFraction(m_datas.get(), angle.second, frame);
+    if (!first || !vertex || !second)
+        return std::nullopt;
+    return Points{*first, *vertex, *second};
+}
+
+HRESULT Angles::GetAngle(LONG index, LONG frame, LONG width, LONG height, double *degrees) {
+    if (!degrees)
+        return E_POINTER;
+    *degrees = kMissing;
+    if (index < 0 || index >= static_cast<LONG>(m_angles.size()) || width < 1 || height < 1)
+        return E_INVALIDARG;
+    const auto points = read(m_angles[static_cast<std::size_t>(index)], frame);
+    if (!points)
+        return E_FAIL;
+    const auto value = angleBetween(inPixels(points->first - points->vertex, width, height),
+                                    inPixels(points->second - points->vertex, width, height));
+    if (!value)
+        return E_FAIL;
+    *degrees = *value;
+    return S_OK;
+}
+
+HRESULT Angles::Draw(LONG frame, QPainter *painter, const QRect &target, LONG width, LONG height,
+                     float scale, float hOffset, float vOffset) {
+    if (!painter)
+        return E_POINTER;
+    if (!painter->isActive())
+        return E_FAIL;
+    const FractionMapping mapping(width, height, scale, hOffset, vOffset);
+    if (!mapping.valid())
+        return E_INVALIDARG;
+    if (!m_datas || m_angles.empty())
+        return S_OK;
+
+    MeasurePainter draw(painter, target);
+    for (const Angle &angle : m_angles) {
+        const auto points = read(angle, frame);
+        if (!points)
+            continue;
+        const auto first = mapping.toWindow(points->first);
+        const auto vertex = mapping.toWindow(points->vertex);
+        const auto second = mapping.toWindow(points->second);
+        if (!first || !vertex || !second)
+            continue;
+        draw.setColor(angle.color);
+        draw.line(*vertex, *first);
+        draw.line(*vertex, *second);
+
+        // Directions from the exact positions: the zoom scales both axes alike, so they are
+        // the screen's directions too, free of the rounding to whole pixels.
+        const QPointF a = inPixels(points->first - points->vertex, width, height);
+        const QPointF b = inPixels(points->second - points->vertex, width, height);
+        const auto value = angleBetween(a, b);
+        if (!value)
+            continue;
+        const double shorterArm = std::min(length(a), length(b)) * mapping.zoomFactor();
+        const double radius = std::min(kArcRadius, shorterArm / 2.0);
+        const bool withArc = radius >= 2.0;
+        if (withArc) {
+            const double start = screenDegrees(a);
+            double span = screenDegrees(b) - start;
+            if (span > 180.0)
+                span -= 360.0;
+            else if (span <= -180.0)
+                span += 360.0;
+            draw.arc(*vertex, radius, start, span);
+        }
+        // The label sits inside the angle on its bisector; a straight angle has none, and
+        // the label goes to the upper (else the right) side of the arms.
+        const QPointF ua = a / length(a), ub = b / length(b);
+        QPointF direction = ua + ub;
+        if (length(direction) < 1.0e-9) {
+            direction = QPointF(ua.y(), -ua.x());
+            if (direction.y() > 0.0 || (direction.y() == 0.0 && direction.x() < 0.0))
+                direction = -direction;
+        }
+        direction /= length(direction);
+        draw.label(*vertex, direction, (withArc ? radius : 0.0) + 3.0,
+                   draw.number(*value, 1) + QChar(0x00B0));
+    }
+    return S_OK;
+}
+
+} // namespace datalib
