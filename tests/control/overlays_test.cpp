@@ -14,10 +14,12 @@
 #include "tests/support/clips.h"
 
 #include <QPainter>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fstream>
 #include <thread>
 
 using namespace quivex;
@@ -575,6 +577,72 @@ TEST(Mixing, LaysTheSecondVideosSubjectOverTheFirst) {
     // Switching off shows the first video alone.
     EXPECT_EQ(ctrl.DoMixPicture({}, "", 0, 0, 0, 30.0f, 0), 0);
     EXPECT_NEAR(qGray(ctrl.composeView(ctrl.size()).pixel(55, 55)), 100, 3);
+}
+
+} // namespace
+
+namespace {
+
+// Runs the host tool; its exit code, with standard error gathered.
+int runHost(const QStringList &arguments, QByteArray *errors = nullptr) {
+    QProcess host;
+    host.start(QStringLiteral(QVXHOST_PATH), arguments);
+    if (!host.waitForFinished(120000)) { // a bound against a hang, not a measurement
+        host.kill();
+        return -1;
+    }
+    if (errors)
+        *errors = host.readAllStandardError();
+    return host.exitStatus() == QProcess::NormalExit ? host.exitCode() : -1;
+}
+
+void writeText(const std::filesystem::path &path, const char *text) {
+    std::ofstream(path) << text;
+}
+
+TEST(HostTool, ScreenshotsEveryLayerFromTheCommandLine) {
+    FrmSpec s;
+    s.width = 200;
+    s.height = 100;
+    const auto video = writeFrm(tempDir() / "host.frm", s);
+    const auto points = tempDir() / "host-points.csv";
+    writeText(points, "# frame,id,x,y\n0,1,0.25,0.5\n0,2,0.75,0.5\n");
+    const auto connections = tempDir() / "host-connections.csv";
+    writeText(connections, "1,2,0x00FF00\n");
+    const auto picturePath = tempDir() / "host-overlay.png";
+    QImage picture(4, 4, QImage::Format_RGB32);
+    picture.fill(QColor(255, 0, 255));
+    picture.setPixel(0, 0, qRgb(0, 0, 255));
+    ASSERT_TRUE(picture.save(QString::fromStdString(picturePath.string())));
+    const auto shot = tempDir() / "host-shot.png";
+
+    ASSERT_EQ(runHost({QString::fromStdString(video.string()), "--frame", "0", "--size", "300x150",
+                       "--points", QString::fromStdString(points.string()), "--connections",
+                       QString::fromStdString(connections.string()), "--overlay-picture",
+                       QString::fromStdString(picturePath.string()), "--transparent", "0xFF00FF",
+                       "--overlay-at", "180,90", "--rect", "10,10,40,30", "--screenshot",
+                       QString::fromStdString(shot.string())}),
+              0);
+    const QImage image(QString::fromStdString(shot.string()));
+    ASSERT_FALSE(image.isNull());
+    EXPECT_TRUE(isRed(image, 50, 50));
+    EXPECT_TRUE(isRed(image, 150, 50));
+    EXPECT_TRUE(colourNear(image, 100, 50, 0xFF00FF00u));
+    EXPECT_EQ(image.pixel(180, 90), 0xFF0000FFu) << "the picture's one opaque pixel";
+    EXPECT_NE(image.pixel(181, 91), 0xFFFF00FFu) << "its transparent colour is left out";
+    int outline = 0; // the tracker's dotted top edge, black on white
+    for (int x = 12; x < 38; ++x)
+        outline += image.pixel(x, 10) == 0xFF000000u;
+    EXPECT_GE(outline, 8);
+
+    QByteArray errors;
+    writeText(points, "0,1,half,0.5\n");
+    EXPECT_EQ(runHost({QString::fromStdString(video.string()), "--points",
+                       QString::fromStdString(points.string()), "--screenshot",
+                       QString::fromStdString(shot.string())},
+                      &errors),
+              2);
+    EXPECT_TRUE(errors.contains("frame")) << errors.toStdString();
 }
 
 } // namespace

@@ -1,11 +1,17 @@
 // qvxhost: hosts the video view control the way a test container does.
 //   qvxhost FILE [--frame N] [--zoom Z] [--offset H,V] [--size WxH] [--screenshot OUT.png]
-// With --screenshot the view is rendered at the size into a PNG and the program exits;
-// message boxes go to standard error. Otherwise a window shows the control with frame
-// steps, zoom and offset fields and a button that adds graphic items, and every event of
-// the control is printed to standard output, one line per event. A FILE that exists and is
-// no regular file (a FIFO, a device, a folder) is refused at once: reading one could wait for
-// a writer forever.
+//                [--overlay-picture PIC --transparent 0xBBGGRR --overlay-at X,Y [--stretch]]
+//                [--points CSV [--connections CSV]] [--rect L,T,R,B]
+//                [--mix FILE [--threshold T]]
+// --points reads lines "frame,id,x,y" (x and y as fractions of the image size) and draws
+// them as raw 2-D data; --connections reads "a,b,colour" (b < 0: a circle of radius -b
+// around a; colour 0xBBGGRR or decimal). Lines starting with '#' and empty lines are skipped.
+// With --screenshot the view is rendered at the size into a PNG and the program exits (no
+// display is needed); message boxes go to standard error. Otherwise a window shows the control with
+// frame steps, zoom and offset fields and a button that adds graphic items, and every event of the
+// control is printed to standard output, one line per event. A FILE that exists and is no regular
+// file (a FIFO, a device, a folder) is refused at once: reading one could wait for a writer
+// forever.
 #include "components/datalib/datalib.h"
 #include "components/datalib/interfaces.h"
 #include "control/cvviewctrl.h"
@@ -21,9 +27,17 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <QFile>
+#include <QImage>
+#include <QTextStream>
+
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <map>
+#include <optional>
+#include <vector>
 
 using quivex::CVViewCtrl;
 using quivex::LONG;
@@ -94,6 +108,149 @@ void addGraphicItems(datalib::TalvorGraphicItems *items, LONG w, LONG h) {
     add(datalib::ItemLines, w * 0.1f, h * 0.9f, w * 0.9f, h * 0.7f, 0x00FFFF);
 }
 
+// "A,B" or "A,B,C,D" as numbers; nullopt when a part is missing or no number.
+std::optional<std::vector<double>> numbers(const QString &text, int count) {
+    const QStringList parts = text.split(',');
+    if (parts.size() != count)
+        return std::nullopt;
+    std::vector<double> values;
+    for (const QString &part : parts) {
+        bool ok = false;
+        values.push_back(part.trimmed().toDouble(&ok));
+        if (!ok)
+            return std::nullopt;
+    }
+    return values;
+}
+
+// 0xBBGGRR or a decimal number.
+std::optional<platform::COLORREF> colour(const QString &text) {
+    bool ok = false;
+    const QString t = text.trimmed();
+    const qulonglong v = t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)
+                             ? t.mid(2).toULongLong(&ok, 16)
+                             : t.toULongLong(&ok, 10);
+    if (!ok || v > 0xFFFFFFu)
+        return std::nullopt;
+    return static_cast<platform::COLORREF>(v);
+}
+
+// The rows of a comma-separated file, each with `columns` fields; an error names the line.
+std::optional<std::vector<QStringList>> readCsv(const QString &path, int columns) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        std::cerr << "qvxhost: cannot read " << path.toStdString() << '\n';
+        return std::nullopt;
+    }
+    std::vector<QStringList> rows;
+    QTextStream in(&file);
+    for (int line = 1; !in.atEnd(); ++line) {
+        const QString text = in.readLine().trimmed();
+        if (text.isEmpty() || text.startsWith('#'))
+            continue;
+        const QStringList fields = text.split(',');
+        if (fields.size() != columns) {
+            std::cerr << "qvxhost: " << path.toStdString() << ':' << line << ": expected "
+                      << columns << " fields\n";
+            return std::nullopt;
+        }
+        rows.push_back(fields);
+    }
+    return rows;
+}
+
+// The objects the view draws raw 2-D data from; kept alive as long as the view.
+struct PointData {
+    platform::ComPtr<datalib::TalvorDatas> data;
+    platform::ComPtr<datalib::TalvorSpec> layout;
+};
+
+std::optional<PointData> loadPoints(const QString &pointsPath, const QString &connectionsPath) {
+    const auto rows = readCsv(pointsPath, 4);
+    if (!rows)
+        return std::nullopt;
+    struct Sample {
+        LONG frame;
+        LONG id;
+        float x;
+        float y;
+    };
+    std::vector<Sample> samples;
+    std::vector<LONG> ids; // in the order first seen
+    std::map<LONG, LONG> lastFrame;
+    for (const QStringList &r : *rows) {
+        bool okFrame = false, okId = false, okX = false, okY = false;
+        const Sample s{r[0].trimmed().toInt(&okFrame), r[1].trimmed().toInt(&okId),
+                       r[2].trimmed().toFloat(&okX), r[3].trimmed().toFloat(&okY)};
+        if (!okFrame || !okId || !okX || !okY || s.frame < 0 || s.frame > 32767) {
+            std::cerr << "qvxhost: " << pointsPath.toStdString()
+                      << ": a row is no frame (0..32767), id, x, y\n";
+            return std::nullopt;
+        }
+        if (!lastFrame.contains(s.id))
+            ids.push_back(s.id);
+        lastFrame[s.id] = std::max(lastFrame[s.id], s.frame);
+        samples.push_back(s);
+    }
+    PointData out;
+    auto factory = datalib::createDataFactory();
+    datalib::TalvorDatas *raw = nullptr;
+    factory->CreateDatas(-1, &raw);
+    out.data = platform::ComPtr<datalib::TalvorDatas>::attach(raw);
+    out.data->SetComponentCount(2);
+    out.layout = datalib::createSpec();
+    for (LONG id : ids) {
+        platform::ComPtr<datalib::TalvorChannel> owned[2];
+        datalib::TalvorChannel *channels[2] = {};
+        for (int c = 0; c < 2; ++c) {
+            factory->CreateChannel(0, 0, &channels[c]);
+            owned[c] = platform::ComPtr<datalib::TalvorChannel>::attach(channels[c]);
+            channels[c]->SetMarkerNumber(id);
+            channels[c]->SetFirstFrame(0);
+            channels[c]->SetLength(lastFrame[id] + 1);
+        }
+        out.data->Add(channels, 2);
+        out.layout->AddPoint(id);
+    }
+    for (const Sample &s : samples) {
+        LONG status = 0;
+        out.data->WriteFrame(s.id, static_cast<platform::SHORT>(s.frame), s.x, s.y, -1.0f, &status);
+    }
+    if (connectionsPath.isEmpty())
+        return out;
+    const auto connections = readCsv(connectionsPath, 3);
+    if (!connections)
+        return std::nullopt;
+    for (const QStringList &r : *connections) {
+        bool okA = false, okB = false;
+        const LONG a = r[0].trimmed().toInt(&okA), b = r[1].trimmed().toInt(&okB);
+        const auto c = colour(r[2]);
+        if (!okA || !okB || !c) {
+            std::cerr << "qvxhost: " << connectionsPath.toStdString()
+                      << ": a row is no a, b, colour\n";
+            return std::nullopt;
+        }
+        out.layout->AddConnection(a, b, *c);
+    }
+    return out;
+}
+
+// A picture file as a picture object (BGRA).
+platform::ComPtr<platform::IPicture> loadPicture(const QString &path) {
+    const QImage image = QImage(path).convertToFormat(QImage::Format_RGB32);
+    if (image.isNull())
+        return {};
+    auto picture =
+        platform::createPicture(image.width(), image.height(), platform::PixelFormat::Bgra32);
+    if (!picture)
+        return {};
+    const int stride = picture->image().stride;
+    for (int y = 0; y < image.height(); ++y)
+        std::memcpy(picture->mutableData() + static_cast<std::ptrdiff_t>(y) * stride,
+                    image.constScanLine(y), static_cast<std::size_t>(image.width()) * 4);
+    return picture;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -114,7 +271,21 @@ int main(int argc, char **argv) {
     const QCommandLineOption offsetOpt("offset", "scroll offsets", "H,V", "0,0");
     const QCommandLineOption sizeOpt("size", "view size", "WxH", "640x480");
     const QCommandLineOption shotOpt("screenshot", "render to a PNG and exit", "OUT.png");
-    parser.addOptions({frameOpt, zoomOpt, offsetOpt, sizeOpt, shotOpt});
+    const QCommandLineOption pictureOpt("overlay-picture", "picture laid over the video", "PIC");
+    const QCommandLineOption transparentOpt("transparent", "its transparent colour", "0xBBGGRR",
+                                            "0xFF00FF");
+    const QCommandLineOption overlayAtOpt("overlay-at", "its position in image pixels", "X,Y",
+                                          "0,0");
+    const QCommandLineOption stretchOpt("stretch", "scale it with the zoom");
+    const QCommandLineOption pointsOpt("points", "raw 2-D data: frame,id,x,y", "CSV");
+    const QCommandLineOption connectionsOpt("connections", "connections: a,b,colour", "CSV");
+    const QCommandLineOption rectOpt("rect", "tracker rectangle in image pixels", "L,T,R,B");
+    const QCommandLineOption mixOpt("mix", "second video mixed into the view", "FILE");
+    const QCommandLineOption thresholdOpt("threshold", "mixing threshold in grey levels", "T",
+                                          "30");
+    parser.addOptions({frameOpt, zoomOpt, offsetOpt, sizeOpt, shotOpt, pictureOpt, transparentOpt,
+                       overlayAtOpt, stretchOpt, pointsOpt, connectionsOpt, rectOpt, mixOpt,
+                       thresholdOpt});
     parser.process(app);
     if (parser.positionalArguments().size() != 1) {
         std::cerr << "usage: qvxhost FILE [--frame N] [--zoom Z] [--offset H,V] [--size WxH] "
@@ -153,6 +324,56 @@ int main(int argc, char **argv) {
     ctrl.SetVerticalOffset(offsets[1].toInt());
     ctrl.SetAVIFrame(parser.value(frameOpt).toInt());
 
+    if (parser.isSet(pictureOpt)) {
+        const auto picture = loadPicture(parser.value(pictureOpt));
+        const auto key = colour(parser.value(transparentOpt));
+        const auto at = numbers(parser.value(overlayAtOpt), 2);
+        if (!picture || !key || !at) {
+            std::cerr << "qvxhost: --overlay-picture needs a readable picture, --transparent "
+                         "0xBBGGRR and --overlay-at X,Y\n";
+            return 2;
+        }
+        ctrl.SetOverlayPicture(platform::ComPtr<platform::IUnknown>::share(picture.get()));
+        ctrl.SetOverlayTransparentColor(*key);
+        ctrl.SetFlag(quivex::QVXW_OVERLAY_X, static_cast<LONG>((*at)[0]));
+        ctrl.SetFlag(quivex::QVXW_OVERLAY_Y, static_cast<LONG>((*at)[1]));
+        ctrl.SetOverlayFlags(quivex::TALVOROVL_SHOW |
+                             (parser.isSet(stretchOpt) ? quivex::TALVOROVL_STRETCH : 0));
+    }
+    datalib::registerClasses();
+    std::optional<PointData> points;
+    if (parser.isSet(pointsOpt)) {
+        points = loadPoints(parser.value(pointsOpt), parser.value(connectionsOpt));
+        if (!points)
+            return 2;
+        ctrl.SetRawDatas(platform::ComPtr<platform::IUnknown>::share(points->data.get()));
+        ctrl.SetSpecification(platform::ComPtr<platform::IUnknown>::share(points->layout.get()));
+        ctrl.SetFlag(quivex::QVXW_DRAW_STICK, 1);
+        ctrl.SetPointsVisible(1);
+        ctrl.SetConnectionsVisible(parser.isSet(connectionsOpt) ? 1 : 0);
+    }
+    if (parser.isSet(rectOpt)) {
+        const auto r = numbers(parser.value(rectOpt), 4);
+        if (!r) {
+            std::cerr << "qvxhost: --rect takes L,T,R,B\n";
+            return 2;
+        }
+        ctrl.ActivateRectangle(1, 18, static_cast<float>((*r)[0]), static_cast<float>((*r)[1]),
+                               static_cast<float>((*r)[2]), static_cast<float>((*r)[3]));
+    }
+    if (parser.isSet(mixOpt)) {
+        bool ok = false;
+        const float threshold = parser.value(thresholdOpt).toFloat(&ok);
+        if (!ok) {
+            std::cerr << "qvxhost: --threshold takes a number\n";
+            return 2;
+        }
+        const LONG mixed =
+            ctrl.DoMixPicture({}, parser.value(mixOpt).toStdString(), 0, 0, 0, threshold, 0);
+        std::printf("DoMixPicture %d\n", mixed);
+        std::fflush(stdout);
+    }
+
     if (batch) {
         const QImage view = ctrl.composeView(ctrl.size());
         if (!view.save(parser.value(shotOpt))) {
@@ -162,7 +383,6 @@ int main(int argc, char **argv) {
         return result == 0 ? 0 : 1;
     }
 
-    datalib::registerClasses();
     auto items = platform::createInstance<datalib::TalvorGraphicItems>(datalib::CLSID_GraphicItems);
     printEvents(ctrl);
 
