@@ -351,7 +351,7 @@ void CVViewCtrl::SetDatas3D(ComPtr<IUnknown> object) {
 void CVViewCtrl::clearOverlayPicture() {
     m_overlayPicture.reset();
     m_overlayPictureWidth = m_overlayPictureHeight = 1;
-    m_overlayKeyed = QImage();
+    m_overlayKeyed = {};
 }
 
 void CVViewCtrl::SetOverlayPicture(ComPtr<IUnknown> picture) {

@@ -5,6 +5,7 @@
 
 #include "components/aviplayer/ctalvoravi.h"
 #include "components/aviplayer/openmode.h"
+#include "control/overlaylayers.h"
 #include "control/rawframefile.h"
 #include "control/rectangletracker.h"
 #include "control/vidgrabcalls.h"
@@ -407,7 +408,7 @@ private:
     mutable std::mutex m_dataLock;
     // The overlay picture with its transparent colour keyed out, made once per picture and
     // colour.
-    QImage m_overlayKeyed;
+    KeyedPicture m_overlayKeyed;
     QRgb m_overlayKeyedColor = 0;
 
     // Rectangle tracking. The tracker owns the mouse from the left press that starts its

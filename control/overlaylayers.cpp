@@ -1,5 +1,6 @@
 #include "control/overlaylayers.h"
 
+#include "components/datalib/interfaces.h"
 #include "control/viewgeometry.h"
 #include "platform/colorref.h"
 
@@ -169,22 +170,37 @@ void drawCal2DPoints(QPainter &painter, datalib::TalvorCal2D &calibration,
     drawLayout(painter, *layout, mapping, style, position, position);
 }
 
-QImage keyTransparent(const QImage &picture, QColor transparent) {
+KeyedPicture keyTransparent(const QImage &picture, QColor transparent) {
     if (picture.isNull())
         return {};
-    QImage keyed = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    KeyedPicture keyed;
+    keyed.image = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QImage &image = keyed.image;
     const QRgb key = transparent.rgb() & 0x00FFFFFFu;
-    for (int y = 0; y < keyed.height(); ++y) {
-        auto *row = reinterpret_cast<QRgb *>(keyed.scanLine(y));
-        for (int x = 0; x < keyed.width(); ++x) {
-            if ((row[x] & 0x00FFFFFFu) == key)
-                row[x] = 0; // premultiplied: fully transparent is all zero
+    constexpr int T = KeyedPicture::kTile;
+    const int columns = (image.width() + T - 1) / T;
+    std::vector<char> shown(static_cast<std::size_t>(columns), 0);
+    for (int top = 0; top < image.height(); top += T) {
+        std::fill(shown.begin(), shown.end(), 0);
+        const int bottom = std::min(top + T, image.height());
+        for (int y = top; y < bottom; ++y) {
+            auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                if ((row[x] & 0x00FFFFFFu) == key)
+                    row[x] = 0; // premultiplied: fully transparent is all zero
+                else
+                    shown[static_cast<std::size_t>(x / T)] = 1;
+            }
         }
+        for (int c = 0; c < columns; ++c)
+            if (shown[static_cast<std::size_t>(c)])
+                keyed.tiles.emplace_back(c * T, top, std::min(T, image.width() - c * T),
+                                         bottom - top);
     }
     return keyed;
 }
 
-void drawOverlayPicture(QPainter &painter, const QImage &keyed, LONG zoom, bool stretch,
+void drawOverlayPicture(QPainter &painter, const KeyedPicture &keyed, LONG zoom, bool stretch,
                         LONG videoWidth, LONG videoHeight, QPoint at) {
     if (keyed.isNull() || zoom <= 0)
         return;
@@ -201,17 +217,22 @@ void drawOverlayPicture(QPainter &painter, const QImage &keyed, LONG zoom, bool 
     if (clipW <= 0 || clipH <= 0)
         return;
     const bool scaled = zoom != 100 && stretch;
-    const LONG w = held(scaled ? zoomedSize(keyed.width(), zoom) : keyed.width());
-    const LONG h = held(scaled ? zoomedSize(keyed.height(), zoom) : keyed.height());
+    const LONG w = held(scaled ? zoomedSize(keyed.image.width(), zoom) : keyed.image.width());
+    const LONG h = held(scaled ? zoomedSize(keyed.image.height(), zoom) : keyed.image.height());
     if (w <= 0 || h <= 0)
         return;
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.setClipRect(QRect(at.x(), at.y(), clipW, clipH), Qt::IntersectClip);
-    if (scaled)
-        painter.drawImage(QRect(at.x(), at.y(), w, h), keyed);
-    else
-        painter.drawImage(at, keyed);
+    if (scaled) {
+        painter.drawImage(QRect(at.x(), at.y(), w, h), keyed.image);
+    } else {
+        // Unscaled, only the tiles that hold a visible pixel and reach the target.
+        const QRect visible = painter.clipBoundingRect().toAlignedRect().translated(-at);
+        for (const QRect &tile : keyed.tiles)
+            if (tile.intersects(visible))
+                painter.drawImage(at + tile.topLeft(), keyed.image, tile);
+    }
     painter.restore();
 }
 

@@ -4,7 +4,6 @@
 // can be checked pixel by pixel without a window.
 #pragma once
 
-#include "components/datalib/interfaces.h"
 #include "platform/wintypes.h"
 
 #include <QColor>
@@ -12,8 +11,17 @@
 #include <QPoint>
 
 #include <functional>
+#include <vector>
 
 class QPainter;
+
+namespace datalib {
+class TalvorCal2D;
+class TalvorCal3D;
+class TalvorDatas;
+class TalvorProjection;
+class TalvorSpec;
+} // namespace datalib
 
 namespace quivex {
 
@@ -76,8 +84,16 @@ void drawCal2DPoints(QPainter &painter, datalib::TalvorCal2D &calibration,
                      const OverlayMapping &mapping, const LayoutStyle &style);
 
 // The overlay picture with its pixels of `transparent` (compared as RGB) made fully
-// transparent, as premultiplied ARGB. Made once per picture and colour, not per repaint.
-QImage keyTransparent(const QImage &picture, QColor transparent);
+// transparent, as premultiplied ARGB, and the tiles of it that hold any other pixel: an
+// annotation picture is mostly transparent, and a repaint draws only those tiles. Made once
+// per picture and colour, not per repaint.
+struct KeyedPicture {
+    static constexpr int kTile = 32; // pixels per tile side
+    QImage image;
+    std::vector<QRect> tiles; // in picture pixels; absent tiles are wholly transparent
+    bool isNull() const { return image.isNull(); }
+};
+KeyedPicture keyTransparent(const QImage &picture, QColor transparent);
 
 // The keyed overlay picture over the video. At zoom 100 it is drawn unscaled and clipped to
 // the video's size; at other zooms it is clipped to the zoomed video size (integer
@@ -85,7 +101,7 @@ QImage keyTransparent(const QImage &picture, QColor transparent);
 // pixel, so no colour blends into the transparent one) or drawn unscaled. `at` is its top
 // left in the window. Only the part inside the painter's target is rasterised, so a high
 // zoom never allocates a zoomed copy.
-void drawOverlayPicture(QPainter &painter, const QImage &keyed, LONG zoom, bool stretch,
+void drawOverlayPicture(QPainter &painter, const KeyedPicture &keyed, LONG zoom, bool stretch,
                         LONG videoWidth, LONG videoHeight, QPoint at);
 
 } // namespace quivex

@@ -82,11 +82,15 @@ inline std::string measuredCommit() {
 
 // Ratios of several runs (the machine's load changes between runs, so each run gives its
 // own ratio), summed up as median and spread, and checked against a goal: a median more
-// than 20% below its goal is a regression.
+// than 20% below its goal is a regression. A cost (lower is better) has a ceiling instead:
+// a median more than 20% above it is a regression.
 class Goals {
 public:
     void add(const std::string &name, double goal, std::vector<double> ratios) {
-        m_rows.push_back({name, goal, std::move(ratios)});
+        m_rows.push_back({name, goal, std::move(ratios), false});
+    }
+    void addCeiling(const std::string &name, double ceiling, std::vector<double> ratios) {
+        m_rows.push_back({name, ceiling, std::move(ratios), true});
     }
 
     static double median(std::vector<double> v) {
@@ -100,22 +104,25 @@ public:
     // Prints the table; false when a ratio is more than 20% below its goal.
     bool report() const {
         bool pass = true;
-        std::printf("\n%-58s %6s %13s %6s %s\n", "ratio (player / reference)", "median", "spread",
+        std::printf("\n%-58s %6s %13s %6s %s\n", "ratio (measured / reference)", "median", "spread",
                     "goal", "");
         for (const Row &r : m_rows) {
             const double med = median(r.ratios);
             const auto [lo, hi] = std::minmax_element(r.ratios.begin(), r.ratios.end());
-            const bool met = med >= r.goal;
-            const bool regressed = r.goal > 0 && med < 0.8 * r.goal;
+            const bool met = r.ceiling ? med <= r.goal : med >= r.goal;
+            const bool regressed =
+                r.goal > 0 && (r.ceiling ? med > 1.2 * r.goal : med < 0.8 * r.goal);
             pass = pass && !regressed;
             char spread[32] = "-";
             if (!r.ratios.empty())
                 std::snprintf(spread, sizeof spread, "%.2f-%.2f", *lo, *hi);
-            std::printf("%-58s %6.2f %13s %6.2f %s\n", r.name.c_str(), med, spread, r.goal,
+            std::printf("%-58s %6.2f %13s %s%5.2f %s\n", r.name.c_str(), med, spread,
+                        r.ceiling ? "<=" : "  ", r.goal,
                         r.goal <= 0 ? ""
-                        : regressed ? "REGRESSED (more than 20% below the goal)"
+                        : regressed ? (r.ceiling ? "REGRESSED (more than 20% above the goal)"
+                                                 : "REGRESSED (more than 20% below the goal)")
                         : met       ? "met"
-                                    : "below the goal");
+                                    : (r.ceiling ? "above the goal" : "below the goal"));
         }
         return pass;
     }
@@ -125,6 +132,7 @@ private:
         std::string name;
         double goal; // 0: shown, not checked
         std::vector<double> ratios;
+        bool ceiling; // the goal is an upper bound
     };
     std::vector<Row> m_rows;
 };

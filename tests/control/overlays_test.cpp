@@ -316,7 +316,24 @@ QImage pictureImage(platform::IPicture &picture) {
 
 TEST(OverlayLayers, OverlayPictureMasksItsTransparentColourAndFollowsTheZoom) {
     const auto picture = smallPicture();
-    const QImage keyed = keyTransparent(pictureImage(*picture), QColor(255, 0, 255));
+    const auto keyed = keyTransparent(pictureImage(*picture), QColor(255, 0, 255));
+    ASSERT_EQ(keyed.tiles.size(), 1u);
+    EXPECT_EQ(keyed.tiles.front(), QRect(0, 0, 4, 3));
+    // A picture of the transparent colour alone, but for one pixel, keeps one tile of many.
+    QImage wide(100, 70, QImage::Format_RGB32);
+    wide.fill(QColor(255, 0, 255));
+    wide.setPixel(70, 40, qRgb(1, 2, 3));
+    const auto sparse = keyTransparent(wide, QColor(255, 0, 255));
+    ASSERT_EQ(sparse.tiles.size(), 1u);
+    EXPECT_TRUE(sparse.tiles.front().contains(70, 40));
+    QImage sparseView = canvas(100, 70);
+    {
+        QPainter painter(&sparseView);
+        drawOverlayPicture(painter, sparse, 100, false, 100, 70, QPoint(0, 0));
+    }
+    EXPECT_EQ(sparseView.pixel(70, 40), qRgb(1, 2, 3));
+    sparseView.setPixel(70, 40, 0xFF000000u);
+    EXPECT_EQ(sparseView, canvas(100, 70));
 
     // Zoom 100: unscaled, clipped to the video's size (3 x 3 here).
     QImage at100 = canvas(20, 10);
