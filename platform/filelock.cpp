@@ -154,22 +154,27 @@ bool FileLock::replace(std::string_view text) {
     struct stat st {};
     if (::fstat(m_fd, &st) != 0)
         return false;
-    // A second hard link would be split off by a rename; the file keeps it in place.
-    const bool ok = (st.st_nlink == 1 && replaceByRename(text)) || rewriteInPlace(text);
+    // A second hard link would be split off by a rename; the file keeps it in place. The
+    // file is rewritten in place only where no rename could start: when the new content
+    // could not be written beside it (a full disk, a size limit), writing it over the old
+    // would fail the same way half done, and the old content is kept instead.
+    const Rename renamed = st.st_nlink == 1 ? replaceByRename(text) : Rename::Impossible;
+    const bool ok =
+        renamed == Rename::Done || (renamed == Rename::Impossible && rewriteInPlace(text));
     ::close(m_fd); // the lock's work is done; a second replace finds nothing to write
     m_fd = -1;
     return ok;
 }
 
 // A crash at any moment leaves either the old or the new file under the name.
-bool FileLock::replaceByRename(std::string_view text) {
+FileLock::Rename FileLock::replaceByRename(std::string_view text) {
     struct stat st {};
     if (::fstat(m_fd, &st) != 0)
-        return false;
+        return Rename::Failed;
     std::string temp = m_target.string() + ".tmp~XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
-        return false; // a read-only folder: rewrite in place
+        return Rename::Impossible; // a read-only folder: rewrite in place
     struct stat made {};
     bool ok = ::fstat(fd, &made) == 0;
     // The file keeps its owner; where we cannot give it (someone else's file in a folder we
@@ -177,13 +182,18 @@ bool FileLock::replaceByRename(std::string_view text) {
     if (ok && (made.st_uid != st.st_uid || made.st_gid != st.st_gid))
         ok = ::fchown(fd, st.st_uid, st.st_gid) == 0;
     ok = ok && ::fchmod(fd, st.st_mode & 07777) == 0;
+    if (!ok) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        return Rename::Impossible;
+    }
     // Flushed before the rename, so that even a power loss never shows an empty new file.
-    ok = ok && writeAll(fd, text) && ::fsync(fd) == 0;
+    ok = writeAll(fd, text) && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     ok = ok && ::rename(temp.c_str(), m_target.c_str()) == 0;
     if (!ok)
         ::unlink(temp.c_str());
-    return ok;
+    return ok ? Rename::Done : Rename::Failed;
 }
 
 // The fallback where no rename is possible. Only writers that hold the lock and readers that

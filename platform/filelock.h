@@ -42,7 +42,11 @@ public:
     bool replace(std::string_view text);
 
 private:
-    bool replaceByRename(std::string_view text);
+    // Done; Impossible where no new file can be made beside the old one with its owner
+    // and mode (a read-only folder), so the caller may rewrite in place; Failed once the
+    // new content could not be written or renamed, and the old file is untouched.
+    enum class Rename { Done, Impossible, Failed };
+    Rename replaceByRename(std::string_view text);
     bool rewriteInPlace(std::string_view text);
 
     int m_fd = -1;

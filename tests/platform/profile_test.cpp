@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -183,6 +185,27 @@ TEST_F(Profile, AFileThatCannotBeWrittenReportsFailure) {
     const std::string nowhere = (m_dir / "no" / "such" / "dir" / "x.ini").string();
     EXPECT_EQ(platform::writePrivateProfileString("S", "a", "1", nowhere), 0);
     EXPECT_FALSE(fs::exists(nowhere));
+}
+
+TEST_F(Profile, AWriteTheDiskCannotHoldKeepsTheOldFileWhole) {
+    // A full disk, played by a file size limit: the new content cannot be written beside
+    // the old, and must not then be written over it either, where it would stop half done.
+    std::string old = "[Orvane]\n";
+    for (int i = 0; i < 40; ++i)
+        old += "Key" + std::to_string(i) + "=" + std::string(20, 'a') + "\n";
+    write(old);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN); // the write fails with EFBIG instead
+    rlimit limit = saved;
+    limit.rlim_cur = old.size() + 100;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    const auto written =
+        platform::writePrivateProfileString("Orvane", "Long", std::string(4000, 'b'), m_file);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(content(), old);
 }
 
 TEST_F(Profile, ValuesBeyondAnEmbeddedNulAreStillStored) {
