@@ -321,65 +321,65 @@ LONG CVViewCtrl::CaptureStartAcquisitionOfAllBCAMs(BOOL bRunCamera, BOOL bAcquir
 LONG CVViewCtrl::Flag(LONG nFlagType) const {
     const LONG d = m_captureDevice;
     switch (nFlagType) {
-    case 1:
-    case 2:
-    case 3:
-    case 4:
+    case QVXW_ALLOWOVERLAY:
+    case QVXW_ALLOWTIMESHIFT:
+    case QVXW_ALLOWBCAM:
+    case QVXW_ALLOWMPEG:
         return -1;
-    case 5:
+    case QVXW_TIMESHIFT_CAPTURE:
         return m_vidgrab.timeShift(d, 2);
-    case 6:
+    case QVXW_TIMESHIFT_PREVIEW:
         return m_vidgrab.timeShift(d, 0);
-    case 7:
+    case QVXW_TIMESHIFT_CAPTUREPREVIEW:
         return m_vidgrab.timeShift(d, 1);
-    case 8:
+    case QVXW_BUFFERFILLSTATE_CAPTURE:
         return static_cast<LONG>(m_vidgrab.bufferFillState(d, 2) * 1000.0f);
-    case 9:
+    case QVXW_BUFFERFILLSTATE_PREVIEW:
         return static_cast<LONG>(m_vidgrab.bufferFillState(d, 0) * 1000.0f);
-    case 10:
+    case QVXW_BUFFERFILLSTATE_CAPTUREPREVIEW:
         return static_cast<LONG>(m_vidgrab.bufferFillState(d, 1) * 1000.0f);
-    case 11:
+    case QVXW_BCAM_DATARATE:
         return m_vidgrab.bcamDataRate(d);
-    case 12:
+    case QVXW_BCAM_SHUTTER:
         return m_vidgrab.shutter(d);
-    case 13:
+    case QVXW_BCAM_PACKETSIZE:
         return m_vidgrab.packetSize(d);
-    case 14: {
+    case QVXW_BCAM_TRIGGERFRAMERATE: {
         LONG flag = 0;
         float value = 0.0f;
         m_vidgrab.triggerFrameRate(d, &flag, 0, 0, 0, &value);
         return flag ? static_cast<LONG>(value * 1000.0f + 0.5f) : 0;
     }
-    case 15:
+    case QVXW_BCAM_SKIPFRAMES_CAPTURE:
         return m_vidgrab.skipFrames(d, 1);
-    case 16:
+    case QVXW_BCAM_SKIPFRAMES_PREVIEW:
         return m_vidgrab.skipFrames(d, 0);
-    case 21:
-    case 22:
-    case 23:
-    case 24:
-        return m_overlaySwitch[nFlagType - 21];
-    case 30:
+    case QVXW_DRAW_STICK:
+    case QVXW_DRAW_CALIB2D:
+    case QVXW_DRAW_CALIB3D:
+    case QVXW_DRAW_3D:
+        return m_overlaySwitch[nFlagType - QVXW_DRAW_STICK];
+    case QVXW_MPEG_VIDEO_AVAILABLE:
         return m_vidgrab.mpegAvailable(0);
-    case 31:
+    case QVXW_MPEG_AUDIO_AVAILABLE:
         return m_vidgrab.mpegAvailable(1);
-    case 33:
+    case QVXW_MPEG_ISENCODING:
         return m_vidgrab.mpegIsEncoding(d, 1);
-    case 100:
+    case QVXW_AVIMODE:
         return m_openMode;
-    case 101:
+    case QVXW_OVERLAY_X:
         return m_overlayX;
-    case 102:
+    case QVXW_OVERLAY_Y:
         return m_overlayY;
-    case 110:
+    case QVXW_FIRELIVEIMAGECALLBACK:
         return m_liveImageEvents;
-    case 120: {
+    case QVXW_DROPPEDFRAMES: {
         float elapsed = 0.0f;
         LONG dropped = 0, second = 0, a = 0, b = 0;
         m_vidgrab.statistics(d, &elapsed, &dropped, &second, &a, &b);
         return dropped;
     }
-    case 121:
+    case QVXW_CPUUSAGE:
         return m_vidgrab.cpuUsage();
     default:
         return 0; // 32, 34 and every index without a get
@@ -390,64 +390,64 @@ void CVViewCtrl::SetFlag(LONG nFlagType, LONG value) {
     const LONG d = m_captureDevice;
     const LONG b = value != 0 ? 1 : 0;
     switch (nFlagType) {
-    case 1:
+    case QVXW_ALLOWOVERLAY:
         m_vidgrab.allowOverlay(d, b);
         break;
-    case 2:
+    case QVXW_ALLOWTIMESHIFT:
         m_vidgrab.allowTimeShift(d, b);
         break;
-    case 3:
+    case QVXW_ALLOWBCAM:
         m_bcamSwitch = b;
         m_vidgrab.allowBcam(d, b);
         break;
-    case 4:
+    case QVXW_ALLOWMPEG:
         m_vidgrab.allowMpeg(d, b);
         break;
-    case 5:
+    case QVXW_TIMESHIFT_CAPTURE:
         m_vidgrab.setTimeShift(d, 2, value);
         break;
-    case 6:
+    case QVXW_TIMESHIFT_PREVIEW:
         m_vidgrab.setTimeShift(d, 0, value);
         break;
-    case 7:
+    case QVXW_TIMESHIFT_CAPTUREPREVIEW:
         m_vidgrab.setTimeShift(d, 1, value);
         break;
-    case 12:
+    case QVXW_BCAM_SHUTTER:
         m_vidgrab.setShutter(d, value);
         break;
-    case 13:
+    case QVXW_BCAM_PACKETSIZE:
         m_vidgrab.setPacketSize(d, value);
         break;
-    case 14:
+    case QVXW_BCAM_TRIGGERFRAMERATE:
         m_vidgrab.setTriggerFrameRate(d, value > 0 ? 1 : 0, 0, 1, 0, value * 0.001f);
         break;
-    case 15:
+    case QVXW_BCAM_SKIPFRAMES_CAPTURE:
         m_vidgrab.setSkipFrames(d, 1, value);
         break;
-    case 16:
+    case QVXW_BCAM_SKIPFRAMES_PREVIEW:
         m_vidgrab.setSkipFrames(d, 0, value);
         break;
-    case 21:
-    case 22:
-    case 23:
-    case 24:
-        m_overlaySwitch[nFlagType - 21] = value;
+    case QVXW_DRAW_STICK:
+    case QVXW_DRAW_CALIB2D:
+    case QVXW_DRAW_CALIB3D:
+    case QVXW_DRAW_3D:
+        m_overlaySwitch[nFlagType - QVXW_DRAW_STICK] = value;
         break;
-    case 32:
+    case QVXW_MPEG_ACTIVATE:
         if (value != 0)
             m_vidgrab.allowMpeg(d, 1);
         m_vidgrab.mpegActivate(d, b, b);
         break;
-    case 34:
+    case QVXW_MPEG_SHOWPROPERTIES:
         m_vidgrab.mpegShowProperties(this, b);
         break;
-    case 101:
+    case QVXW_OVERLAY_X:
         m_overlayX = value;
         break;
-    case 102:
+    case QVXW_OVERLAY_Y:
         m_overlayY = value;
         break;
-    case 110:
+    case QVXW_FIRELIVEIMAGECALLBACK:
         m_liveImageEvents = value;
         break;
     default:

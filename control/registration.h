@@ -14,9 +14,8 @@ namespace quivex {
 
 using platform::HRESULT;
 
-// Self-registration failures, as in-process servers report them.
-inline constexpr HRESULT SELFREG_E_TYPELIB = static_cast<HRESULT>(0x80040200u);
-inline constexpr HRESULT SELFREG_E_CLASS = static_cast<HRESULT>(0x80040201u);
+using platform::SELFREG_E_CLASS;
+using platform::SELFREG_E_TYPELIB;
 
 // The property page's class; the control's class comes from the type library.
 inline constexpr char kPropertyPageClsid[] = "{04521864-9173-11D0-B9DA-444553540000}";

@@ -9,7 +9,7 @@ namespace datalib {
 using platform::ComObject;
 
 // Refused because the object's owner decides that part of it.
-inline constexpr platform::HRESULT E_ACCESSDENIED = static_cast<platform::HRESULT>(0x80070005u);
+using platform::E_ACCESSDENIED;
 
 // Hands a new reference out through an interface out parameter.
 template <class T, class U> platform::HRESULT giveOut(const platform::ComPtr<U> &object, T **out) {
