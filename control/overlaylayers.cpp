@@ -134,40 +134,41 @@ void draw3DData(QPainter &painter, datalib::TalvorSpec &layout, datalib::TalvorD
     drawLayout(painter, layout, mapping, style, seconds > 0 ? byTime : byFrame, byTime);
 }
 
-void drawCal3DPoints(QPainter &painter, datalib::TalvorCal3D &calibration,
-                     const OverlayMapping &mapping, const LayoutStyle &style) {
+namespace {
+
+// A calibration's own layout with its points at the positions `imageAt(index, &u, &v)`
+// gives; the layout maps identifiers to the indices the calibration answers by.
+template <class Calibration, class ImageAt>
+void drawCalibration(QPainter &painter, Calibration &calibration, const OverlayMapping &mapping,
+                     const LayoutStyle &style, ImageAt imageAt) {
     datalib::TalvorSpec *raw = nullptr;
     if (platform::failed(calibration.GetSpecification(&raw)) || !raw)
         return;
     const auto layout = platform::ComPtr<datalib::TalvorSpec>::attach(raw);
-    // The layout maps identifiers to the indices the calibration answers by.
     const PositionOf position = [&](LONG id, double *u, double *v) {
         LONG index = -1;
         if (platform::failed(layout->GetPointIndex(id, &index)) || index < 0)
             return false;
-        if (platform::failed(calibration.GetImagePosition(index, u, v)))
-            return false;
-        return present(*u, *v);
+        return imageAt(index, u, v) && present(*u, *v);
     };
     drawLayout(painter, *layout, mapping, style, position, position);
 }
 
+} // namespace
+
+void drawCal3DPoints(QPainter &painter, datalib::TalvorCal3D &calibration,
+                     const OverlayMapping &mapping, const LayoutStyle &style) {
+    drawCalibration(painter, calibration, mapping, style, [&](LONG index, double *u, double *v) {
+        return platform::succeeded(calibration.GetImagePosition(index, u, v));
+    });
+}
+
 void drawCal2DPoints(QPainter &painter, datalib::TalvorCal2D &calibration,
                      const OverlayMapping &mapping, const LayoutStyle &style) {
-    datalib::TalvorSpec *raw = nullptr;
-    if (platform::failed(calibration.GetSpecification(&raw)) || !raw)
-        return;
-    const auto layout = platform::ComPtr<datalib::TalvorSpec>::attach(raw);
-    const PositionOf position = [&](LONG id, double *u, double *v) {
-        LONG index = -1;
-        if (platform::failed(layout->GetPointIndex(id, &index)) || index < 0)
-            return false;
-        if (platform::failed(calibration.GetPointX(index, u)) ||
-            platform::failed(calibration.GetPointY(index, v)))
-            return false;
-        return present(*u, *v);
-    };
-    drawLayout(painter, *layout, mapping, style, position, position);
+    drawCalibration(painter, calibration, mapping, style, [&](LONG index, double *u, double *v) {
+        return platform::succeeded(calibration.GetPointX(index, u)) &&
+               platform::succeeded(calibration.GetPointY(index, v));
+    });
 }
 
 KeyedPicture keyTransparent(const QImage &picture, QColor transparent) {

@@ -102,16 +102,7 @@ struct AllLayers {
         data->SetComponentCount(2);
         layout = datalib::createSpec();
         for (int id = 1; id <= 30; ++id) {
-            platform::ComPtr<datalib::TalvorChannel> owned[2];
-            datalib::TalvorChannel *channels[2] = {};
-            for (int c = 0; c < 2; ++c) {
-                factory->CreateChannel(0, 0, &channels[c]);
-                owned[c] = platform::ComPtr<datalib::TalvorChannel>::attach(channels[c]);
-                channels[c]->SetMarkerNumber(id);
-                channels[c]->SetFirstFrame(0);
-                channels[c]->SetLength(10);
-            }
-            data->Add(channels, 2);
+            datalib::addMarkerChannels(*factory, *data, id, 0, 10);
             const double a = id * 2 * 3.14159265 / 30;
             platform::LONG status = 0;
             data->WriteFrame(id, 2, static_cast<float>(0.5 + 0.3 * std::cos(a)),

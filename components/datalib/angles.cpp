@@ -55,29 +55,19 @@ HRESULT Angles::SetDatas(TalvorDatas *datas) {
 }
 
 HRESULT Angles::Add(LONG first, LONG vertex, LONG second, COLORREF color, LONG *index) {
-    m_angles.push_back({first, vertex, second, color});
-    if (index)
-        *index = static_cast<LONG>(m_angles.size() - 1);
-    return S_OK;
+    return m_angles.add({first, vertex, second, color}, index);
 }
 
 HRESULT Angles::Remove(LONG index) {
-    if (index < 0 || index >= static_cast<LONG>(m_angles.size()))
-        return E_INVALIDARG;
-    m_angles.erase(m_angles.begin() + index);
-    return S_OK;
+    return m_angles.remove(index);
 }
 
 HRESULT Angles::Clear() {
-    m_angles.clear();
-    return S_OK;
+    return m_angles.clear();
 }
 
 HRESULT Angles::GetCount(LONG *count) {
-    if (!count)
-        return E_POINTER;
-    *count = static_cast<LONG>(m_angles.size());
-    return S_OK;
+    return m_angles.count(count);
 }
 
 std::optional<Angles::Points> Angles::read(const Angle &angle, LONG frame) const {
@@ -93,9 +83,9 @@ HRESULT Angles::GetAngle(LONG index, LONG frame, LONG width, LONG height, double
     if (!degrees)
         return E_POINTER;
     *degrees = kMissing;
-    if (index < 0 || index >= static_cast<LONG>(m_angles.size()) || width < 1 || height < 1)
+    if (!m_angles.contains(index) || width < 1 || height < 1)
         return E_INVALIDARG;
-    const auto points = read(m_angles[static_cast<std::size_t>(index)], frame);
+    const auto points = read(m_angles[index], frame);
     if (!points)
         return E_FAIL;
     const auto value = angleBetween(inPixels(points->first - points->vertex, width, height),

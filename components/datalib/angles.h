@@ -38,7 +38,7 @@ private:
     };
     std::optional<Points> read(const Angle &angle, LONG frame) const;
 
-    std::vector<Angle> m_angles;
+    IndexedList<Angle> m_angles;
     platform::ComPtr<TalvorDatas> m_datas;
 };
 

@@ -11,6 +11,8 @@
 
 #include "platform/classes.h"
 
+#include <vector>
+
 namespace datalib {
 
 using platform::ComPtr;
@@ -87,6 +89,27 @@ ComPtr<TalvorAngles> createAngles() {
 
 ComPtr<TalvorDistances> createDistances() {
     return ComPtr<TalvorDistances>::attach(new Distances);
+}
+
+HRESULT addMarkerChannels(TalvorDataFactory &factory, TalvorDatas &data, LONG marker,
+                          LONG firstFrame, LONG length) {
+    LONG components = 0;
+    if (const HRESULT hr = data.GetComponentCount(&components); platform::failed(hr))
+        return hr;
+    std::vector<ComPtr<TalvorChannel>> owned;
+    std::vector<TalvorChannel *> channels;
+    for (LONG c = 0; c < components; ++c) {
+        TalvorChannel *raw = nullptr;
+        if (const HRESULT hr = factory.CreateChannel(0, 0, &raw); platform::failed(hr))
+            return hr;
+        owned.push_back(ComPtr<TalvorChannel>::attach(raw));
+        raw->SetMarkerNumber(marker);
+        raw->SetFirstFrame(firstFrame);
+        if (const HRESULT hr = raw->SetLength(length); platform::failed(hr))
+            return hr;
+        channels.push_back(raw);
+    }
+    return data.Add(channels.data(), components);
 }
 
 void registerClasses() {

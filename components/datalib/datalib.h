@@ -19,4 +19,9 @@ platform::ComPtr<TalvorProjection> createProjection();
 platform::ComPtr<TalvorAngles> createAngles();
 platform::ComPtr<TalvorDistances> createDistances();
 
+// Adds to `data` one new channel per component for `marker`, holding frames
+// first .. first + length - 1, every value missing until written.
+HRESULT addMarkerChannels(TalvorDataFactory &factory, TalvorDatas &data, LONG marker,
+                          LONG firstFrame, LONG length);
+
 } // namespace datalib

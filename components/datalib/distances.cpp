@@ -42,29 +42,19 @@ HRESULT Distances::SetCalibration(TalvorCal2D *calibration) {
 }
 
 HRESULT Distances::Add(LONG first, LONG second, COLORREF color, LONG *index) {
-    m_distances.push_back({first, second, color});
-    if (index)
-        *index = static_cast<LONG>(m_distances.size() - 1);
-    return S_OK;
+    return m_distances.add({first, second, color}, index);
 }
 
 HRESULT Distances::Remove(LONG index) {
-    if (index < 0 || index >= static_cast<LONG>(m_distances.size()))
-        return E_INVALIDARG;
-    m_distances.erase(m_distances.begin() + index);
-    return S_OK;
+    return m_distances.remove(index);
 }
 
 HRESULT Distances::Clear() {
-    m_distances.clear();
-    return S_OK;
+    return m_distances.clear();
 }
 
 HRESULT Distances::GetCount(LONG *count) {
-    if (!count)
-        return E_POINTER;
-    *count = static_cast<LONG>(m_distances.size());
-    return S_OK;
+    return m_distances.count(count);
 }
 
 std::optional<Distances::Measured> Distances::measure(QPointF first, QPointF second, LONG width,
@@ -96,9 +86,9 @@ HRESULT Distances::GetLength(LONG index, LONG frame, LONG width, LONG height, do
     if (!length)
         return E_POINTER;
     *length = kMissing;
-    if (index < 0 || index >= static_cast<LONG>(m_distances.size()) || width < 1 || height < 1)
+    if (!m_distances.contains(index) || width < 1 || height < 1)
         return E_INVALIDARG;
-    const Distance &d = m_distances[static_cast<std::size_t>(index)];
+    const Distance &d = m_distances[index];
     const auto first = readFraction(m_datas.get(), d.first, frame);
     const auto second = readFraction(m_datas.get(), d.second, frame);
     if (!first || !second)

@@ -40,7 +40,7 @@ private:
     };
     std::optional<Measured> measure(QPointF first, QPointF second, LONG width, LONG height) const;
 
-    std::vector<Distance> m_distances;
+    IndexedList<Distance> m_distances;
     platform::ComPtr<TalvorDatas> m_datas;
     platform::ComPtr<TalvorCal2D> m_calibration;
 };

@@ -57,25 +57,14 @@ ComPtr<IUnknown> unknown(platform::IUnknown *object) {
 // A data set of `components` components holding, per marker, frames 0..99.
 class Data {
 public:
-    explicit Data(LONG components) : m_components(components) {
+    explicit Data(LONG components) {
         datalib::TalvorDatas *raw = nullptr;
         factory->CreateDatas(-1, &raw);
         set = ComPtr<datalib::TalvorDatas>::attach(raw);
         set->SetComponentCount(components);
     }
     void addMarker(LONG marker) {
-        std::vector<ComPtr<datalib::TalvorChannel>> owned;
-        std::vector<datalib::TalvorChannel *> channels;
-        for (LONG c = 0; c < m_components; ++c) {
-            datalib::TalvorChannel *raw = nullptr;
-            factory->CreateChannel(0, 0, &raw);
-            owned.push_back(ComPtr<datalib::TalvorChannel>::attach(raw));
-            raw->SetMarkerNumber(marker);
-            raw->SetFirstFrame(0);
-            raw->SetLength(100);
-            channels.push_back(raw);
-        }
-        set->Add(channels.data(), m_components);
+        ASSERT_EQ(datalib::addMarkerChannels(*factory, *set, marker, 0, 100), platform::S_OK);
     }
     void put(LONG marker, LONG frame, float a, float b, float c = -1.0f) {
         LONG status = 0;
@@ -85,7 +74,6 @@ public:
 
 private:
     ComPtr<datalib::TalvorDataFactory> factory = datalib::createDataFactory();
-    LONG m_components;
 };
 
 ComPtr<datalib::TalvorSpec> layout(std::initializer_list<LONG> points) {

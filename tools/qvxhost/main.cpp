@@ -200,16 +200,7 @@ std::optional<PointData> loadPoints(const QString &pointsPath, const QString &co
     out.data->SetComponentCount(2);
     out.layout = datalib::createSpec();
     for (LONG id : ids) {
-        platform::ComPtr<datalib::TalvorChannel> owned[2];
-        datalib::TalvorChannel *channels[2] = {};
-        for (int c = 0; c < 2; ++c) {
-            factory->CreateChannel(0, 0, &channels[c]);
-            owned[c] = platform::ComPtr<datalib::TalvorChannel>::attach(channels[c]);
-            channels[c]->SetMarkerNumber(id);
-            channels[c]->SetFirstFrame(0);
-            channels[c]->SetLength(lastFrame[id] + 1);
-        }
-        out.data->Add(channels, 2);
+        datalib::addMarkerChannels(*factory, *out.data, id, 0, lastFrame[id] + 1);
         out.layout->AddPoint(id);
     }
     for (const Sample &s : samples) {
