@@ -2,8 +2,12 @@
 #include "control/cvviewctrl.h"
 
 #include "components/aviplayer/aviplayerobject.h"
+#include "control/registration.h"
 
+#include <QApplication>
 #include <QPointer>
+
+#include <memory>
 
 namespace quivex {
 
@@ -39,7 +43,30 @@ private:
     QPointer<CVViewCtrl> m_control;
 };
 
+// The dispatch object of a control made by its class identifier: it owns the view.
+class OwningControlDispatch final : public platform::DispatchObject<kDQuivex> {
+public:
+    OwningControlDispatch() : m_control(std::make_unique<CVViewCtrl>()) {}
+
+private:
+    const platform::DispatchTable *dispatchTable() const override {
+        return &m_control->dispatchTable();
+    }
+    std::unique_ptr<CVViewCtrl> m_control;
+};
+
 } // namespace
+
+platform::HRESULT createControlObject(const platform::Guid &iid, void **object) {
+    if (!object)
+        return platform::E_POINTER;
+    *object = nullptr;
+    if (!QApplication::instance())
+        return platform::E_UNEXPECTED;
+    auto created = ComPtr<platform::IDispatch>::attach(new OwningControlDispatch);
+    return created->QueryInterface(iid, object);
+}
+
 } // namespace quivex
 
 template <> struct platform::DispatchValue<quivex::WindowArg> {

@@ -240,3 +240,17 @@ platform::HRESULT DllUnregisterServer() {
     platform::RegistryStore store;
     return quivex::unregisterServer(store);
 }
+
+platform::HRESULT DllGetClassObject(const platform::Guid *clsid, const platform::Guid *iid,
+                                    void **object) {
+    if (!clsid || !iid || !object)
+        return platform::E_POINTER;
+    *object = nullptr;
+    if (*clsid != quivex::kControlClass)
+        return platform::CLASS_E_CLASSNOTAVAILABLE;
+    return quivex::createControlObject(*iid, object);
+}
+
+platform::HRESULT DllCanUnloadNow() {
+    return platform::S_FALSE;
+}

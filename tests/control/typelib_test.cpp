@@ -1,9 +1,12 @@
 // The embedded type library against what the control really is: its dispatch table, its Qt
 // signals and the enumerations of its header.
 #include "control/cvviewctrl.h"
+#include "control/registration.h"
 #include "control/typelib.h"
+#include "platform/classes.h"
 #include "recordingdialogs.h"
 
+#include <QApplication>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QMetaMethod>
@@ -103,6 +106,8 @@ TEST(TypeLibrary, NamesTheLibraryItsInterfacesAndTheControlClass) {
     EXPECT_EQ(quivex.value(QStringLiteral("name")).toString(), "Quivex");
     EXPECT_EQ(quivex.value(QStringLiteral("guid")).toString(),
               "{04521863-9173-11D0-B9DA-444553540000}");
+    EXPECT_EQ(quivex.value(QStringLiteral("guid")).toString().toStdString(),
+              kControlClass.toString());
     std::set<QString> implemented;
     for (const QJsonValue &v : quivex.value(QStringLiteral("interfaces")).toArray())
         implemented.insert(v.toObject().value(QStringLiteral("name")).toString());
@@ -323,3 +328,41 @@ TEST(TypeLibrary, CarriesThePublishedDocumentationStrings) {
                 v.toObject().value(QStringLiteral("documentation")).toString().trimmed().isEmpty())
                 << v.toObject().value(QStringLiteral("name")).toString().toStdString();
 }
+
+namespace {
+
+TEST(ClassObject, ARegisteredControlIsCreatedByItsClassIdentifierAndOwnedByItsReference) {
+    // The test's own settings store (ORVANE_REGISTRY_ROOT): the library registers itself,
+    // and creation by class identifier loads it by the registered path.
+    ASSERT_EQ(DllRegisterServer(), platform::S_OK);
+    const auto widgetsBefore = QApplication::allWidgets().size();
+    {
+        platform::HRESULT status = 0;
+        auto control = platform::createInstance<platform::IDispatch>(kControlClass, &status);
+        ASSERT_TRUE(control) << std::hex << status;
+        EXPECT_GT(QApplication::allWidgets().size(), widgetsBefore);
+        EXPECT_TRUE(platform::invoke(control.get(), 3, DispatchKind::PropertyPut,
+                                     {Variant(platform::LONG{150})})
+                        .ok());
+        EXPECT_EQ(platform::invoke(control.get(), 3, DispatchKind::PropertyGet).value.toLong(),
+                  150);
+    }
+    EXPECT_EQ(QApplication::allWidgets().size(), widgetsBefore) << "the last release deletes it";
+
+    // The property page exists only for a control; unknown classes are not served.
+    void *object = nullptr;
+    const auto page = platform::guidOf("{04521864-9173-11D0-B9DA-444553540000}");
+    EXPECT_EQ(DllGetClassObject(&page, &platform::IDispatch::IID, &object),
+              platform::CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(object, nullptr);
+    EXPECT_EQ(DllGetClassObject(&kControlClass, &platform::IDispatch::IID, nullptr),
+              platform::E_POINTER);
+    EXPECT_EQ(DllCanUnloadNow(), platform::S_FALSE);
+
+    ASSERT_EQ(DllUnregisterServer(), platform::S_OK);
+    platform::HRESULT gone = 0;
+    EXPECT_FALSE(platform::createInstance<platform::IDispatch>(kControlClass, &gone));
+    EXPECT_EQ(gone, platform::REGDB_E_CLASSNOTREG);
+}
+
+} // namespace
