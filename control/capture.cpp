@@ -63,6 +63,7 @@ void CVViewCtrl::SetLiveVideo(BOOL live) {
             }
             readCaptureSize();
             m_vidgrab.setCaptureFile(m_captureDevice, m_captureFilename, m_captureFileSize);
+            noteLiveDataTime(); // before the first captured frame is drawn
             m_liveVideo = 1;
             if (m_overlayFlags & TALVOROVL_GRAPHICITEMS) {
                 m_vidgrab.enableCallback(m_captureDevice, 0, 1);

@@ -182,7 +182,8 @@ void CVViewCtrl::SetCaptureFilename(const std::string &name) {
 
 void CVViewCtrl::SetAVIFrameOffset(float seconds) {
     m_frameOffset = seconds;
-    noteLiveDataTime();
+    if (m_liveVideo)
+        noteLiveDataTime();
     m_modified = true;
     update();
 }
@@ -474,7 +475,8 @@ void CVViewCtrl::SetAVIFrame(LONG n) {
         loadFrameFile(m_updateFrame ? n : m_frozenFrame);
         m_frame = n;
     }
-    noteLiveDataTime();
+    if (m_liveVideo)
+        noteLiveDataTime(); // only the live drawing reads it; playback need not pay for it
     m_modified = true;
     QuickRefresh();
 }

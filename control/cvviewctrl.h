@@ -324,7 +324,8 @@ private:
     };
     DataTime dataTime() const;
     // The data time the live image callback draws 3-D data at, noted on the interface thread
-    // whenever the frame or the frame offset changes; guarded by m_dataLock.
+    // when live video starts and whenever the frame or the frame offset changes while it
+    // runs; guarded by m_dataLock.
     DataTime m_liveDataTime{0, 0.0};
     void noteLiveDataTime();
     // Called with m_dataLock held. Live: positions scaled by the capture size.
