@@ -3,6 +3,10 @@
 //                [--overlay-picture PIC --transparent 0xBBGGRR --overlay-at X,Y [--stretch]]
 //                [--points CSV [--connections CSV]] [--rect L,T,R,B]
 //                [--mix FILE [--threshold T]]
+//   qvxhost --live [--device N] [--size WxH] [--record FILE --seconds S] [--screenshot OUT.png]
+// --live shows the camera's live picture (device N, or the first that works); with --record it
+// records S seconds to FILE and exits, printing the statistics events; with --screenshot it
+// saves the view after the first second of live picture and exits.
 // --points reads lines "frame,id,x,y" (x and y as fractions of the image size) and draws
 // them as raw 2-D data; --connections reads "a,b,colour" (b < 0: a circle of radius -b
 // around a; colour 0xBBGGRR or decimal). Lines starting with '#' and empty lines are skipped.
@@ -25,6 +29,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <QFile>
@@ -242,13 +247,56 @@ platform::ComPtr<platform::IPicture> loadPicture(const QString &path) {
     return picture;
 }
 
+// Live video from a camera: shown, recorded for a while, or saved as a screenshot.
+int runLive(CVViewCtrl &ctrl, LONG device, const QString &record, double seconds,
+            const QString &screenshot) {
+    printEvents(ctrl);
+    if (device >= 0)
+        ctrl.SetCaptureDevice(device);
+    if (!record.isEmpty())
+        ctrl.SetCaptureFilename(record.toStdString());
+    ctrl.show(); // the preview lives in the view's window
+    ctrl.SetLiveVideo(1);
+    if (!ctrl.LiveVideo()) {
+        std::cerr << "qvxhost: no camera could be started\n";
+        return 1;
+    }
+    std::printf("LiveVideo device %d %dx%d\n", ctrl.CaptureDevice(), ctrl.CaptureWidth(),
+                ctrl.CaptureHeight());
+    std::fflush(stdout);
+    if (record.isEmpty() && screenshot.isEmpty())
+        return qApp->exec();
+
+    int status = 0;
+    if (!record.isEmpty()) {
+        ctrl.SetFireStatusEnabled(1);
+        ctrl.CaptureStart();
+        QTimer::singleShot(static_cast<int>(seconds * 1000), qApp, [&] {
+            ctrl.CaptureStop();
+            qApp->quit();
+        });
+    } else {
+        QTimer::singleShot(1000, qApp, [&] {
+            if (!ctrl.grab().save(screenshot)) {
+                std::cerr << "qvxhost: cannot write " << screenshot.toStdString() << '\n';
+                status = 1;
+            }
+            qApp->quit();
+        });
+    }
+    qApp->exec();
+    ctrl.SetLiveVideo(0);
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
     // Batch runs need no display.
     bool batch = false;
     for (int i = 1; i < argc; ++i)
-        batch = batch || std::string(argv[i]) == "--screenshot";
+        batch =
+            batch || std::string(argv[i]) == "--screenshot" || std::string(argv[i]) == "--record";
     if (batch && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
@@ -274,10 +322,32 @@ int main(int argc, char **argv) {
     const QCommandLineOption mixOpt("mix", "second video mixed into the view", "FILE");
     const QCommandLineOption thresholdOpt("threshold", "mixing threshold in grey levels", "T",
                                           "30");
+    const QCommandLineOption liveOpt("live", "show a camera's live picture");
+    const QCommandLineOption deviceOpt("device", "camera number (default: the first that works)",
+                                       "N", "-1");
+    const QCommandLineOption recordOpt("record", "record the live picture to an AVI file", "FILE");
+    const QCommandLineOption secondsOpt("seconds", "how long to record", "S", "3");
     parser.addOptions({frameOpt, zoomOpt, offsetOpt, sizeOpt, shotOpt, pictureOpt, transparentOpt,
                        overlayAtOpt, stretchOpt, pointsOpt, connectionsOpt, rectOpt, mixOpt,
-                       thresholdOpt});
+                       thresholdOpt, liveOpt, deviceOpt, recordOpt, secondsOpt});
     parser.process(app);
+    if (parser.isSet(liveOpt)) {
+        PrintingDialogs printingLive;
+        if (batch)
+            platform::ui::setDialogs(&printingLive);
+        const QStringList liveSize = parser.value(sizeOpt).split('x');
+        bool okDevice = false, okSeconds = false;
+        const LONG device = parser.value(deviceOpt).toInt(&okDevice);
+        const double seconds = parser.value(secondsOpt).toDouble(&okSeconds);
+        if (liveSize.size() != 2 || liveSize[0].toInt() <= 0 || liveSize[1].toInt() <= 0 ||
+            !okDevice || !okSeconds || seconds <= 0) {
+            std::cerr << "qvxhost: --live takes --device N, --size WxH and --seconds S > 0\n";
+            return 2;
+        }
+        CVViewCtrl live;
+        live.resize(liveSize[0].toInt(), liveSize[1].toInt());
+        return runLive(live, device, parser.value(recordOpt), seconds, parser.value(shotOpt));
+    }
     if (parser.positionalArguments().size() != 1) {
         std::cerr << "usage: qvxhost FILE [--frame N] [--zoom Z] [--offset H,V] [--size WxH] "
                      "[--screenshot OUT.png]\n";
