@@ -13,10 +13,12 @@ struct Entry {
     int number;
     const char *german;
     const char *english;
+    const char *third = nullptr; // Portuguese, where the text has one
 };
 
 // Sorted by number. German and English texts of every German number the program uses; the
-// third slot takes the English text, except for 9020 (see kMissingInThirdSlot).
+// third slot takes its own text where one is given, else the English text, except for 9020
+// (see kMissingInThirdSlot).
 constexpr Entry kTable[] = {
     {1000, "Talvor Orvane", "Talvor Orvane"},
     {1001, "Videodatei laden", "Load video file"},
@@ -149,6 +151,21 @@ constexpr Entry kTable[] = {
     {1529, "Werte ab hier verwerfen", "Discard values from here"},
     {1536, "&CIH-Datei", "&CIH file"},
     {1537, "Neuen Marker setzen", "Set new marker"},
+    {1538, "Von &Kamera aufnehmen...", "&Record from camera...", "&Gravar da câmara..."},
+    {1539, "Aufnahme von Kamera", "Record from camera", "Gravar da câmara"},
+    {1540, "&Aufnehmen", "&Record", "&Gravar"},
+    {1541, "&Stopp", "&Stop", "&Parar"},
+    {1542, "Bilder: %1   Verworfen: %2   Zeit: %3 s", "Frames: %1   Dropped: %2   Time: %3 s",
+     "Imagens: %1   Perdidas: %2   Tempo: %3 s"},
+    {1543, "Es wurde keine Kamera gefunden.", "No camera was found.",
+     "Não foi encontrada nenhuma câmara."},
+    {1544, "Die Kamera liefert keine Bilder mehr. Die bisherige Aufnahme bleibt erhalten.",
+     "The camera stopped delivering pictures. The recording so far is kept.",
+     "A câmara deixou de enviar imagens. A gravação feita até agora é mantida."},
+    {1545, "AVI-Videos (*.avi)|*.avi", "AVI videos (*.avi)|*.avi", "Vídeos AVI (*.avi)|*.avi"},
+    {1546, "Die Aufnahme konnte nicht gestartet werden.", "The recording could not be started.",
+     "Não foi possível iniciar a gravação."},
+    {1547, "Live-Bild", "Live picture", "Imagem ao vivo"},
     {1600, "Optionen", "Options"},
     {1601, " Sprache ", " Language "},
     {1602, "Deutsch", "Deutsch"},
@@ -234,7 +251,7 @@ std::optional<QString> resourceString(int number) {
             return QString::fromUtf8(e->english);
     } else if (number >= 9000 && number <= 9999 && number != kMissingInThirdSlot) {
         if (const Entry *e = find(number - kThirdBase))
-            return QString::fromUtf8(e->english);
+            return QString::fromUtf8(e->third ? e->third : e->english);
     }
     return std::nullopt;
 }

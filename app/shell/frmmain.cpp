@@ -9,6 +9,7 @@
 #include "app/shell/frmabout.h"
 #include "app/shell/frmcalibdist.h"
 #include "app/shell/frmoptions.h"
+#include "app/shell/frmrecord.h"
 #include "app/shell/helpwindow.h"
 #include "app/shell/translateform.h"
 #include "app/video/cihimport.h"
@@ -227,6 +228,7 @@ void frmMain::buildMenus() {
     mnuFileOpen = entry(mnuFile, "mnuFileOpen", 1526);
     mnuFileSaveAs = entry(mnuFile, "mnuFileSaveAs", 1527);
     mnuFileOpenvideo = entry(mnuFile, "mnuFileOpenvideo", 1501);
+    mnuFileRecord = entry(mnuFile, "mnuFileRecord", 1538);
     separator(mnuFile, "mnuFileSep1");
     mnuFileExport = submenu(mnuFile, "mnuFileExport", 1512);
     mnuFile->addMenu(mnuFileExport);
@@ -294,6 +296,7 @@ void frmMain::buildMenus() {
     connect(mnuFileSaveAs, &QAction::triggered, this, [this] { saveProjectAs(); });
     connect(mnuFileOpenvideo, &QAction::triggered, this,
             [this] { LoadVideo(true, appState().settings.DefVideoMode, 0.0f, 0); });
+    connect(mnuFileRecord, &QAction::triggered, this, &frmMain::mnuFileRecordClick);
     connect(mnuFileExportXLS, &QAction::triggered, this, &frmMain::mnuFileExportXLSClick);
     connect(mnuFileExportTXT, &QAction::triggered, this, &frmMain::mnuFileExportTXTClick);
     connect(mnuFileImportCIH, &QAction::triggered, this, &frmMain::mnuFileImportCIHClick);
@@ -742,6 +745,25 @@ void frmMain::UpdateFrameMarkers() {
 SaveOutcome frmMain::saveProjectAs() {
     return m_project->saveAs();
 }
+void frmMain::mnuFileRecordClick() {
+    platform::ui::FileDialogRequest request;
+    request.title = res(1539);
+    request.filter = res(1545);
+    request.fileName = QStringLiteral("capture.avi");
+    request.mustExist = false;
+    const std::optional<QString> file = platform::ui::dialogs().saveFile(this, request);
+    if (!file)
+        return;
+    frmRecord recorder(*file, this);
+    if (!recorder.startLive())
+        return;
+    if (platform::ui::dialogs().exec(recorder) != QDialog::Accepted ||
+        recorder.recordedFrames() <= 0)
+        return;
+    appState().VideoFile = *file;
+    LoadVideo(false, appState().settings.DefVideoMode, 0.0f, 0);
+}
+
 void frmMain::mnuFileOpenClick() {
     m_project->openWithDialog();
 }

@@ -83,6 +83,8 @@ public:
     void mnuFileExportXLSClick();
     void mnuFileExportTXTClick();
     void mnuFileImportCIHClick();
+    // Records from a camera into a file the user names, then opens the recording.
+    void mnuFileRecordClick();
     void mnuEditCopyClick();
     void mnuEditTrackingSettingsClick();
     void mnuEditOptionsClick();
@@ -127,6 +129,7 @@ public:
     QAction *mnuFileOpen = nullptr;
     QAction *mnuFileSaveAs = nullptr;
     QAction *mnuFileOpenvideo = nullptr;
+    QAction *mnuFileRecord = nullptr;
     QMenu *mnuFileExport = nullptr;
     QAction *mnuFileExportXLS = nullptr;
     QAction *mnuFileExportTXT = nullptr;

@@ -119,11 +119,13 @@ TEST_F(MainWindowTest, MenuBarHoldsFileEditHelpWithTheirEntriesInOrder) {
         top << a->text();
     EXPECT_EQ(top, QStringList({"&File", "&Edit", "&Help"}));
 
-    EXPECT_EQ(names(w->mnuFile), QStringList({"mnuFileNew", "mnuFileOpen", "mnuFileSaveAs",
-                                              "mnuFileOpenvideo", "mnuFileSep1", "mnuFileExport",
-                                              "mnuFileImport", "mnuFileSep2", "mnuFileQuit"}));
-    EXPECT_EQ(texts(w->mnuFile), QStringList({"&New", "&Open...", "&Save as...", "&Load video...",
-                                              "-", "Export", "Import", "-", "&Quit"}));
+    EXPECT_EQ(names(w->mnuFile),
+              QStringList({"mnuFileNew", "mnuFileOpen", "mnuFileSaveAs", "mnuFileOpenvideo",
+                           "mnuFileRecord", "mnuFileSep1", "mnuFileExport", "mnuFileImport",
+                           "mnuFileSep2", "mnuFileQuit"}));
+    EXPECT_EQ(texts(w->mnuFile),
+              QStringList({"&New", "&Open...", "&Save as...", "&Load video...",
+                           "&Record from camera...", "-", "Export", "Import", "-", "&Quit"}));
     EXPECT_EQ(texts(w->mnuFileExport), QStringList({"as &Excel table...", "as &text file..."}));
     EXPECT_EQ(texts(w->mnuFileImport), QStringList({"&CIH file"}));
     EXPECT_EQ(texts(w->mnuEdit),
