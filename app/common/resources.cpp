@@ -13,7 +13,7 @@ struct Entry {
     int number;
     const char *german;
     const char *english;
-    const char *third = nullptr; // Portuguese, where the text has one
+    const char *third = nullptr; // Brazilian Portuguese, where the text has one
 };
 
 // Sorted by number. German and English texts of every German number the program uses; the
@@ -151,17 +151,17 @@ constexpr Entry kTable[] = {
     {1529, "Werte ab hier verwerfen", "Discard values from here"},
     {1536, "&CIH-Datei", "&CIH file"},
     {1537, "Neuen Marker setzen", "Set new marker"},
-    {1538, "Von &Kamera aufnehmen...", "&Record from camera...", "&Gravar da câmara..."},
-    {1539, "Aufnahme von Kamera", "Record from camera", "Gravar da câmara"},
+    {1538, "Von &Kamera aufnehmen...", "&Record from camera...", "&Gravar da câmera..."},
+    {1539, "Aufnahme von Kamera", "Record from camera", "Gravar da câmera"},
     {1540, "&Aufnehmen", "&Record", "&Gravar"},
     {1541, "&Stopp", "&Stop", "&Parar"},
     {1542, "Bilder: %1   Verworfen: %2   Zeit: %3 s", "Frames: %1   Dropped: %2   Time: %3 s",
      "Imagens: %1   Perdidas: %2   Tempo: %3 s"},
     {1543, "Es wurde keine Kamera gefunden.", "No camera was found.",
-     "Não foi encontrada nenhuma câmara."},
+     "Nenhuma câmera foi encontrada."},
     {1544, "Die Kamera liefert keine Bilder mehr. Die bisherige Aufnahme bleibt erhalten.",
      "The camera stopped delivering pictures. The recording so far is kept.",
-     "A câmara deixou de enviar imagens. A gravação feita até agora é mantida."},
+     "A câmera parou de enviar imagens. A gravação feita até agora foi mantida."},
     {1545, "AVI-Videos (*.avi)|*.avi", "AVI videos (*.avi)|*.avi", "Vídeos AVI (*.avi)|*.avi"},
     {1546, "Die Aufnahme konnte nicht gestartet werden.", "The recording could not be started.",
      "Não foi possível iniciar a gravação."},

@@ -18,7 +18,7 @@ TEST_F(Resources, EachSlotAnswersWithItsOwnLanguage) {
     // Texts with a third-slot translation of their own use it; the others fall back.
     EXPECT_EQ(common::resourceString(1538), QStringLiteral("Von &Kamera aufnehmen..."));
     EXPECT_EQ(common::resourceString(5538), QStringLiteral("&Record from camera..."));
-    EXPECT_EQ(common::resourceString(9538), QStringLiteral("&Gravar da câmara..."));
+    EXPECT_EQ(common::resourceString(9538), QStringLiteral("&Gravar da câmera..."));
 
     common::appState().TextBase = common::kEnglishBase;
     EXPECT_EQ(common::res(1054), QStringLiteral("Do you want to save before you quit?"));
