@@ -123,9 +123,10 @@ void CaptureDevice::run() {
     CapturedFrame frame;
     while (!m_stop.load() && m_source->read(frame))
         onFrame(frame);
-    // The device is gone (or being released): the recording ends with a complete file.
-    m_delivering = false;
+    // The device is gone (or being released): the recording ends with a complete file, and
+    // only then does the device read as not delivering, so the counts read after are final.
     finishRecording();
+    m_delivering = false;
     m_threadId = std::thread::id();
 }
 
