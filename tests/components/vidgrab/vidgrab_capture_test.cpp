@@ -407,3 +407,29 @@ TEST_F(Capture, StartsAndStopsAHundredTimes) {
     }
     EXPECT_NE(captureReady(device), 0);
 }
+
+TEST_F(Capture, AHostWindowDestroyedFirstLeavesNothingDangling) {
+    auto *window = new QWidget;
+    ASSERT_EQ(attachDevice(window, device), 0);
+    ASSERT_EQ(preview(device, 1), 0);
+    ASSERT_TRUE(waitFor([&] { return counts(device).captured >= 2; }));
+    delete window; // takes the preview widget with it; the camera keeps running
+    ASSERT_TRUE(waitFor([&] { return counts(device).captured >= 4; }));
+    EXPECT_EQ(setPreviewWindow(device, 0, 0, 50, 50, 1, 0), 0);
+    EXPECT_EQ(preview(device, 0), 0);
+    EXPECT_EQ(releaseDevice(device), 0);
+}
+
+TEST_F(Capture, AttachingToAnotherWindowMovesThePreview) {
+    start();
+    QWidget other;
+    ASSERT_EQ(attachDevice(&other, device), 0);
+    EXPECT_TRUE(host.findChildren<QWidget *>().isEmpty());
+    EXPECT_EQ(other.findChildren<PreviewWidget *>().size(), 1);
+    EXPECT_NE(captureReady(device), 0) << "a new attachment starts switched off";
+    ASSERT_EQ(preview(device, 1), 0);
+    EXPECT_EQ(captureReady(device), 0);
+    EXPECT_EQ(attachDevice(&other, device), 0) << "the same window again changes nothing";
+    EXPECT_EQ(captureReady(device), 0);
+    EXPECT_EQ(releaseDevice(device), 0);
+}
