@@ -2,7 +2,11 @@
 
 #include "components/vidgrab/previewwidget.h"
 
+#include "platform/profile.h"
+
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <system_error>
 
@@ -46,7 +50,12 @@ LONG CaptureDevice::setPreview(bool on) {
         if (!m_delivering.load()) {
             stopThread(); // a thread whose device ended is joined before a new start
             m_stop = false;
-            m_source = FrameSource::open(m_info, &m_stop);
+            FormatRequest request;
+            {
+                std::lock_guard lock(m_mutex);
+                request = m_request;
+            }
+            m_source = FrameSource::open(m_info, &m_stop, request);
             if (!m_source)
                 return kFailed;
             {
@@ -352,6 +361,46 @@ void CaptureDevice::installCallback(FrameCallback callback, bool enable, void *c
 void CaptureDevice::enableCallback(bool enable) {
     std::lock_guard lock(m_mutex);
     m_callbackEnabled = enable;
+}
+
+LONG CaptureDevice::saveFormat(const std::string &section, const std::string &file) const {
+    if (section.empty() || file.empty())
+        return kBadArgument;
+    int w = 0, h = 0;
+    double rate = 0;
+    if (!format(w, h, rate))
+        return kNotReady; // nothing known before the device was opened once
+    const std::string rateText = std::to_string(std::lround(rate));
+    const bool ok =
+        platform::writePrivateProfileString(section, "Width", std::to_string(w), file) &&
+        platform::writePrivateProfileString(section, "Height", std::to_string(h), file) &&
+        platform::writePrivateProfileString(section, "FrameRate", rateText, file);
+    return ok ? 0 : kFailed;
+}
+
+LONG CaptureDevice::loadFormat(const std::string &section, const std::string &file) {
+    if (section.empty() || file.empty())
+        return kBadArgument;
+    // Every value must be there and sane, or nothing changes.
+    auto number = [&](const char *key, int low, int high) -> std::optional<int> {
+        const auto text = platform::readProfileValue(section, key, file);
+        if (!text)
+            return std::nullopt;
+        int value = 0;
+        const char *first = text->data(), *last = first + text->size();
+        const auto [end, err] = std::from_chars(first, last, value);
+        if (err != std::errc() || end != last || value < low || value > high)
+            return std::nullopt;
+        return value;
+    };
+    const auto w = number("Width", 16, 8192);
+    const auto h = number("Height", 16, 8192);
+    const auto rate = number("FrameRate", 1, 1000);
+    if (!w || !h || !rate)
+        return kBadArgument;
+    std::lock_guard lock(m_mutex);
+    m_request = {*w, *h, *rate};
+    return 0;
 }
 
 } // namespace vidgrab

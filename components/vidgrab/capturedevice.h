@@ -68,6 +68,11 @@ public:
 
     QWidget *previewWidget() const;
 
+    // The format (Width, Height, FrameRate) to and from [section] of an INI file; a loaded
+    // format applies from the next time the device opens.
+    LONG saveFormat(const std::string &section, const std::string &file) const;
+    LONG loadFormat(const std::string &section, const std::string &file);
+
 private:
     void run();
     void onFrame(CapturedFrame &frame);
@@ -87,6 +92,7 @@ private:
 
     mutable std::mutex m_mutex; // guards everything below
     int m_width = 0, m_height = 0, m_rateNum = 0, m_rateDen = 1;
+    FormatRequest m_request;
     LONG m_modes[2] = {0, 0};
     FrameCallback m_callback = nullptr;
     void *m_callbackContext = nullptr;

@@ -13,14 +13,21 @@ extern "C" {
 #include <cstdlib>
 #include <limits>
 #include <mutex>
+#include <string>
 
 namespace vidgrab {
 
 namespace {
 
-// The synthetic camera: a moving pattern at 640x480 and 25 frames per second, paced in
-// real time, so it delivers like a camera and not as fast as it can.
-constexpr const char *kTestCameraGraph = "testsrc2=size=640x480:rate=25,realtime";
+// The synthetic camera: a moving pattern, by default at 640x480 and 25 frames per second,
+// paced in real time, so it delivers like a camera and not as fast as it can.
+std::string testCameraGraph(const FormatRequest &request) {
+    const int w = request.width > 0 ? request.width : 640;
+    const int h = request.height > 0 ? request.height : 480;
+    const int rate = request.rate > 0 ? request.rate : 25;
+    return "testsrc2=size=" + std::to_string(w) + "x" + std::to_string(h) +
+           ":rate=" + std::to_string(rate) + ",realtime";
+}
 
 void registerDevices() {
     static std::once_flag once;
@@ -72,7 +79,8 @@ FrameSource::FrameSource() : m_impl(std::make_unique<Impl>()) {}
 FrameSource::~FrameSource() = default;
 
 std::unique_ptr<FrameSource> FrameSource::open(const DeviceInfo &device,
-                                               const std::atomic<bool> *interrupt) {
+                                               const std::atomic<bool> *interrupt,
+                                               const FormatRequest &request) {
     registerDevices();
     std::unique_ptr<FrameSource> source(new FrameSource());
     Impl &d = *source->m_impl;
@@ -85,9 +93,18 @@ std::unique_ptr<FrameSource> FrameSource::open(const DeviceInfo &device,
         return nullptr;
     d.format->interrupt_callback.callback = &interruptCallback;
     d.format->interrupt_callback.opaque = const_cast<void *>(static_cast<const void *>(interrupt));
-    const std::string url = d.synthetic ? kTestCameraGraph : device.displayName;
+    const std::string url = d.synthetic ? testCameraGraph(request) : device.displayName;
+    AVDictionary *options = nullptr;
+    if (!d.synthetic && request.width > 0 && request.height > 0)
+        av_dict_set(&options, "video_size",
+                    (std::to_string(request.width) + "x" + std::to_string(request.height)).c_str(),
+                    0);
+    if (!d.synthetic && request.rate > 0)
+        av_dict_set(&options, "framerate", std::to_string(request.rate).c_str(), 0);
     // On failure avformat_open_input frees the context and nulls the pointer.
-    if (avformat_open_input(&d.format, url.c_str(), input, nullptr) < 0)
+    const int opened = avformat_open_input(&d.format, url.c_str(), input, &options);
+    av_dict_free(&options);
+    if (opened < 0)
         return nullptr;
     if (avformat_find_stream_info(d.format, nullptr) < 0)
         return nullptr;

@@ -12,6 +12,13 @@
 
 namespace vidgrab {
 
+// A format asked of the device when it opens; 0 leaves a value to the device.
+struct FormatRequest {
+    int width = 0;
+    int height = 0;
+    int rate = 0; // frames per second
+};
+
 struct CapturedFrame {
     std::vector<std::uint8_t> bgra; // width * 4 bytes a row, top row first
     int width = 0;
@@ -29,7 +36,8 @@ public:
     // Opens the device and reads its format; nothing when it cannot be opened. A blocking
     // read returns early once *interrupt is set.
     static std::unique_ptr<FrameSource> open(const DeviceInfo &device,
-                                             const std::atomic<bool> *interrupt);
+                                             const std::atomic<bool> *interrupt,
+                                             const FormatRequest &request = {});
 
     int width() const { return m_width; }
     int height() const { return m_height; }

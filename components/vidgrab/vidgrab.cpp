@@ -387,13 +387,13 @@ LONG loadCameraProperties(LONG device, const char *section, const char *settings
     const auto d = find(device);
     if (!d)
         return unattached(device);
-    return section && settingsFile ? 0 : kBadArgument;
+    return section && settingsFile ? d->loadFormat(section, settingsFile) : kBadArgument;
 }
 LONG saveCameraProperties(LONG device, const char *section, const char *settingsFile) {
     const auto d = find(device);
     if (!d)
         return unattached(device);
-    return section && settingsFile ? 0 : kBadArgument;
+    return section && settingsFile ? d->saveFormat(section, settingsFile) : kBadArgument;
 }
 LONG showCameraProperties(LONG, void *) {
     return kNotAvailable;

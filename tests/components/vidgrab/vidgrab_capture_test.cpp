@@ -433,3 +433,42 @@ TEST_F(Capture, AttachingToAnotherWindowMovesThePreview) {
     EXPECT_EQ(captureReady(device), 0);
     EXPECT_EQ(releaseDevice(device), 0);
 }
+
+TEST_F(Capture, TheCameraFormatGoesToAndComesFromASettingsFile) {
+    ASSERT_EQ(attachDevice(&host, device), 0);
+    const QString ini = dir.filePath("camera.ini");
+    const std::string iniPath = ini.toStdString();
+    EXPECT_EQ(saveCameraProperties(device, "Cam", iniPath.c_str()), kNotReady)
+        << "no format is known before the camera opened";
+    ASSERT_EQ(preview(device, 1), 0);
+    ASSERT_EQ(saveCameraProperties(device, "Cam", iniPath.c_str()), 0);
+    const QByteArray saved = dir.read("camera.ini");
+    EXPECT_TRUE(saved.contains("Width=640")) << saved.toStdString();
+    EXPECT_TRUE(saved.contains("Height=480"));
+    EXPECT_TRUE(saved.contains("FrameRate=25"));
+
+    // A damaged or missing value refuses the whole section.
+    dir.write("bad.ini", "[Cam]\nWidth=320\nHeight=abc\nFrameRate=10\n");
+    EXPECT_EQ(loadCameraProperties(device, "Cam", dir.filePath("bad.ini").toUtf8().constData()),
+              kBadArgument);
+    dir.write("huge.ini", "[Cam]\nWidth=320\nHeight=240\nFrameRate=100000\n");
+    EXPECT_EQ(loadCameraProperties(device, "Cam", dir.filePath("huge.ini").toUtf8().constData()),
+              kBadArgument);
+    EXPECT_EQ(loadCameraProperties(device, "Other", iniPath.c_str()), kBadArgument);
+    EXPECT_EQ(loadCameraProperties(device, nullptr, iniPath.c_str()), kBadArgument);
+
+    // A loaded format applies from the next opening.
+    dir.write("small.ini", "[Cam]\nWidth=320\nHeight=240\nFrameRate=10\n");
+    ASSERT_EQ(loadCameraProperties(device, "Cam", dir.filePath("small.ini").toUtf8().constData()),
+              0);
+    LONG width = 0, height = 0;
+    EXPECT_EQ(captureSize(device, &width, &height), 0);
+    EXPECT_EQ(width, kWidth) << "the running camera keeps its format";
+    ASSERT_EQ(preview(device, 0), 0);
+    ASSERT_EQ(preview(device, 1), 0);
+    EXPECT_EQ(captureSize(device, &width, &height), 0);
+    EXPECT_EQ(width, 320);
+    EXPECT_EQ(height, 240);
+    EXPECT_EQ(captureFrameRate(device), 10);
+    EXPECT_EQ(cameraPropertiesAvailable(device), 0);
+}
