@@ -364,8 +364,11 @@ TEST_F(Capture, ACameraThatStopsDeliveringEndsTheRecordingWithAClosedFile) {
     // Without any stop: the file is complete, and holds the camera's frames up to its last.
     const auto numbers = frameNumbers(decodeFrames(file));
     ASSERT_EQ(static_cast<LONG>(numbers.size()), c.written);
-    EXPECT_EQ(numbers.back(), 29u);
-    EXPECT_EQ(gapsIn(numbers), 0);
+    EXPECT_LE(gapsIn(numbers), c.dropped);
+    if (c.dropped == 0) {
+        EXPECT_EQ(numbers.back(), 29u);
+        EXPECT_EQ(static_cast<LONG>(numbers.back() - numbers.front() + 1), c.written);
+    }
     EXPECT_NE(probe(file).find("nb_read_frames=" + std::to_string(c.written) + "\n"),
               std::string::npos);
     EXPECT_EQ(captureStop(device), 0) << "the recording is already closed";
