@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config git
     qt6-base-dev libgl-dev libqt6sql6-sqlite qt6-translations-l10n
-    libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg
+    libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libavdevice-dev ffmpeg
     libopencv-core-dev libopencv-imgproc-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth clang-format

@@ -1,5 +1,7 @@
 #include "components/vidgrab/capfilter.h"
 
+#include "components/vidgrab/devicelist.h"
+
 namespace vidgrab {
 
 CCapFilter::CCapFilter() = default;
@@ -11,9 +13,13 @@ void CCapFilter::AllowBCAM(int allow) {
     m_allowBcam = allow != 0;
 }
 
-platform::HRESULT CCapFilter::Enum(const platform::Guid &) {
-    // No capture backend: the category is listed as empty, whatever it is.
+platform::HRESULT CCapFilter::Enum(const platform::Guid &category) {
+    // Only video inputs are known; any other category lists empty. There are no BCAM
+    // cameras, so AllowBCAM changes nothing in the list.
     m_devices.clear();
+    if (category == kVideoInputDeviceCategory)
+        for (const DeviceInfo &d : listDevices())
+            m_devices.push_back({d.friendlyName, d.displayName});
     return m_devices.empty() ? platform::S_FALSE : platform::S_OK;
 }
 

@@ -1,5 +1,5 @@
-// Enumerates capture devices of a category by their friendly and display names. With no
-// capture backend the list is always empty.
+// Enumerates capture devices of a category by their friendly and display names, in the
+// order that numbers them for the ordinal calls (see devicelist.h).
 #pragma once
 
 #include "platform/com.h"

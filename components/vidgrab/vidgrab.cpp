@@ -1,7 +1,20 @@
 #include "components/vidgrab/vidgrab.h"
 
+#include "components/vidgrab/capturedevice.h"
+#include "components/vidgrab/devicelist.h"
+
+#include <QWidget>
+
+#include <sys/resource.h>
+#include <time.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <map>
+#include <memory>
+#include <mutex>
 
 namespace vidgrab {
 
@@ -12,74 +25,218 @@ template <class T> void zero(T *out) {
         *out = T{};
 }
 
-} // namespace
+// The attached devices by number. Calls look a device up under the lock and work on it
+// without the lock, so a per-frame callback may call back into Vidgrab.
+struct Registry {
+    std::mutex mutex;
+    std::map<LONG, std::shared_ptr<CaptureDevice>> devices;
+    LONG lastAttached = -1;
+};
 
-// Attaching is the only way to a device, and there is none: it fails for every number.
-// Detaching (a null window) has nothing to undo and succeeds.
-LONG attachDevice(void *window, LONG) {
-    return window ? kNoDevice : 0;
+Registry &registry() {
+    static Registry r;
+    return r;
 }
-LONG releaseDevice(LONG) {
+
+// The attached device `device` (-1: the one attached last), or null.
+std::shared_ptr<CaptureDevice> find(LONG device) {
+    Registry &r = registry();
+    std::lock_guard lock(r.mutex);
+    if (device < 0)
+        device = r.lastAttached;
+    const auto it = r.devices.find(device);
+    return it != r.devices.end() ? it->second : nullptr;
+}
+
+// Why a call on an unattached number fails: the number exists but is not attached, or not.
+LONG unattached(LONG device) {
+    return device >= 0 && static_cast<std::size_t>(device) < listDevices().size() ? kNotReady
+                                                                                  : kNoDevice;
+}
+
+// Removes the device and stops it outside the registry's lock (its thread may be calling in).
+LONG detach(LONG device) {
+    std::shared_ptr<CaptureDevice> d;
+    {
+        Registry &r = registry();
+        std::lock_guard lock(r.mutex);
+        if (device < 0)
+            device = r.lastAttached;
+        const auto it = r.devices.find(device);
+        if (it == r.devices.end())
+            return unattached(device) == kNotReady ? 0 : kNoDevice;
+        if (it->second->onCaptureThread())
+            return kNotReady; // the device's own callback cannot stop its thread
+        d = std::move(it->second);
+        r.devices.erase(it);
+        if (r.lastAttached == device)
+            r.lastAttached = r.devices.empty() ? -1 : r.devices.rbegin()->first;
+    }
+    d.reset();
     return 0;
 }
 
-LONG captureStatistics(LONG, float *elapsedSeconds, LONG *dropped, LONG *captured, LONG *further1,
-                       LONG *further2) {
+// CPU time of the process against the wall clock, both in seconds.
+struct CpuSample {
+    double wall = 0, cpu = 0;
+};
+
+CpuSample cpuSample() {
+    timespec wall{};
+    clock_gettime(CLOCK_MONOTONIC, &wall);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval &t) {
+        return t.tv_sec + t.tv_usec * 1e-6;
+    };
+    return {wall.tv_sec + wall.tv_nsec * 1e-9, seconds(usage.ru_utime) + seconds(usage.ru_stime)};
+}
+
+} // namespace
+
+LONG attachDevice(void *window, LONG device) {
+    if (!window)
+        return detach(device);
+    const std::vector<DeviceInfo> devices = listDevices();
+    if (device < 0 || static_cast<std::size_t>(device) >= devices.size())
+        return kNoDevice;
+    auto *host = static_cast<QWidget *>(window);
+    if (const auto existing = find(device)) {
+        if (existing->host() == host)
+            return 0;
+        if (const LONG r = detach(device); r != 0)
+            return r;
+    }
+    auto d = std::make_shared<CaptureDevice>(devices[static_cast<std::size_t>(device)], host);
+    Registry &r = registry();
+    std::lock_guard lock(r.mutex);
+    r.devices[device] = std::move(d);
+    r.lastAttached = device;
+    return 0;
+}
+
+LONG releaseDevice(LONG device) {
+    return detach(device);
+}
+
+LONG captureStatistics(LONG device, float *elapsedSeconds, LONG *dropped, LONG *captured,
+                       LONG *further1, LONG *further2) {
     zero(elapsedSeconds);
     zero(dropped);
     zero(captured);
     zero(further1);
     zero(further2);
-    return kNoDevice;
-}
-
-LONG captureSize(LONG, LONG *width, LONG *height) {
-    zero(width);
-    zero(height);
-    return kNoDevice;
-}
-
-LONG cameraType(LONG) {
+    const auto d = find(device);
+    if (!d)
+        return unattached(device);
+    const CaptureCounts c = d->counts();
+    if (elapsedSeconds)
+        *elapsedSeconds = c.elapsedSeconds;
+    if (dropped)
+        *dropped = c.dropped;
+    if (captured)
+        *captured = c.written;
+    if (further1)
+        *further1 = c.captured;
+    if (further2)
+        *further2 = c.sourceGaps;
     return 0;
 }
+
+LONG captureSize(LONG device, LONG *width, LONG *height) {
+    zero(width);
+    zero(height);
+    const auto d = find(device);
+    if (!d)
+        return unattached(device);
+    int w = 0, h = 0;
+    double rate = 0;
+    if (!d->format(w, h, rate))
+        return kNotReady;
+    if (width)
+        *width = w;
+    if (height)
+        *height = h;
+    return 0;
+}
+
+LONG cameraType(LONG device) {
+    if (const auto d = find(device))
+        return static_cast<LONG>(d->info().kind);
+    const std::vector<DeviceInfo> devices = listDevices();
+    return device >= 0 && static_cast<std::size_t>(device) < devices.size()
+               ? static_cast<LONG>(devices[static_cast<std::size_t>(device)].kind)
+               : 0;
+}
+
 LONG bcamDataRate(LONG) {
     return 0;
 }
-LONG captureFrameRate(LONG) {
+
+LONG captureFrameRate(LONG device) {
+    const auto d = find(device);
+    int w = 0, h = 0;
+    double rate = 0;
+    if (!d || !d->format(w, h, rate))
+        return 0;
+    return static_cast<LONG>(std::lround(rate));
+}
+
+LONG setPreviewWindow(LONG device, LONG x, LONG y, LONG width, LONG height, LONG repaint, LONG) {
+    const auto d = find(device);
+    if (!d)
+        return unattached(device);
+    d->setGeometry(x, y, width, height, repaint != 0);
     return 0;
 }
-LONG setPreviewWindow(LONG, LONG, LONG, LONG, LONG, LONG, LONG) {
-    return kNoDevice;
-}
 
-LONG captureFormat(LONG, LONG *a, LONG *b, LONG *width, LONG *height) {
+LONG captureFormat(LONG device, LONG *a, LONG *b, LONG *width, LONG *height) {
     zero(a);
     zero(b);
-    zero(width);
-    zero(height);
-    return kNoDevice;
+    return captureSize(device, width, height);
 }
 
-LONG setCaptureFile(LONG, const char *, LONG) {
-    return kNoDevice;
+LONG setCaptureFile(LONG device, const char *fileName, LONG sizeMegabytes) {
+    const auto d = find(device);
+    if (!d)
+        return unattached(device);
+    return fileName ? d->setCaptureFile(fileName, sizeMegabytes) : kBadArgument;
 }
-LONG saveCaptureAs(LONG, const char *, LONG, LONG) {
-    return kNoDevice;
+
+LONG saveCaptureAs(LONG device, const char *fileName, LONG, LONG) {
+    const auto d = find(device);
+    if (!d)
+        return unattached(device);
+    return fileName ? d->saveCaptureAs(fileName) : kBadArgument;
 }
-LONG preview(LONG, LONG on) {
-    return on ? kNoDevice : 0;
+
+LONG preview(LONG device, LONG on) {
+    const auto d = find(device);
+    if (!d)
+        return unattached(device);
+    if (d->onCaptureThread())
+        return kNotReady;
+    return d->setPreview(on != 0);
 }
-LONG captureInit(LONG) {
-    return kNoDevice;
+
+LONG captureInit(LONG device) {
+    const auto d = find(device);
+    return d ? d->captureInit() : unattached(device);
 }
-LONG captureStart(LONG) {
-    return kNoDevice;
+LONG captureStart(LONG device) {
+    const auto d = find(device);
+    return d ? d->captureStart() : unattached(device);
 }
-LONG captureSequence(LONG) {
-    return kNoDevice;
+LONG captureSequence(LONG device) {
+    return captureStart(device);
 }
-LONG captureStop(LONG) {
-    return kNoDevice;
+LONG captureStop(LONG device) {
+    const auto d = find(device);
+    if (!d)
+        return unattached(device);
+    if (d->onCaptureThread())
+        return kNotReady;
+    return d->captureStop();
 }
 
 LONG initStartMultiple(LONG deviceCount, const LONG *, LONG objectCount, const LONG *,
@@ -87,21 +244,26 @@ LONG initStartMultiple(LONG deviceCount, const LONG *, LONG objectCount, const L
     // The caller sized allObjects for deviceCount + objectCount entries.
     if (allObjects && deviceCount >= 0 && objectCount >= 0)
         std::fill_n(allObjects, static_cast<long>(deviceCount) + objectCount, 0);
-    return kNoDevice;
+    return kNotAvailable;
 }
 
 LONG unInitStartMultiple() {
-    return 0;
+    return kNotAvailable;
 }
 LONG startMultiple() {
-    return kNoDevice;
+    return kNotAvailable;
 }
 LONG stopMultiple() {
-    return kNoDevice;
+    return kNotAvailable;
 }
-LONG captureReady(LONG) {
-    return kNoDevice;
+
+LONG captureReady(LONG device) {
+    const auto d = find(device);
+    if (!d)
+        return unattached(device);
+    return d->delivering() ? 0 : kNotReady;
 }
+
 LONG mpegIsEncoding(LONG, LONG) {
     return 0;
 }
@@ -109,105 +271,163 @@ LONG mpegAvailable(LONG) {
     return 0;
 }
 
-BOOL frameTimeStatistics(LONG, LONG *count, LONGLONG *minimum, LONGLONG *maximum,
+BOOL frameTimeStatistics(LONG device, LONG *count, LONGLONG *minimum, LONGLONG *maximum,
                          LONGLONG *average) {
     zero(count);
     zero(minimum);
     zero(maximum);
     zero(average);
-    return platform::FALSE_;
+    const auto d = find(device);
+    if (!d)
+        return platform::FALSE_;
+    const IntervalStatistics s = d->intervals();
+    if (count)
+        *count = s.count;
+    if (minimum)
+        *minimum = s.minimum;
+    if (maximum)
+        *maximum = s.maximum;
+    if (average)
+        *average = s.average;
+    return platform::TRUE_;
 }
 
-LONGLONG referenceTime(LONG, LONG) {
-    return 0;
+LONGLONG referenceTime(LONG device, LONG type) {
+    const auto d = find(device);
+    return d ? d->referenceTime(type) : 0;
 }
+
 LONG cpuUsage() {
+    // Measured against the sample of the last call at least a second ago; the first calls
+    // measure from the library's loading.
+    static std::mutex mutex;
+    static CpuSample base = cpuSample(), next = base;
+    std::lock_guard lock(mutex);
+    const CpuSample now = cpuSample();
+    if (now.wall - next.wall >= 1.0) {
+        base = next;
+        next = now;
+    } else if (now.wall - base.wall >= 2.0) {
+        base = now; // calls came too seldom for the last second to have a base
+    }
+    const double wall = now.wall - base.wall;
+    if (wall <= 0)
+        return 0;
+    const long cores = std::max(1L, sysconf(_SC_NPROCESSORS_ONLN));
+    const double percent = 100.0 * (now.cpu - base.cpu) / (wall * static_cast<double>(cores));
+    return static_cast<LONG>(std::lround(std::clamp(percent, 0.0, 100.0)));
+}
+
+LONG getMode(LONG device, LONG selector) {
+    const auto d = find(device);
+    return d ? d->mode(selector) : 0;
+}
+LONG setMode(LONG device, LONG selector, LONG value) {
+    const auto d = find(device);
+    return d ? d->setMode(selector, value) : unattached(device);
+}
+
+LONG setFrameCallback(LONG device, LONG stream, FrameCallback callback, LONG enable,
+                      void *context) {
+    const auto d = find(device);
+    if (!d)
+        return unattached(device);
+    if (stream != 0)
+        return kBadArgument;
+    d->installCallback(callback, enable != 0, context);
     return 0;
 }
-LONG getMode(LONG, LONG) {
+LONG frameDone(LONG device, LONG stream) {
+    if (!find(device))
+        return unattached(device);
+    return stream == 0 ? 0 : kBadArgument;
+}
+LONG enableFrameGrabber(LONG device, LONG stream, LONG enable) {
+    const auto d = find(device);
+    if (!d)
+        return unattached(device);
+    if (stream != 0)
+        return kBadArgument;
+    d->enableCallback(enable != 0);
     return 0;
 }
-LONG setMode(LONG, LONG, LONG) {
-    return kNoDevice;
-}
-LONG setFrameCallback(LONG, LONG, FrameCallback, LONG, void *) {
-    return kNoDevice;
-}
-LONG frameDone(LONG, LONG) {
-    return kNoDevice;
-}
-LONG enableFrameGrabber(LONG, LONG, LONG) {
-    return kNoDevice;
-}
+
 LONG mpegActivate(LONG, LONG, LONG) {
-    return kNoDevice;
+    return kNotAvailable;
 }
 LONG mpegShowProperties(void *, LONG) {
-    return kNoDevice;
+    return kNotAvailable;
 }
 LONG getTimeShift(LONG, LONG) {
     return 0;
 }
 LONG setTimeShift(LONG, LONG, LONG) {
-    return kNoDevice;
+    return kNotAvailable;
 }
-float bufferFillState(LONG, LONG) {
-    return 0.0f;
+float bufferFillState(LONG device, LONG) {
+    const auto d = find(device);
+    return d ? d->bufferFill() : 0.0f;
 }
 LONG allowOverlay(LONG, LONG) {
-    return kNoDevice;
+    return kNotAvailable;
 }
 LONG allowTimeShift(LONG, LONG) {
-    return kNoDevice;
+    return kNotAvailable;
 }
 LONG allowBcam(LONG, LONG) {
-    return kNoDevice;
+    return kNotAvailable;
 }
 LONG allowMpeg(LONG, LONG) {
-    return kNoDevice;
+    return kNotAvailable;
 }
 LONG cameraPropertiesAvailable(LONG) {
     return 0;
 }
-LONG loadCameraProperties(LONG, const char *, const char *) {
-    return kNoDevice;
+LONG loadCameraProperties(LONG device, const char *section, const char *settingsFile) {
+    const auto d = find(device);
+    if (!d)
+        return unattached(device);
+    return section && settingsFile ? d->loadFormat(section, settingsFile) : kBadArgument;
 }
-LONG saveCameraProperties(LONG, const char *, const char *) {
-    return kNoDevice;
+LONG saveCameraProperties(LONG device, const char *section, const char *settingsFile) {
+    const auto d = find(device);
+    if (!d)
+        return unattached(device);
+    return section && settingsFile ? d->saveFormat(section, settingsFile) : kBadArgument;
 }
 LONG showCameraProperties(LONG, void *) {
-    return kNoDevice;
+    return kNotAvailable;
 }
 LONG bcamShutter(LONG) {
     return 0;
 }
 LONG setBcamShutter(LONG, LONG) {
-    return kNoDevice;
+    return kNotAvailable;
 }
 LONG bcamPacketSize(LONG) {
     return 0;
 }
 LONG setBcamPacketSize(LONG, LONG) {
-    return kNoDevice;
+    return kNotAvailable;
 }
 
 LONG triggerFrameRate(LONG, LONG *enabled, LONG, LONG, LONG, float *framesPerSecond) {
     zero(enabled);
     zero(framesPerSecond);
-    return kNoDevice;
+    return kNotAvailable;
 }
 
 LONG setTriggerFrameRate(LONG, LONG, LONG, LONG, LONG, float) {
-    return kNoDevice;
+    return kNotAvailable;
 }
 LONG skipFrames(LONG, LONG) {
     return 0;
 }
 LONG setSkipFrames(LONG, LONG, LONG) {
-    return kNoDevice;
+    return kNotAvailable;
 }
 LONG startAcquisitionOfAllBcams(LONG, LONG) {
-    return kNoDevice;
+    return kNotAvailable;
 }
 
 namespace {

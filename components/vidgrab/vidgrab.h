@@ -1,7 +1,7 @@
 // Vidgrab: the capture library the video view control drives for live video and
 // recording. The control binds its functions by ordinal through procByOrdinal() or the
-// Ordinal<N> table; this build has no capture backend, so every device is absent and every
-// call answers as for a device that is not there.
+// Ordinal<N> table. Devices are Video4Linux2 cameras and a synthetic test camera
+// (devicelist.h); docs/vidgrab.md gives every ordinal's meaning and results.
 #pragma once
 
 #include "platform/com.h"
@@ -15,8 +15,12 @@ using platform::BOOL;
 using platform::LONG;
 using platform::LONGLONG;
 
-// Returned by calls that find no device (non-zero: the control tests for 0).
-inline constexpr LONG kNoDevice = -1;
+// Results (the control tests for 0). A device number of -1 means the device attached last.
+inline constexpr LONG kNoDevice = -1;     // no such device, or none attached under that number
+inline constexpr LONG kNotAvailable = -2; // BCAM, MPEG, time shift and multiple-device calls
+inline constexpr LONG kBadArgument = -3;  // a null or empty argument, an unknown selector
+inline constexpr LONG kNotReady = -4;     // not delivering, no recording, or the wrong thread
+inline constexpr LONG kFailed = -5;       // the device or the file could not be opened
 
 // The frame header the per-frame callback receives; the layout of a bitmap information
 // header (40 bytes). A negative height means rows top to bottom.
@@ -48,8 +52,8 @@ struct FrameBuffer {
 using FrameCallback = void (*)(void *context, void *mediaSample, const BitmapInfoHeader *header,
                                FrameBuffer *frame);
 
-// Window handles are the host's native window (or null); file names are UTF-8 paths.
-// Out parameters are always written; with no device they read 0.
+// Window handles are the host's QWidget (or null); file names are UTF-8 paths.
+// Out parameters, where given, are always written; with no device they read 0.
 LONG attachDevice(void *window, LONG device); // 1
 LONG releaseDevice(LONG device);              // 2
 LONG captureStatistics(LONG device, float *elapsedSeconds, LONG *dropped, LONG *captured,

@@ -1,0 +1,69 @@
+// The live preview: a child widget of the host's window that shows the newest captured
+// frame scaled to its size, and the relay that carries frames to it from the capture thread.
+#pragma once
+
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QThread>
+#include <QWidget>
+
+#include <memory>
+#include <mutex>
+
+namespace vidgrab {
+
+class PreviewWidget : public QWidget {
+public:
+    explicit PreviewWidget(QWidget *parent);
+    void setFrame(QImage frame);
+    const QImage &frame() const { return m_frame; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QImage m_frame;
+};
+
+// The newest frame, handed from the capture thread to the GUI thread. At most one hand-over
+// is queued at a time, so a GUI thread that does not keep up sees fewer frames, never a
+// growing queue.
+struct FrameSlot {
+    std::mutex mutex;
+    QImage frame;
+    bool queued = false;
+};
+
+// Lives on the GUI thread and is deleted only after the capture thread has stopped, so the
+// capture thread may post to it. The widget itself may go with its parent at any time, hence
+// the guarded pointer, which is only read on the GUI thread.
+class PreviewRelay : public QObject {
+public:
+    explicit PreviewRelay(QWidget *host);
+    ~PreviewRelay() override; // deletes the widget when it is still there
+
+    PreviewWidget *widget() const { return m_widget.data(); }
+    std::shared_ptr<FrameSlot> slot() const { return m_slot; }
+
+    // From the capture thread: makes `frame` the newest and, unless a hand-over is already
+    // queued, queues one to the GUI thread.
+    void offer(const QImage &frame);
+
+    // Runs `f` on the relay's thread and waits for it.
+    template <class F> void runOnGui(F &&f);
+
+private:
+    void deliver();
+    QPointer<PreviewWidget> m_widget;
+    std::shared_ptr<FrameSlot> m_slot = std::make_shared<FrameSlot>();
+};
+
+template <class F> void PreviewRelay::runOnGui(F &&f) {
+    if (thread() == QThread::currentThread())
+        f();
+    else
+        QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::BlockingQueuedConnection);
+}
+
+} // namespace vidgrab
