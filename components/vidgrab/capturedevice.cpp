@@ -4,7 +4,11 @@
 
 #include "platform/profile.h"
 
+#include <QDir>
+#include <QStandardPaths>
+
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -140,6 +144,7 @@ void CaptureDevice::run() {
 }
 
 void CaptureDevice::onFrame(CapturedFrame &frame) {
+    const auto capturedAt = std::chrono::steady_clock::now(); // the frame has left the device
     FrameCallback callback = nullptr;
     void *context = nullptr;
     std::shared_ptr<AviRecorder> recorder;
@@ -188,18 +193,33 @@ void CaptureDevice::onFrame(CapturedFrame &frame) {
     if (m_previewOn.load())
         m_relay->offer(QImage(frame.bgra.data(), frame.width, frame.height, frame.width * 4,
                               QImage::Format_RGB32)
-                           .copy());
+                           .copy(),
+                       capturedAt);
     if (recorder && recorder->push(frame.bgra) == AviRecorder::Push::Dropped) {
         std::lock_guard lock(m_mutex);
         ++m_recordDropped;
     }
 }
 
+std::string captureFilePath(const std::string &name) {
+    const bool drivePath = name.size() >= 3 && std::isalpha(static_cast<unsigned char>(name[0])) &&
+                           name[1] == ':' && (name[2] == '\\' || name[2] == '/');
+    if (!drivePath)
+        return name;
+    std::string last = name.substr(name.find_last_of("\\/") + 1);
+    if (last.empty())
+        last = "capture.avi";
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    if (folder.isEmpty() || !QDir(folder).exists())
+        folder = QDir::tempPath();
+    return (std::filesystem::path(folder.toStdString()) / last).string();
+}
+
 LONG CaptureDevice::setCaptureFile(const std::string &path, LONG sizeMegabytes) {
     if (path.empty())
         return kBadArgument;
     std::lock_guard lock(m_mutex);
-    m_capturePath = path;
+    m_capturePath = captureFilePath(path);
     m_captureSizeMb = sizeMegabytes; // kept only: the file grows as long as the recording runs
     return 0;
 }

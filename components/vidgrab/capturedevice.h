@@ -22,6 +22,12 @@ namespace vidgrab {
 
 class PreviewRelay;
 
+// Where a capture file name lands. A name with a drive letter ("c:\\capture.avi", the video
+// view's default) names no place here: it becomes its last part in the user's video folder
+// (the temporary folder when there is none), rather than a file named with backslashes in
+// the working folder. Every other name stays as it is.
+std::string captureFilePath(const std::string &name);
+
 struct CaptureCounts {
     float elapsedSeconds = 0; // since the recording started; frozen when it ends
     LONG dropped = 0;         // frames lost to the recording (see docs/vidgrab.md)

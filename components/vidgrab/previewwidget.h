@@ -8,15 +8,18 @@
 #include <QThread>
 #include <QWidget>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace vidgrab {
 
 class PreviewWidget : public QWidget {
 public:
     explicit PreviewWidget(QWidget *parent);
-    void setFrame(QImage frame);
+    // `capturedAt`: when the frame left the device, for the latency figures.
+    void setFrame(QImage frame, std::chrono::steady_clock::time_point capturedAt = {});
     const QImage &frame() const { return m_frame; }
 
 protected:
@@ -24,6 +27,7 @@ protected:
 
 private:
     QImage m_frame;
+    std::optional<std::chrono::steady_clock::time_point> m_unpainted; // a new frame's capture
 };
 
 // The newest frame, handed from the capture thread to the GUI thread. At most one hand-over
@@ -32,6 +36,7 @@ private:
 struct FrameSlot {
     std::mutex mutex;
     QImage frame;
+    std::chrono::steady_clock::time_point capturedAt;
     bool queued = false;
 };
 
@@ -48,7 +53,7 @@ public:
 
     // From the capture thread: makes `frame` the newest and, unless a hand-over is already
     // queued, queues one to the GUI thread.
-    void offer(const QImage &frame);
+    void offer(const QImage &frame, std::chrono::steady_clock::time_point capturedAt);
 
     // Runs `f` on the relay's thread and waits for it.
     template <class F> void runOnGui(F &&f);

@@ -115,6 +115,17 @@ LONG skipFrames(LONG device, LONG which);                            // 87
 LONG setSkipFrames(LONG device, LONG which, LONG value);             // 88
 LONG startAcquisitionOfAllBcams(LONG runCamera, LONG acquireImages); // 90
 
+// Diagnostics, not bound by ordinal: how long frames took from leaving the device (read,
+// decoded and converted) to their first paint in a preview, over every preview since the
+// last reset. Frames a busy interface thread skipped are not counted.
+struct PreviewLatency {
+    long count = 0;
+    double meanMs = 0;
+    double maxMs = 0;
+};
+PreviewLatency previewLatency();
+void resetPreviewLatency();
+
 // Binding by ordinal. Ordinal<N>::type is the function type of ordinal N and
 // Ordinal<N>::function its implementation; procByOrdinal gives the same address erased.
 using Proc = void (*)();

@@ -1,11 +1,13 @@
 // Vidgrab's table, the device list, and every call that needs no window: a device number
 // that does not exist, and the features Vidgrab does not provide.
 #include "components/vidgrab/capfilter.h"
+#include "components/vidgrab/capturedevice.h"
 #include "components/vidgrab/vidgrab.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 #include <vector>
 
@@ -222,4 +224,18 @@ TEST(VidgrabCpu, UseIsAPercentage) {
     EXPECT_LE(first, 100);
     EXPECT_GE(cpuUsage(), 0);
     EXPECT_LE(cpuUsage(), 100);
+}
+
+TEST(VidgrabCaptureFile, ADriveLetterNameLandsInAFolderThatExists) {
+    const std::string mapped = vidgrab::captureFilePath("c:\\capture.avi");
+    const std::filesystem::path path(mapped);
+    EXPECT_EQ(path.filename(), "capture.avi");
+    EXPECT_EQ(mapped.find('\\'), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_directory(path.parent_path())) << mapped;
+    EXPECT_EQ(std::filesystem::path(vidgrab::captureFilePath("D:/takes/jump 3.avi")).filename(),
+              "jump 3.avi");
+    // Names of this system stay as they are.
+    EXPECT_EQ(vidgrab::captureFilePath("/tmp/run.avi"), "/tmp/run.avi");
+    EXPECT_EQ(vidgrab::captureFilePath("takes/run.avi"), "takes/run.avi");
+    EXPECT_EQ(vidgrab::captureFilePath("c:"), "c:");
 }
