@@ -144,7 +144,7 @@ void CaptureDevice::run() {
 }
 
 void CaptureDevice::onFrame(CapturedFrame &frame) {
-    const auto capturedAt = std::chrono::steady_clock::now(); // the frame has left the device
+    const auto capturedAt = frame.arrived; // when the device handed the frame over
     FrameCallback callback = nullptr;
     void *context = nullptr;
     std::shared_ptr<AviRecorder> recorder;

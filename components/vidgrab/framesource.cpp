@@ -53,6 +53,7 @@ std::int64_t testCameraFrameLimit() {
 } // namespace
 
 struct FrameSource::Impl {
+    std::chrono::steady_clock::time_point lastArrival; // when the newest packet was read
     AVFormatContext *format = nullptr;
     AVCodecContext *codec = nullptr;
     SwsContext *sws = nullptr;
@@ -149,6 +150,7 @@ bool FrameSource::read(CapturedFrame &out) {
         if (got != AVERROR(EAGAIN) || d.draining)
             return false;
         const int r = av_read_frame(d.format, d.packet);
+        d.lastArrival = std::chrono::steady_clock::now();
         if (r < 0) {
             // The end or a read error: hand out what the decoder still holds, then stop.
             d.draining = true;
@@ -169,6 +171,7 @@ bool FrameSource::read(CapturedFrame &out) {
         av_frame_unref(d.frame);
         return false;
     }
+    out.arrived = d.lastArrival;
     out.width = w;
     out.height = h;
     out.bgra.resize(static_cast<std::size_t>(w) * h * 4);

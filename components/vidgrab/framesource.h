@@ -5,6 +5,7 @@
 #include "components/vidgrab/devicelist.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -25,6 +26,8 @@ struct CapturedFrame {
     int height = 0;
     std::int64_t streamTime100ns = 0; // the frame's time on the device's clock
     std::int64_t frameIndex = 0;      // the stream time in frames of the nominal rate
+    // When the device handed over the frame's data (before decoding and conversion).
+    std::chrono::steady_clock::time_point arrived;
 };
 
 class FrameSource {
