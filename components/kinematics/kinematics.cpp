@@ -22,6 +22,12 @@ bool present(double v) {
     return std::isfinite(v) && v > kMissing;
 }
 
+// Not std::hypot: its care for overflow costs more than the rest of a frame, and motion in
+// pixels or units is far from the range where x² overflows.
+double magnitude(double x, double y) {
+    return std::sqrt(x * x + y * y);
+}
+
 // A run of frames [begin, end) with a value in every frame, stored or bridged.
 struct Run {
     int begin, end;
@@ -230,7 +236,8 @@ MarkerKinematics analyse(std::span<const Sample> samples, double frameRate,
             if (last >= 0 && static_cast<std::ptrdiff_t>(i) - last <= kMaxBridge + 1) {
                 const double prev = angle[static_cast<std::size_t>(last)];
                 const double d = angle[i] - prev;
-                angle[i] = prev + (d - 360.0 * std::round(d / 360.0));
+                if (std::abs(d) > 180.0)
+                    angle[i] = prev + (d - 360.0 * std::round(d / 360.0));
             }
             last = static_cast<std::ptrdiff_t>(i);
         }
@@ -248,17 +255,16 @@ MarkerKinematics analyse(std::span<const Sample> samples, double frameRate,
     result.cutoffAngle = smooth(angle, angleMeasured, angleRuns, frameRate, options.angle,
                                 kAngleFloor, options.residualSamples);
 
-    // Pixels to units (positions that the transform cannot map stay empty).
-    std::vector<double> ux(n, kEmpty), uy(n, kEmpty);
+    // Pixels to units, in place (positions that the transform cannot map stay empty).
+    std::vector<double> &ux = px, &uy = py;
     for (std::size_t i = 0; i < n; ++i) {
         if (std::isnan(px[i]))
             continue;
         if (calibration.transform) {
             double x, y;
-            if (calibration.transform(px[i], py[i], x, y)) {
-                ux[i] = x;
-                uy[i] = y;
-            }
+            const bool mapped = calibration.transform(px[i], py[i], x, y);
+            ux[i] = mapped ? x : kEmpty;
+            uy[i] = mapped ? y : kEmpty;
         } else {
             ux[i] = px[i] * calibration.unitsPerPixelX;
             uy[i] = py[i] * calibration.unitsPerPixelY;
@@ -275,9 +281,8 @@ MarkerKinematics analyse(std::span<const Sample> samples, double frameRate,
         secondDerivative(ux.data() + b, r.size(), h, ax.data() + b);
         secondDerivative(uy.data() + b, r.size(), h, ay.data() + b);
         for (int i = r.begin + 1; i < r.end; ++i) {
-            const double d =
-                std::hypot(ux[static_cast<std::size_t>(i)] - ux[static_cast<std::size_t>(i - 1)],
-                           uy[static_cast<std::size_t>(i)] - uy[static_cast<std::size_t>(i - 1)]);
+            const std::size_t j = static_cast<std::size_t>(i);
+            const double d = magnitude(ux[j] - ux[j - 1], uy[j] - uy[j - 1]);
             if (std::isfinite(d))
                 result.pathLength += d;
         }
@@ -285,23 +290,13 @@ MarkerKinematics analyse(std::span<const Sample> samples, double frameRate,
     for (const Run &r : angleRuns)
         firstDerivative(angle.data() + r.begin, r.size(), h, omega.data() + r.begin);
 
-    result.frames.resize(n);
+    // Built in one pass: the frames are the bulk of the memory written.
+    result.frames.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
-        FrameKinematics &f = result.frames[i];
-        f.frame = static_cast<int>(first + static_cast<long long>(i));
-        f.time = f.frame / frameRate;
-        f.measured = measured[i];
-        f.interpolated = bridged[i];
-        f.x = ux[i];
-        f.y = uy[i];
-        f.vx = vx[i];
-        f.vy = vy[i];
-        f.speed = std::hypot(vx[i], vy[i]);
-        f.ax = ax[i];
-        f.ay = ay[i];
-        f.acceleration = std::hypot(ax[i], ay[i]);
-        f.angle = angle[i];
-        f.angularVelocity = omega[i];
+        const int frame = static_cast<int>(first + static_cast<long long>(i));
+        result.frames.push_back({frame, frame / frameRate, measured[i] != 0, bridged[i] != 0, ux[i],
+                                 uy[i], vx[i], vy[i], magnitude(vx[i], vy[i]), ax[i], ay[i],
+                                 magnitude(ax[i], ay[i]), angle[i], omega[i]});
     }
     return result;
 }
