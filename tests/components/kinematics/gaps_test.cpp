@@ -14,9 +14,8 @@ namespace {
 
 constexpr double kFps = 50;
 
-// A cubic in time, so that every difference formula used is exact (central and one-sided
-// first derivatives are exact for quadratics, the second-derivative ones for cubics only
-// inside; see the tolerance where it matters). Filtering is off to test the rules alone.
+// Quadratics in time, on which every difference formula used (central and one-sided) and the
+// cubic bridge are exact. Filtering is off to test the rules alone.
 double px(double t) {
     return 10 + 30 * t + 20 * t * t;
 }
