@@ -1,6 +1,7 @@
 # make run   installs what is missing, builds, starts Orvane on the bundled demo
 # make test  installs what is missing, builds with sanitizers, runs every test
 # make bench / make fuzz / make format / make format-check
+# make package  builds the Debian package with CPack and checks it in a clean root
 
 JOBS        ?= $(shell nproc)
 BUILD_RUN   ?= build/release
@@ -11,7 +12,7 @@ FUZZ_TARGETS := fuzz_locstrg fuzz_sload fuzz_cih fuzz_project fuzz_profile fuzz_
                 fuzz_rawframe
 CMAKE_GEN   := -G Ninja
 
-.PHONY: setup run test bench fuzz format format-check clean
+.PHONY: setup run test bench fuzz package format format-check clean
 
 setup:
 	@tools/setup.sh
@@ -39,6 +40,12 @@ bench:
 	@# (a ratio more than 20% below its goal) or could not run.
 	@status=0; for b in $$(find build/bench/bench -name '*_bench' -type f -executable | sort); do \
 	    echo "== $$b"; "$$b" || { echo "== $$b FAILED"; status=1; }; done; exit $$status
+
+package: setup
+	cmake -S . -B build/package $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DORVANE_TESTS=OFF
+	cmake --build build/package -j $(JOBS)
+	cd build/package && cpack -G DEB
+	tools/checkpackage.sh $$(ls -t build/package/orvane_*.deb | head -1)
 
 fuzz:
 	@tools/setup.sh fuzz

@@ -78,7 +78,13 @@ QString settingsFileFor(const QString &programDir, const QString &userConfigDir)
 }
 
 QString helpFileFor(const QString &programDir, const QString &helpCode) {
-    return programDir + QLatin1String(kProductName) + u'_' + helpCode + QLatin1String(".chm");
+    const QString name = QLatin1String(kProductName) + u'_' + helpCode + QLatin1String(".chm");
+    // Installed, the program lies in bin/ and its help in share/orvane/help/ beside it; in a
+    // build tree (and where nothing is installed) the help lies beside the program.
+    const QString installed = programDir + QLatin1String("../share/orvane/help/") + name;
+    if (!QFileInfo::exists(programDir + name) && QFileInfo(installed).isFile())
+        return QFileInfo(installed).absoluteFilePath();
+    return programDir + name;
 }
 
 QString commandLineFromArguments(const QStringList &arguments) {
@@ -163,6 +169,12 @@ std::optional<SequenceRequest> readSequenceInfo(const QString &file) {
     request.RecordFPS =
         static_cast<float>(ReadIniNumber(section, QStringLiteral("RecordFPS"), 0, file));
     request.StartFile = ReadIniString(section, QStringLiteral("StartFile"), QString(), file);
+    // A name without a folder (or with a relative one) lies beside the information file, so a
+    // sequence moved or installed with its file still opens; absolute names stay as written.
+    const QFileInfo start(request.StartFile);
+    if (!request.StartFile.isEmpty() && start.isRelative() && !request.StartFile.contains(u'\\') &&
+        !request.StartFile.contains(u':'))
+        request.StartFile = QFileInfo(file).absoluteDir().filePath(request.StartFile);
     return request;
 }
 

@@ -43,7 +43,8 @@ QString programDirFromExecutable(const QString &executablePath);
 // `Orvane.INI` in the program directory; where that folder cannot be written, the same
 // name in `userConfigDir`, so that settings are never silently lost.
 QString settingsFileFor(const QString &programDir, const QString &userConfigDir);
-// ProgramDir + product name + "_" + code + ".chm".
+// ProgramDir + product name + "_" + code + ".chm"; for an installed program (in bin/), the
+// same name in ../share/orvane/help/ when it is there and not beside the program.
 QString helpFileFor(const QString &programDir, const QString &helpCode);
 
 // The arguments after the program name joined with single blanks, as the one command line

@@ -113,7 +113,7 @@ bool writeInfo(const QString &folder, int frames) {
     out << "[SeqInfo]\nActSeq=0\n\n[Seq_0]\n"
         << "NumFiles=" << frames << "\n"
         << "RecordFPS=" << kRate << "\n"
-        << "StartFile=" << QDir(folder).absoluteFilePath(QStringLiteral("demo0000.jpg")) << "\n";
+        << "StartFile=demo0000.jpg\n"; // beside this file, wherever the demo is copied
     out.flush();
     return file.commit();
 }

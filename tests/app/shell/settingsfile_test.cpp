@@ -59,4 +59,18 @@ TEST(StartupSequenceFile, AByteOrderMarkDoesNotHideTheFirstSection) {
     EXPECT_EQ(request->StartFile.toStdString(), "/data/run/img_0001.bmp");
 }
 
+// A start file named without a folder lies beside the information file (an installed demo).
+TEST(StartupSequenceFile, ARelativeStartFileLiesBesideTheInformationFile) {
+    testsupport::TempDir tmp;
+    const QString file = tmp.write("seq.ini", "[SeqInfo]\nActSeq=0\n[Seq_0]\nNumFiles=3\n"
+                                              "StartFile=demo0000.jpg\n");
+    const auto request = shell::readSequenceInfo(file);
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->StartFile, tmp.dir() + "demo0000.jpg");
+    // A Windows name is left as it is.
+    tmp.write("win.ini", "[SeqInfo]\nActSeq=0\n[Seq_0]\nStartFile=C:\\run\\a.bmp\n");
+    EXPECT_EQ(shell::readSequenceInfo(tmp.dir() + "win.ini")->StartFile,
+              QStringLiteral("C:\\run\\a.bmp"));
+}
+
 } // namespace

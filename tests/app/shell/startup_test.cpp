@@ -7,6 +7,7 @@
 #include "tests/support/tempdir.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -69,6 +70,16 @@ TEST(ProgramDir, SettingsMoveToTheUserFolderWhereTheProgramFolderCannotTakeThem)
     EXPECT_EQ(shell::settingsFileFor(tmp.dir() + "missing/", "/home/u/.config/Orvane"),
               QStringLiteral("/home/u/.config/Orvane/Orvane.INI"));
     EXPECT_EQ(shell::helpFileFor("/p/", "enu"), QStringLiteral("/p/Orvane_enu.chm"));
+    // Installed: bin/ holds the program, share/orvane/help/ its help.
+    const QString root = tmp.dir();
+    QDir(root).mkpath(QStringLiteral("bin"));
+    QDir(root).mkpath(QStringLiteral("share/orvane/help"));
+    tmp.write(QStringLiteral("share/orvane/help/Orvane_deu.chm"), "ITSF");
+    EXPECT_EQ(shell::helpFileFor(root + "bin/", "deu"), root + "share/orvane/help/Orvane_deu.chm");
+    // Help beside the program wins, and a help file found nowhere keeps the program's folder.
+    tmp.write(QStringLiteral("bin/Orvane_deu.chm"), "ITSF");
+    EXPECT_EQ(shell::helpFileFor(root + "bin/", "deu"), root + "bin/Orvane_deu.chm");
+    EXPECT_EQ(shell::helpFileFor(root + "bin/", "enu"), root + "bin/Orvane_enu.chm");
 }
 
 TEST(CommandLine, TheOptionTakesAllFollowingWords) {
