@@ -206,6 +206,9 @@ constexpr FlagKey kFlagKeys[] = {
 // Not among the Options dialog's keys: its menu entry writes it alone (writePacingSetting), so
 // an OK leaves the file's keys as they were.
 constexpr FlagKey kPacingKey{"PlayAtRecordingSpeed", &OrvaneSettings::PlayAtRecordingSpeed, false};
+// Not among the Options dialog's keys either: the exports read it when they run.
+constexpr const char *kExportKinematicsKey = "ExportKinematics";
+constexpr bool kExportKinematicsDefault = false;
 constexpr IntKey kTrackingModeKey{"TrackingMode", &OrvaneSettings::TrackingMode, 16};
 constexpr IntKey kDigitsKey{"DecDigits", &OrvaneSettings::DecDigits, 2};
 
@@ -296,6 +299,16 @@ bool writeLanguageSetting(const QString &file, const QString &lcidText) {
 bool writePacingSetting(const QString &file, bool playAtRecordingSpeed) {
     return WriteIniValue(QString::fromLatin1(kSectionOrvane), QLatin1String(kPacingKey.key),
                          playAtRecordingSpeed ? 1 : 0, file);
+}
+
+bool readExportKinematicsSetting(const QString &file) {
+    return ReadIniNumber(QString::fromLatin1(kSectionOrvane), QLatin1String(kExportKinematicsKey),
+                         kExportKinematicsDefault ? 1 : 0, file) != 0.0;
+}
+
+bool writeExportKinematicsSetting(const QString &file, bool exportKinematics) {
+    return WriteIniValue(QString::fromLatin1(kSectionOrvane), QLatin1String(kExportKinematicsKey),
+                         exportKinematics ? 1 : 0, file);
 }
 
 } // namespace common

@@ -74,4 +74,10 @@ bool writeLanguageSetting(const QString &file, const QString &lcidText);
 // Writes `PlayAtRecordingSpeed` alone, as its menu entry changes it.
 bool writePacingSetting(const QString &file, bool playAtRecordingSpeed);
 
+// `ExportKinematics` (section `Orvane`, 1 / 0, default 0): the text and spreadsheet exports
+// add each marker's velocities and accelerations. Not among the Options dialog's keys; the
+// exports read it when they run.
+bool readExportKinematicsSetting(const QString &file);
+bool writeExportKinematicsSetting(const QString &file, bool exportKinematics);
+
 } // namespace common

@@ -2,13 +2,16 @@
 
 #include "app/common/numbertext.h"
 #include "app/common/resources.h"
+#include "app/common/settings.h"
 #include "app/markers/markercontroller.h"
+#include "app/markers/markerkinematics.h"
 #include "platform/ui/dialogs.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace markers {
@@ -19,13 +22,21 @@ constexpr int kPositionDecimals = 4;
 constexpr int kCalibratedDecimals = 6;
 constexpr int kAngleDecimals = 3;
 constexpr int kTimeDecimals = 6;
+// Velocities and accelerations: as many decimals as the positions they come from.
+constexpr int kKinematicsPixelDecimals = 4;
+constexpr int kKinematicsCalibratedDecimals = 6;
 // The frames a channel can address: frame numbers are 16-bit.
 constexpr int kMaxFrames = 32768;
 
 struct ExportColumn {
     QString name;
     MarkerChannels channels;
+    kinematics::MarkerKinematics kinematics; // filled only when the export includes it
 };
+
+std::optional<double> cell(double value) {
+    return std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
+}
 
 } // namespace
 
@@ -38,11 +49,16 @@ ExportTable TextExport::table() const {
     const common::AppState &s = m_markers.state;
     std::vector<ExportColumn> columns;
     const int rows = host.rowCount();
-    for (int row = 0; row < rows; ++row)
-        columns.push_back(
-            {host.rowText(row), m_markers.store.bind(m_markers.table.markerNumberOfRow(row),
-                                                     {Channel::PosX, Channel::PosY, Channel::Angle,
-                                                      Channel::PointStatus})});
+    const bool withKinematics = common::readExportKinematicsSetting(s.IniFile);
+    for (int row = 0; row < rows; ++row) {
+        const platform::LONG marker = m_markers.table.markerNumberOfRow(row);
+        columns.push_back({host.rowText(row),
+                           m_markers.store.bind(marker, {Channel::PosX, Channel::PosY,
+                                                         Channel::Angle, Channel::PointStatus}),
+                           {}});
+        if (withKinematics)
+            columns.back().kinematics = markerKinematics(m_markers, marker);
+    }
 
     ExportTable t;
     // While a calibration is in force each marker's calibrated position comes first, in the
@@ -69,6 +85,18 @@ ExportTable TextExport::table() const {
         column(c.name + QStringLiteral(" X (px)"), kPositionDecimals);
         column(c.name + QStringLiteral(" Y (px)"), kPositionDecimals);
         column(c.name + QStringLiteral(" Rotation"), kAngleDecimals);
+        if (withKinematics) {
+            // In the calibration's unit while one is in force, else in pixels.
+            const QString unit = t.calibrated ? t.unit : QStringLiteral("px");
+            const int decimals =
+                t.calibrated ? kKinematicsCalibratedDecimals : kKinematicsPixelDecimals;
+            const QString perSecond = QStringLiteral(" (") + unit + QStringLiteral("/s)");
+            const QString perSecond2 = QStringLiteral(" (") + unit + QStringLiteral("/s\u00B2)");
+            for (const char *quantity : {" Vx", " Vy", " Speed"})
+                column(c.name + QLatin1String(quantity) + perSecond, decimals);
+            for (const char *quantity : {" Ax", " Ay", " Acc"})
+                column(c.name + QLatin1String(quantity) + perSecond2, decimals);
+        }
     }
 
     const double w = s.VideoWidth, h = s.VideoHeight;
@@ -100,6 +128,17 @@ ExportTable TextExport::table() const {
             const float angle = ch.get(Channel::Angle, f);
             row.push_back(point && !datalib::isMissing(angle) ? std::optional<double>(angle)
                                                               : std::nullopt);
+            if (withKinematics) {
+                // The library's frames run from the marker's first point to its last; outside
+                // them, and wherever it had no value, the cells stay empty.
+                const std::vector<kinematics::FrameKinematics> &k = c.kinematics.frames;
+                const long long at = k.empty() ? -1 : static_cast<long long>(f) - k.front().frame;
+                const kinematics::FrameKinematics none;
+                const kinematics::FrameKinematics &v =
+                    at >= 0 && at < static_cast<long long>(k.size()) ? k[std::size_t(at)] : none;
+                for (double value : {v.vx, v.vy, v.speed, v.ax, v.ay, v.acceleration})
+                    row.push_back(cell(value));
+            }
         }
         t.rows.push_back(std::move(row));
     }

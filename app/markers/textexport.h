@@ -20,7 +20,9 @@ class MarkerController;
 
 // What the exports write: named columns and one row per frame; an empty cell is nothing.
 // Columns: Frame, Time (s), then per marker in table order its calibrated X and Y (while a
-// calibration is in force), X and Y in image pixels and the rotation.
+// calibration is in force), X and Y in image pixels and the rotation, and, with the setting
+// `ExportKinematics` on, its smoothed velocity (Vx, Vy, Speed) and acceleration (Ax, Ay, Acc)
+// in the calibration's unit (or pixels) per second and per second squared.
 struct ExportTable {
     using Row = std::vector<std::optional<double>>;
     QStringList header;

@@ -260,4 +260,24 @@ TEST_F(IniAccess, CalibrationKeysReadWithTheDialogsDefaultsAndWriteBack) {
               "[Orvane]\nAspectRatio=1.640625\nCalibUnit=3\nCalibDist=-12.5\n");
 }
 
+TEST_F(IniAccess, TheKinematicsExportSettingIsOffByDefaultAndRoundTrips) {
+    const QString file =
+        m_tmp.write(QStringLiteral("k.ini"), "[Orvane]\nLCID=0x0409\n[Other]\nKeep=1\n");
+    EXPECT_FALSE(common::readExportKinematicsSetting(file));
+    EXPECT_FALSE(common::readExportKinematicsSetting(m_tmp.filePath("none.ini")));
+    ASSERT_TRUE(common::writeExportKinematicsSetting(file, true));
+    EXPECT_TRUE(common::readExportKinematicsSetting(file));
+    EXPECT_EQ(m_tmp.read(QStringLiteral("k.ini")),
+              "[Orvane]\nLCID=0x0409\nExportKinematics=1\n[Other]\nKeep=1\n");
+    // The Options dialog's writing leaves it as it is.
+    ASSERT_TRUE(common::writeAllSettings(file, {}, {}));
+    EXPECT_TRUE(common::readExportKinematicsSetting(file));
+    ASSERT_TRUE(common::writeExportKinematicsSetting(file, false));
+    EXPECT_FALSE(common::readExportKinematicsSetting(file));
+    EXPECT_FALSE(common::writeExportKinematicsSetting(m_tmp.filePath("missing/dir/x.ini"), true));
+    // Any non-zero value switches it on, like every flag.
+    const QString other = m_tmp.write(QStringLiteral("o.ini"), "[orvane]\nExportKinematics=-1\n");
+    EXPECT_TRUE(common::readExportKinematicsSetting(other));
+}
+
 } // namespace

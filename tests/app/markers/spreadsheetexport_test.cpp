@@ -3,6 +3,7 @@
 // file), failures that leave the old file whole, and opening the file afterwards.
 #include "markersfixture.h"
 
+#include "app/common/settings.h"
 #include "app/markers/spreadsheetexport.h"
 
 #include <QDir>
@@ -255,6 +256,23 @@ TEST_F(SpreadsheetExportTest, ACalibrationInForceAddsItsColumnsAndValues) {
     EXPECT_EQ(info["Calibration distance (mm)"].value, 50.0);
     EXPECT_NEAR(info["Aspect factor"].value, 4.0 / 3.0, 1e-6);
     EXPECT_EQ(info["Frame rate (1/s)"].value, 25.0);
+}
+
+TEST_F(SpreadsheetExportTest, TheKinematicsSettingAddsTheTablesVelocityColumns) {
+    state.IniFile = out.filePath("Orvane.INI");
+    ASSERT_TRUE(common::writeExportKinematicsSetting(state.IniFile, true));
+    const auto a = channels(1);
+    for (int f = 0; f < 4; ++f) {
+        a.put(Channel::PointStatus, f, 1.0f);
+        a.put(Channel::PosX, f, float((100.0 + 2.0 * f) / 320));
+        a.put(Channel::PosY, f, float(60.0 / 240));
+    }
+    exportTo(path);
+    EXPECT_TRUE(dialogs.messages.empty());
+    const ExportTable table = controller->textExport.table();
+    ASSERT_TRUE(table.header.contains("Point 1 Vx (px/s)"));
+    ASSERT_TRUE(table.rows[1][std::size_t(table.header.indexOf("Point 1 Vx (px/s)"))]);
+    expectDataEqualsTable(readWorkbook(path), table);
 }
 
 TEST_F(SpreadsheetExportTest, AnOpenFileIsRefusedAndKeptUntilItIsClosed) {
