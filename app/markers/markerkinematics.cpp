@@ -22,6 +22,9 @@ std::vector<kinematics::Sample> markerSamples(MarkerController &markers, platfor
         std::min({std::clamp(s.FrameCount, 0, kMaxFrames), ch.length(Channel::PointStatus),
                   ch.length(Channel::PosX), ch.length(Channel::PosY)});
     std::vector<kinematics::Sample> out;
+    // Without the picture's size there are no pixel positions.
+    if (!(w > 0.0) || !(h > 0.0))
+        return out;
     for (int f = 0; f < frames; ++f) {
         const float fx = ch.get(Channel::PosX, f), fy = ch.get(Channel::PosY, f);
         if (ch.get(Channel::PointStatus, f) != 1.0f || datalib::isMissing(fx) ||
