@@ -217,8 +217,10 @@ void CVViewCtrl::statisticsTick(bool deviceList) {
 LONG CVViewCtrl::CaptureStop() {
     if (m_statisticsTimer)
         m_statisticsTimer->stop();
-    statisticsTick(false);
+    // The last event comes after the capture stopped, so that it reports the final counts:
+    // frames captured or written between a tick and the stop would otherwise be missing.
     m_vidgrab.captureStop(m_captureDevice);
+    statisticsTick(false);
     m_vidgrab.preview(m_captureDevice, 1);
     readCaptureSize();
     platform::ui::dialogs().beep();
@@ -309,8 +311,9 @@ LONG CVViewCtrl::CaptureStartMultiple() {
 LONG CVViewCtrl::CaptureStopMultiple() {
     if (m_multipleStatisticsTimer)
         m_multipleStatisticsTimer->stop();
-    statisticsTick(true);
-    return m_vidgrab.multipleStop();
+    const LONG stopped = m_vidgrab.multipleStop();
+    statisticsTick(true); // after the stop: the final counts, as for the single device
+    return stopped;
 }
 
 LONG CVViewCtrl::CaptureStartAcquisitionOfAllBCAMs(BOOL bRunCamera, BOOL bAcquireImages) {
