@@ -585,7 +585,7 @@ CVViewCtrl::DataTime CVViewCtrl::dataTime() const {
     return {f, rate > 0.0f ? f / static_cast<double>(rate) : static_cast<double>(f)};
 }
 
-void CVViewCtrl::paint3DData(QPainter &painter, bool live) {
+void CVViewCtrl::paint3DData(QPainter &painter, const DataTime &at, bool live) {
     if (!m_overlaySwitch[3] || !m_datas3D || !m_cal3D || !m_specification)
         return;
     if (!m_projection && platform::failed(ensureProjection()) && !m_projection)
@@ -603,9 +603,6 @@ void CVViewCtrl::paint3DData(QPainter &painter, bool live) {
     }
     const LayoutStyle style{m_connectionsVisible != 0, m_pointsVisible != 0, m_penWidth,
                             CrossKind::Data};
-    // The capture thread may not ask the player for its rate: it reads the time noted last
-    // on the interface thread.
-    const DataTime at = live ? m_liveDataTime : dataTime();
     draw3DData(painter, *layout, *data, *projection, at.frame, at.seconds, mapping, style);
 }
 
@@ -618,13 +615,16 @@ void CVViewCtrl::drawLiveImage(QPainter &painter, QSize frameSize) {
                     m_videoWidth, m_videoHeight);
         painter.restore();
     }
-    paint3DData(painter, true);
+    // The capture thread may not ask the player for its rate: it reads the time noted last
+    // on the interface thread.
+    paint3DData(painter, m_liveDataTime, true);
 }
 
 void CVViewCtrl::paintOverlays(QPainter &painter, QSize size) {
     if (m_frame < 0)
         return; // after AVIOpen and before the first frame put nothing is laid over
-    const LONG f = dataTime().frame;
+    const DataTime at = dataTime();
+    const LONG f = at.frame;
     const LONG w = imageWidth(), h = imageHeight();
     const OverlayMapping mapping{m_zoom, w, h, m_hOffset, m_vOffset};
     const LayoutStyle dataStyle{m_connectionsVisible != 0, m_pointsVisible != 0, m_penWidth,
@@ -642,7 +642,7 @@ void CVViewCtrl::paintOverlays(QPainter &painter, QSize size) {
     }
     {
         std::lock_guard lock(m_dataLock);
-        paint3DData(painter, false);
+        paint3DData(painter, at, false);
     }
     if (m_overlaySwitch[2]) {
         if (auto calibration = m_cal3D.query<datalib::TalvorCal3D>())

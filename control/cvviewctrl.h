@@ -329,7 +329,7 @@ private:
     DataTime m_liveDataTime{0, 0.0};
     void noteLiveDataTime();
     // Called with m_dataLock held. Live: positions scaled by the capture size.
-    void paint3DData(QPainter &painter, bool live);
+    void paint3DData(QPainter &painter, const DataTime &at, bool live);
     // The projection helper, created on first need and given the current 3-D calibration;
     // the status of that hand-over. Called with m_dataLock held.
     platform::HRESULT ensureProjection();
@@ -404,7 +404,7 @@ private:
     ComPtr<IUnknown> m_graphicItems;
     ComPtr<IUnknown> m_projection; // the camera model of m_cal3D, guarded by m_dataLock
     // The data lock guards the 3-D data and, because the live image callback reads them on
-    // the capture thread, every object it reads: graphic items, specification, 3-D
+    // the capture thread, every object it reads: graphic items, point layout, 3-D
     // calibration and the projection helper are replaced under it.
     mutable std::mutex m_dataLock;
     // The overlay picture with its transparent colour keyed out, made once per picture and

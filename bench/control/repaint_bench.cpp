@@ -100,7 +100,7 @@ struct AllLayers {
         factory->CreateDatas(-1, &raw);
         data = platform::ComPtr<datalib::TalvorDatas>::attach(raw);
         data->SetComponentCount(2);
-        layout = datalib::createSpec();
+        layout = datalib::createPointLayout();
         for (int id = 1; id <= 30; ++id) {
             datalib::addMarkerChannels(*factory, *data, id, 0, 10);
             const double a = id * 2 * 3.14159265 / 30;

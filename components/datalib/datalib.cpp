@@ -71,7 +71,7 @@ ComPtr<TalvorCalFactory> createCalFactory() {
     return ComPtr<TalvorCalFactory>::attach(new CalFactory);
 }
 
-ComPtr<TalvorSpec> createSpec() {
+ComPtr<TalvorSpec> createPointLayout() {
     return ComPtr<TalvorSpec>::attach(new PointLayout);
 }
 
@@ -116,7 +116,7 @@ void registerClasses() {
     platform::registerClass(CLSID_DataFactory, [] { return asUnknown(new DataFactory); });
     platform::registerClass(CLSID_GraphicItems, [] { return asUnknown(new GraphicItems); });
     platform::registerClass(CLSID_CalFactory, [] { return asUnknown(new CalFactory); });
-    platform::registerClass(CLSID_Spec, [] { return asUnknown(new PointLayout); });
+    platform::registerClass(CLSID_PointLayout, [] { return asUnknown(new PointLayout); });
     platform::registerClass(CLSID_Cal3D, [] { return asUnknown(new Calibration3D); });
     platform::registerClass(CLSID_Projection, [] { return asUnknown(new Projection); });
     platform::registerClass(CLSID_Angles, [] { return asUnknown(new Angles); });

@@ -13,7 +13,7 @@ void registerClasses();
 platform::ComPtr<TalvorDataFactory> createDataFactory();
 platform::ComPtr<TalvorGraphicItems> createGraphicItems();
 platform::ComPtr<TalvorCalFactory> createCalFactory();
-platform::ComPtr<TalvorSpec> createSpec();
+platform::ComPtr<TalvorSpec> createPointLayout();
 platform::ComPtr<TalvorCal3D> createCal3D();
 platform::ComPtr<TalvorProjection> createProjection();
 platform::ComPtr<TalvorAngles> createAngles();

@@ -102,13 +102,9 @@ HRESULT Distances::GetLength(LONG index, LONG frame, LONG width, LONG height, do
 
 HRESULT Distances::Draw(LONG frame, QPainter *painter, const QRect &target, LONG width, LONG height,
                         float scale, float hOffset, float vOffset) {
-    if (!painter)
-        return E_POINTER;
-    if (!painter->isActive())
-        return E_FAIL;
     const FractionMapping mapping(width, height, scale, hOffset, vOffset);
-    if (!mapping.valid())
-        return E_INVALIDARG;
+    if (const HRESULT checked = checkDrawArguments(painter, mapping); checked != S_OK)
+        return checked;
     if (!m_datas || m_distances.empty())
         return S_OK;
 

@@ -1,5 +1,7 @@
 #include "components/datalib/fractionmapping.h"
 
+#include <QPainter>
+
 #include <algorithm>
 #include <cmath>
 
@@ -41,6 +43,14 @@ std::optional<QPointF> FractionMapping::toWindow(QPointF fraction) const {
     if (!std::isfinite(x) || !std::isfinite(y))
         return std::nullopt;
     return QPointF(x, y);
+}
+
+HRESULT checkDrawArguments(QPainter *painter, const FractionMapping &mapping) {
+    if (!painter)
+        return platform::E_POINTER;
+    if (!painter->isActive())
+        return platform::E_FAIL;
+    return mapping.valid() ? platform::S_OK : platform::E_INVALIDARG;
 }
 
 bool clipSegment(QPointF &a, QPointF &b, const QRectF &rect) {

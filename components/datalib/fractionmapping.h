@@ -41,6 +41,10 @@ private:
     double m_hOffset = 0, m_vOffset = 0;
 };
 
+// What a measurement checks before it draws: E_POINTER without a painter, E_FAIL for one
+// that is not active, E_INVALIDARG for a mapping that cannot place points; else S_OK.
+HRESULT checkDrawArguments(QPainter *painter, const FractionMapping &mapping);
+
 // Cuts the segment a-b to the rectangle (Liang and Barsky); false when nothing of it lies
 // inside. Works for any finite end points.
 bool clipSegment(QPointF &a, QPointF &b, const QRectF &rect);

@@ -33,7 +33,8 @@ inline constexpr Guid CLSID_DataFactory =
 inline constexpr Guid CLSID_GraphicItems =
     platform::guidOf("{822A33B1-DF30-11D0-AB20-0000E81C19AF}");
 inline constexpr Guid CLSID_CalFactory = platform::guidOf("{D9C49FF4-ED1F-11D0-AB52-0000E81C19AF}");
-inline constexpr Guid CLSID_Spec = platform::guidOf("{36FDE8A9-256F-4C87-B9C5-902F090D3401}");
+inline constexpr Guid CLSID_PointLayout =
+    platform::guidOf("{36FDE8A9-256F-4C87-B9C5-902F090D3401}");
 inline constexpr Guid CLSID_Cal3D = platform::guidOf("{326D8B18-A72E-4EA7-97A0-B3AB239528F2}");
 inline constexpr Guid CLSID_Angles = platform::guidOf("{8B53FE7A-F907-431F-92C3-1A8307FC8175}");
 inline constexpr Guid CLSID_Distances = platform::guidOf("{0A41256C-ECB6-46FD-BB07-8C6752E9C4A9}");

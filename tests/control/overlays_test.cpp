@@ -77,10 +77,10 @@ private:
 };
 
 ComPtr<datalib::TalvorSpec> layout(std::initializer_list<LONG> points) {
-    auto spec = datalib::createSpec();
+    auto shape = datalib::createPointLayout();
     for (LONG id : points)
-        spec->AddPoint(id);
-    return spec;
+        shape->AddPoint(id);
+    return shape;
 }
 
 // An affine camera (a special case of the projective model): u = 0.3 + 0.01 x + 0.002 z,
@@ -117,18 +117,18 @@ TEST(OverlayLayers, RawDataDrawCrossesLinesAndCirclesAtTheMappedPixels) {
     data.put(1, 5, 0.25f, 0.5f); // (50, 50) in a 200 x 100 image
     data.put(2, 5, 0.75f, 0.5f); // (150, 50)
     // Marker 3 has no value at frame 5.
-    auto spec = layout({1, 2, 3});
-    spec->AddConnection(1, 2, 0x00FF00);   // green line
-    spec->AddConnection(2, -10, 0xFF0000); // blue circle of radius 10 image pixels
-    spec->AddConnection(3, 1, 0x00FFFF);   // first point missing: skipped
-    spec->AddConnection(1, 3, 0x00FFFF);   // second point missing: no line
+    auto shape = layout({1, 2, 3});
+    shape->AddConnection(1, 2, 0x00FF00);   // green line
+    shape->AddConnection(2, -10, 0xFF0000); // blue circle of radius 10 image pixels
+    shape->AddConnection(3, 1, 0x00FFFF);   // first point missing: skipped
+    shape->AddConnection(1, 3, 0x00FFFF);   // second point missing: no line
 
     for (LONG zoom : {100, 200}) {
         SCOPED_TRACE(zoom);
         QImage image = canvas(500, 300);
         QPainter painter(&image);
         const OverlayMapping mapping{zoom, 200, 100, 10, 5};
-        drawRawData(painter, *spec, *data.set, 5, mapping, {true, true, 1, CrossKind::Data});
+        drawRawData(painter, *shape, *data.set, 5, mapping, {true, true, 1, CrossKind::Data});
         painter.end();
         const QPoint a = mapping.toWindow(0.25, 0.5), b = mapping.toWindow(0.75, 0.5);
         // Crosses: two pixels each side of the centre.
@@ -161,21 +161,21 @@ TEST(OverlayLayers, SwitchesAndMissingValuesLeaveThingsOut) {
     data.addMarker(2);
     data.put(1, 0, 0.25f, 0.5f);
     data.put(2, 0, -1.0e9f, 0.5f); // missing x
-    auto spec = layout({1, 2});
-    spec->AddConnection(1, 2, 0x00FF00);
+    auto shape = layout({1, 2});
+    shape->AddConnection(1, 2, 0x00FF00);
     const OverlayMapping mapping{100, 200, 100, 0, 0};
 
     QImage lines = canvas();
     {
         QPainter painter(&lines);
-        drawRawData(painter, *spec, *data.set, 0, mapping, {true, false, 3, CrossKind::Data});
+        drawRawData(painter, *shape, *data.set, 0, mapping, {true, false, 3, CrossKind::Data});
     }
     EXPECT_EQ(lines, canvas()) << "a line to a missing point is not drawn";
 
     QImage points = canvas();
     {
         QPainter painter(&points);
-        drawRawData(painter, *spec, *data.set, 0, mapping, {false, true, 3, CrossKind::Data});
+        drawRawData(painter, *shape, *data.set, 0, mapping, {false, true, 3, CrossKind::Data});
     }
     EXPECT_TRUE(isRed(points, 50, 50));
     int red = 0;
@@ -188,7 +188,7 @@ TEST(OverlayLayers, SwitchesAndMissingValuesLeaveThingsOut) {
     QImage outside = canvas();
     {
         QPainter painter(&outside);
-        drawRawData(painter, *spec, *data.set, 500, mapping, {true, true, 3, CrossKind::Data});
+        drawRawData(painter, *shape, *data.set, 500, mapping, {true, true, 3, CrossKind::Data});
     }
     EXPECT_EQ(outside, canvas());
 }
@@ -246,15 +246,15 @@ TEST(OverlayLayers, ThreeDimensionalDataProjectThroughTheCamera) {
     data.put(1, 10, 5, 5, 5);   // (0.36, 0.555) -> (72, 56)
     data.put(2, 10, 0, 10, 0);  // (0.3, 0.5) -> (60, 50)
     data.put(2, 20, 10, 0, 10); // (0.42, 0.61) -> (84, 61)
-    auto spec = layout({1, 2});
-    spec->AddConnection(1, -4, 0x00FF00);
+    auto shape = layout({1, 2});
+    shape->AddConnection(1, -4, 0x00FF00);
     const OverlayMapping mapping{100, 200, 100, 0, 0};
 
     // By time 0.2 s (frame 10 at 50 fps): crosses and the circle at the projected points.
     QImage image = canvas();
     {
         QPainter painter(&image);
-        draw3DData(painter, *spec, *data.set, *projection, 10, 0.2, mapping,
+        draw3DData(painter, *shape, *data.set, *projection, 10, 0.2, mapping,
                    {true, true, 1, CrossKind::Data});
     }
     EXPECT_TRUE(isRed(image, 72, 56));
@@ -268,7 +268,7 @@ TEST(OverlayLayers, ThreeDimensionalDataProjectThroughTheCamera) {
     data.put(1, 20, 10, 0, 10);
     {
         QPainter painter(&byFrame);
-        draw3DData(painter, *spec, *data.set, *projection, 20, 0.0, mapping,
+        draw3DData(painter, *shape, *data.set, *projection, 20, 0.0, mapping,
                    {true, true, 1, CrossKind::Data});
     }
     EXPECT_TRUE(colourNear(byFrame, 84, 65, 0xFF00FF00u));
@@ -280,7 +280,7 @@ TEST(OverlayLayers, ThreeDimensionalDataProjectThroughTheCamera) {
     QImage none = canvas();
     {
         QPainter painter(&none);
-        draw3DData(painter, *spec, *data.set, *blind, 10, 0.2, mapping,
+        draw3DData(painter, *shape, *data.set, *blind, 10, 0.2, mapping,
                    {true, true, 1, CrossKind::Data});
     }
     EXPECT_EQ(none, canvas());
@@ -385,8 +385,8 @@ protected:
         for (LONG m : {1, 2})
             data.addMarker(m);
         ctrl.SetRawDatas(unknown(data.set.get()));
-        spec = layout({1, 2});
-        ctrl.SetSpecification(unknown(spec.get()));
+        shape = layout({1, 2});
+        ctrl.SetSpecification(unknown(shape.get()));
         ctrl.SetPointsVisible(1);
     }
     int redPixels(const QImage &image) {
@@ -399,7 +399,7 @@ protected:
     RecordingDialogs dialogs;
     CVViewCtrl ctrl;
     Data data{2};
-    ComPtr<datalib::TalvorSpec> spec;
+    ComPtr<datalib::TalvorSpec> shape;
 };
 
 TEST_F(Overlays, RawDataNeedTheirSwitchAndFollowTheFrameOffset) {

@@ -203,7 +203,7 @@ std::optional<PointData> loadPoints(const QString &pointsPath, const QString &co
     factory->CreateDatas(-1, &raw);
     out.data = platform::ComPtr<datalib::TalvorDatas>::attach(raw);
     out.data->SetComponentCount(2);
-    out.layout = datalib::createSpec();
+    out.layout = datalib::createPointLayout();
     for (LONG id : ids) {
         datalib::addMarkerChannels(*factory, *out.data, id, 0, lastFrame[id] + 1);
         out.layout->AddPoint(id);

@@ -128,16 +128,7 @@ TEST_F(KinematicsExportTest, ConstantAccelerationGivesItsRampAndItsAcceleration)
 }
 
 TEST_F(KinematicsExportTest, CalibratedColumnsUseTheUnitAndFollowTheCalibration) {
-    state.Calibration = makeCalibration();
-    ASSERT_TRUE(state.Calibration);
-    markers::CalibrationForm form;
-    form.distance = "50";
-    form.aspect = "4:3";
-    form.frequency = "25";
-    form.unitIndex = 2;
-    ASSERT_EQ(controller->calibrator.accept(form), markers::Calibrator::Outcome::Accepted);
-    controller->mouse.SpecialMouseDown(markers::kLeft, 0, 0, 100, 150);
-    controller->mouse.SpecialMouseDown(markers::kLeft, 0, 0, 300, 200);
+    calibrateFiftyCentimetres();
     ASSERT_TRUE(controller->table.calibrated());
     state.VideoFrameRate = float(kRate);
     create(100, 60);

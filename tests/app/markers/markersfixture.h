@@ -196,6 +196,20 @@ protected:
         mouse.SpecialMouseMove(markers::kLeft, 0, 0, x + dx, y);
         mouse.SpecialMouseUp(markers::kLeft, 0, 0, x + dx, y);
     }
+    // The calibration a user sets: 50 cm between (100, 150) and (300, 200), aspect 4:3,
+    // 25 Hz, from the calibration dialog's form and two presses.
+    void calibrateFiftyCentimetres() {
+        state.Calibration = makeCalibration();
+        ASSERT_TRUE(state.Calibration);
+        markers::CalibrationForm form;
+        form.distance = "50";
+        form.aspect = "4:3";
+        form.frequency = "25";
+        form.unitIndex = 2;
+        ASSERT_EQ(controller->calibrator.accept(form), markers::Calibrator::Outcome::Accepted);
+        controller->mouse.SpecialMouseDown(markers::kLeft, 0, 0, 100, 150);
+        controller->mouse.SpecialMouseDown(markers::kLeft, 0, 0, 300, 200);
+    }
     markers::MarkerChannels channels(platform::LONG marker) {
         return controller->store.bind(marker);
     }

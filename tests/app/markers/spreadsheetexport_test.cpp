@@ -232,16 +232,7 @@ TEST_F(SpreadsheetExportTest, TheDataSheetIsTheTextExportsTableAndInfoDescribesT
 
 TEST_F(SpreadsheetExportTest, ACalibrationInForceAddsItsColumnsAndValues) {
     state.IniFile = out.filePath("Orvane.INI");
-    state.Calibration = makeCalibration();
-    ASSERT_TRUE(state.Calibration);
-    markers::CalibrationForm form;
-    form.distance = "50";
-    form.aspect = "4:3";
-    form.frequency = "25";
-    form.unitIndex = 2;
-    ASSERT_EQ(controller->calibrator.accept(form), markers::Calibrator::Outcome::Accepted);
-    controller->mouse.SpecialMouseDown(markers::kLeft, 0, 0, 100, 150);
-    controller->mouse.SpecialMouseDown(markers::kLeft, 0, 0, 300, 200);
+    calibrateFiftyCentimetres();
     ASSERT_TRUE(controller->table.calibrated());
     dialogs.messages.clear();
     exportTo(path);

@@ -36,13 +36,13 @@ protected:
     std::vector<LONG> ids() {
         TalvorSpec *raw = nullptr;
         EXPECT_EQ(cal->GetSpecification(&raw), S_OK);
-        auto spec = ComPtr<TalvorSpec>::attach(raw);
+        auto layout = ComPtr<TalvorSpec>::attach(raw);
         LONG count = -1;
-        spec->GetPointCount(&count);
+        layout->GetPointCount(&count);
         std::vector<LONG> out;
         for (LONG i = 0; i < count; ++i) {
             LONG id = 0;
-            spec->GetPointId(i, &id);
+            layout->GetPointId(i, &id);
             out.push_back(id);
         }
         return out;
@@ -51,9 +51,9 @@ protected:
     Position byId(LONG id) {
         TalvorSpec *raw = nullptr;
         cal->GetSpecification(&raw);
-        auto spec = ComPtr<TalvorSpec>::attach(raw);
+        auto layout = ComPtr<TalvorSpec>::attach(raw);
         LONG index = -1;
-        EXPECT_EQ(spec->GetPointIndex(id, &index), S_OK);
+        EXPECT_EQ(layout->GetPointIndex(id, &index), S_OK);
         return at(index);
     }
     LONG count() {
@@ -103,12 +103,12 @@ TEST_F(Calibration3DTest, RemovingAPointShiftsTheLaterOnesInBothPlaces) {
     // Connections naming the removed point go; the circle around 3 stays.
     TalvorSpec *raw = nullptr;
     cal->GetSpecification(&raw);
-    auto spec = ComPtr<TalvorSpec>::attach(raw);
+    auto layout = ComPtr<TalvorSpec>::attach(raw);
     LONG connections = -1, first = 0, second = 0;
     COLORREF color = 0;
-    spec->GetConnectionCount(&connections);
+    layout->GetConnectionCount(&connections);
     ASSERT_EQ(connections, 1);
-    spec->GetConnection(0, &first, &second, &color);
+    layout->GetConnection(0, &first, &second, &color);
     EXPECT_EQ(first, 3);
     EXPECT_EQ(second, -10);
 
@@ -174,27 +174,27 @@ TEST(Calibration2DLayout, ItsTwoPointsCannotBeClearedThroughTheLayout) {
     TalvorCal2D *raw = nullptr;
     ASSERT_EQ(createCalFactory()->CreateCal2D(&raw), S_OK);
     auto cal = ComPtr<TalvorCal2D>::attach(raw);
-    TalvorSpec *rawSpec = nullptr;
-    ASSERT_EQ(cal->GetSpecification(&rawSpec), S_OK);
-    auto spec = ComPtr<TalvorSpec>::attach(rawSpec);
-    EXPECT_EQ(spec->Clear(), kAccessDenied);
-    EXPECT_EQ(spec->AddPoint(3), kAccessDenied);
+    TalvorSpec *rawLayout = nullptr;
+    ASSERT_EQ(cal->GetSpecification(&rawLayout), S_OK);
+    auto layout = ComPtr<TalvorSpec>::attach(rawLayout);
+    EXPECT_EQ(layout->Clear(), kAccessDenied);
+    EXPECT_EQ(layout->AddPoint(3), kAccessDenied);
     LONG n = -1;
-    spec->GetPointCount(&n);
+    layout->GetPointCount(&n);
     EXPECT_EQ(n, 2);
 }
 
 TEST(PointLayoutByClass, AHostFillsALayoutMadeByClassIdentifier) {
     registerClasses();
-    auto spec = platform::createInstance<TalvorSpec>(CLSID_Spec);
-    ASSERT_TRUE(spec);
-    EXPECT_EQ(spec->AddPoint(5), S_OK);
-    EXPECT_EQ(spec->AddPoint(6), S_OK);
-    EXPECT_EQ(spec->AddPoint(5), S_FALSE);
+    auto layout = platform::createInstance<TalvorSpec>(CLSID_PointLayout);
+    ASSERT_TRUE(layout);
+    EXPECT_EQ(layout->AddPoint(5), S_OK);
+    EXPECT_EQ(layout->AddPoint(6), S_OK);
+    EXPECT_EQ(layout->AddPoint(5), S_FALSE);
     LONG n = -1;
-    spec->GetPointCount(&n);
+    layout->GetPointCount(&n);
     EXPECT_EQ(n, 2);
-    EXPECT_EQ(spec->Clear(), S_OK);
-    spec->GetPointCount(&n);
+    EXPECT_EQ(layout->Clear(), S_OK);
+    layout->GetPointCount(&n);
     EXPECT_EQ(n, 0);
 }
