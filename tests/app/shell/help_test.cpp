@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextBrowser>
@@ -189,6 +190,51 @@ TEST(BuiltManual, AllThreeLanguageFilesOpenWithTheirContents) {
     for (const ChmArchive *chm : {&deu, &enu})
         for (const auto &entry : chm->contents())
             EXPECT_TRUE(chm->read("/" + entry.local).has_value()) << entry.local.toStdString();
+}
+
+// Both manuals list the same topics in the same order, markers, calibration, projects, export,
+// kinematics and batch use among them, and no page links to a page the file does not hold.
+TEST(BuiltManual, BothLanguagesHoldTheSameTopicsAndEveryLinkResolves) {
+    const QString dir = QStringLiteral(ORVANE_HELP_DIR);
+    ChmArchive deu, enu;
+    ASSERT_TRUE(deu.open(dir + "/Orvane_deu.chm")) << deu.errorString().toStdString();
+    ASSERT_TRUE(enu.open(dir + "/Orvane_enu.chm")) << enu.errorString().toStdString();
+    const auto topics = [](const ChmArchive &chm) {
+        QStringList locals;
+        for (const auto &entry : chm.contents())
+            locals << entry.local;
+        return locals;
+    };
+    const QStringList german = topics(deu);
+    EXPECT_EQ(german.join(u' ').toStdString(), topics(enu).join(u' ').toStdString());
+    for (const char *page : {"index.html", "markers.html", "calibration.html", "projects.html",
+                             "export.html", "kinematics.html", "batch.html"})
+        EXPECT_TRUE(german.contains(QLatin1String(page))) << page;
+
+    // Links to other pages of the manual: relative names ending in .html, without a scheme.
+    static const QRegularExpression kLink(QStringLiteral("href=\"([^\":#]+\\.html)"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    for (const ChmArchive *chm : {&deu, &enu}) {
+        int links = 0;
+        for (const QString &topic : topics(*chm)) {
+            const auto page = chm->read("/" + topic);
+            ASSERT_TRUE(page.has_value()) << topic.toStdString();
+            for (auto it = kLink.globalMatch(QString::fromUtf8(*page)); it.hasNext();) {
+                const QString target = it.next().captured(1);
+                ++links;
+                EXPECT_TRUE(chm->read("/" + target).has_value())
+                    << topic.toStdString() << " links to " << target.toStdString();
+            }
+        }
+        EXPECT_GT(links, 0);
+    }
+    // Each start page leads to the export, kinematics and batch topics.
+    for (const ChmArchive *chm : {&deu, &enu}) {
+        const QString index = QString::fromUtf8(chm->read("/index.html").value_or(QByteArray()));
+        for (const char *page : {"export.html", "kinematics.html", "batch.html"})
+            EXPECT_TRUE(index.contains(QStringLiteral("href=\"%1\"").arg(QLatin1String(page))))
+                << chm->title().toStdString() << ": " << page;
+    }
 }
 #endif
 
