@@ -9,6 +9,7 @@
 #include "app/project/projectfile.h"
 #include "tests/support/clips.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -319,6 +320,21 @@ TEST_F(BatchTrackTest, ALostMarkerGoesOnToTheEndAndExitsWithThree) {
     EXPECT_FALSE(lastRow[2].isEmpty());
     EXPECT_TRUE(lastRow[5].isEmpty());
     EXPECT_FALSE(lines[24].split('\t')[5].isEmpty());
+}
+
+TEST_F(BatchTrackTest, AFailedSaveLeavesTheProjectAsItWasAndWritesNoExport) {
+    const QString project = makeProject(bothDiscs());
+    const QByteArray before = readAll(project);
+    // A folder where the save puts its new database: the save cannot begin.
+    ASSERT_TRUE(QDir().mkpath(path(".take.oxp.saving-%1").arg(QCoreApplication::applicationPid())));
+    batch::Options o;
+    o.project = project;
+    o.exportPath = path("out.txt");
+    const batch::Outcome outcome = batch::run(o);
+    EXPECT_EQ(outcome.exitCode, batch::kExitError);
+    EXPECT_TRUE(outcome.error.startsWith("cannot save the project")) << outcome.error.toStdString();
+    EXPECT_EQ(readAll(project), before);
+    EXPECT_FALSE(QFileInfo::exists(o.exportPath));
 }
 
 TEST_F(BatchTrackTest, AnEngineForTheRunSwitchesTheAutomaticMarkersOnly) {
