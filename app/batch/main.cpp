@@ -27,12 +27,12 @@ void qtMessages(QtMsgType type, const QMessageLogContext &, const QString &messa
 } // namespace
 
 int main(int argc, char *argv[]) {
-    // Headless on any machine: no display is needed, whatever the environment says.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler(qtMessages);
-    QApplication app(argc, argv);
-
-    const batch::CommandLine line = batch::parseCommandLine(app.arguments().mid(1));
+    // The command line is read before Qt starts, so that --help, --version and a bad command
+    // line need neither a display nor Qt's platform plugins.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const batch::CommandLine line = batch::parseCommandLine(arguments);
     if (line.help) {
         std::fputs(batch::usageText().toLocal8Bit().constData(), stdout);
         return batch::kExitDone;
@@ -46,6 +46,11 @@ int main(int argc, char *argv[]) {
         std::fputs(batch::usageText().toLocal8Bit().constData(), stderr);
         return batch::kExitUsage;
     }
+
+    // Headless on any machine: no display is needed, whatever the environment says.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(qtMessages);
+    QApplication app(argc, argv);
 
     batch::Options options = *line.options;
     // The application's own settings file, found as the program finds it: this program is
