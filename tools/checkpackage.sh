@@ -36,4 +36,8 @@ done
 # The installed kernel-information tool runs and reads the kernel library it finds.
 env -u LD_LIBRARY_PATH QT_QPA_PLATFORM=offscreen "$root/usr/bin/kernelinfo" >/dev/null ||
     fail "kernelinfo does not run from the installed tree"
-echo "checkpackage: $deb installs into a clean root; desktop entry, icon, help, demo and libraries in place"
+# The batch tracker is installed beside the program and runs without a display.
+[ -x "$root/usr/bin/orvane-track" ] || fail "orvane-track is not in /usr/bin"
+env -u LD_LIBRARY_PATH -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/orvane-track" --version >/dev/null ||
+    fail "orvane-track does not run from the installed tree"
+echo "checkpackage: $deb installs into a clean root; desktop entry, icon, help, demo, libraries and orvane-track in place"

@@ -285,6 +285,11 @@ bool SpreadsheetExport::write(const QString &path, QString *error) const {
     return write(path, table, info(table), error);
 }
 
+bool SpreadsheetExport::write(const QString &path, bool withKinematics, QString *error) const {
+    const ExportTable table = m_markers.textExport.table(withKinematics);
+    return write(path, table, info(table), error);
+}
+
 bool SpreadsheetExport::write(const QString &path, const ExportTable &table,
                               const SpreadsheetInfo &info, QString *error) {
     QString reason;

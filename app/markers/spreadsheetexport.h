@@ -51,6 +51,8 @@ public:
     // Writes the workbook of the current values; false with the reason when it could not be
     // written. Checks no lock file: exportWithDialog does.
     bool write(const QString &path, QString *error) const;
+    // The same with the kinematics columns on or off whatever the setting says.
+    bool write(const QString &path, bool withKinematics, QString *error) const;
     // Writes `table` and `info` into a temporary file beside `path` and renames it over
     // `path`; on failure `path` is as it was and no temporary file is left.
     static bool write(const QString &path, const ExportTable &table, const SpreadsheetInfo &info,

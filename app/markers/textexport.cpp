@@ -45,11 +45,14 @@ QString TextExport::separatorOf(platform::LCID uiLcid) {
 }
 
 ExportTable TextExport::table() const {
+    return table(common::readExportKinematicsSetting(m_markers.state.IniFile));
+}
+
+ExportTable TextExport::table(bool withKinematics) const {
     MarkersHost &host = m_markers.host;
     const common::AppState &s = m_markers.state;
     std::vector<ExportColumn> columns;
     const int rows = host.rowCount();
-    const bool withKinematics = common::readExportKinematicsSetting(s.IniFile);
     for (int row = 0; row < rows; ++row) {
         const platform::LONG marker = m_markers.table.markerNumberOfRow(row);
         columns.push_back({host.rowText(row),
@@ -178,6 +181,11 @@ bool TextExport::writeAtomically(const QString &path, const QByteArray &bytes, Q
 
 bool TextExport::write(const QString &path, QString *error) const {
     return writeAtomically(path, text(separatorOf(m_markers.state.UiLcid)).toUtf8(), error);
+}
+
+bool TextExport::write(const QString &path, bool withKinematics, QString *error) const {
+    return writeAtomically(
+        path, text(table(withKinematics), separatorOf(m_markers.state.UiLcid)).toUtf8(), error);
 }
 
 void TextExport::exportWithDialog() {

@@ -39,13 +39,17 @@ public:
     // Asks for the file (title 1030, filter 1032), writes it, and tells the user when the
     // writing failed.
     void exportWithDialog();
-    // The values of the export.
+    // The values of the export; the kinematics columns as the setting `ExportKinematics` says.
     ExportTable table() const;
+    // The same with the kinematics columns on or off whatever the setting says.
+    ExportTable table(bool withKinematics) const;
     // The text of the export with the given decimal separator.
     QString text(const QString &separator) const;
     static QString text(const ExportTable &table, const QString &separator);
     // Writes the export; false with the reason when the file could not be written.
     bool write(const QString &path, QString *error) const;
+    // The same with the kinematics columns on or off whatever the setting says.
+    bool write(const QString &path, bool withKinematics, QString *error) const;
 
     // The decimal separator of an interface language: "." for English, "," for German and
     // Portuguese.
