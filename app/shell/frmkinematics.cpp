@@ -46,7 +46,7 @@ using common::res;
 
 namespace {
 
-// Resource of each plot's axis-free name and the file name offered for its export.
+// Each plot's key in its widgets' object names, and the file name offered for its export.
 constexpr const char *kPlotKeys[analysis::kQuantityCount] = {"X", "Y", "Speed", "Acceleration"};
 constexpr const char *kFileStems[analysis::kQuantityCount] = {"x", "y", "speed", "acceleration"};
 // The fixed cutoff a new window offers, in Hz (within the limit of any usual frame rate).
@@ -61,6 +61,12 @@ template <class W> W *tagged(W *widget, int number, const QString &name) {
     if (number > 0)
         widget->setProperty(kTagProperty, QString::number(number));
     return widget;
+}
+
+// A marker colour too light to read on a light ground (the default yellow): its name in the
+// list gets a dark ground instead, so the name keeps its colour.
+bool tooLight(const QColor &color) {
+    return color.toHsl().lightness() > 170;
 }
 
 QIcon swatch(const QColor &color) {
@@ -181,7 +187,7 @@ frmKinematics::frmKinematics(markers::MarkerController &markers, QScrollBar *fra
     layout->addWidget(m_pages, 1);
 
     TranslateForm(this);
-    resize(1180, 760);
+    resize(1120, 720);
 
     connect(lstMarkers, &QListWidget::itemChanged, this, [this](QListWidgetItem *item) {
         if (m_filling)
@@ -338,6 +344,8 @@ void frmKinematics::fillMarkerList() {
         auto *item = new QListWidgetItem(swatch(e.color), e.name, lstMarkers);
         item->setData(Qt::UserRole, int(e.marker));
         item->setForeground(e.color);
+        if (tooLight(e.color))
+            item->setBackground(QColor(70, 70, 70));
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
         item->setCheckState(m_unchecked.count(e.marker) ? Qt::Unchecked : Qt::Checked);
     }
@@ -417,7 +425,7 @@ void frmKinematics::replot() {
                 series->setName(s.entry.name);
                 series->setProperty(kMarkerProperty, int(s.entry.marker));
                 QPen pen(s.entry.color);
-                pen.setWidthF(1.5);
+                pen.setWidthF(2.0);
                 series->setPen(pen);
                 if (r < runs.size()) {
                     const analysis::Run &run = runs[r];
@@ -437,6 +445,8 @@ void frmKinematics::replot() {
                         m->setVisible(false);
             }
         }
+        // Magnitudes (speed, acceleration) never show a negative scale.
+        const bool nonNegative = low >= 0;
         if (!(low <= high)) {
             low = 0;
             high = 1;
@@ -448,8 +458,13 @@ void frmKinematics::replot() {
             low -= margin;
             high += margin;
         }
+        if (nonNegative)
+            low = std::max(low, 0.0);
         axisX->setRange(0, duration > 0 ? duration : 1);
         axisY->setRange(low, high);
+        // Round ticks; the ranges only grow, so every point stays inside.
+        axisX->applyNiceNumbers();
+        axisY->applyNiceNumbers();
         axisX->setTitleText(m_model.timeTitle());
         axisY->setTitleText(m_model.axisTitle(q));
     }

@@ -151,6 +151,19 @@ TEST_F(KinematicsWindowTest, TheAnalysisMenuOpensOneWindowWithASeriesPerMarkerAn
         EXPECT_EQ(shown, 2) << int(q);
         const auto *axisY = static_cast<QValueAxis *>(k->chart(q)->axes(Qt::Vertical).value(0));
         EXPECT_EQ(axisY->titleText(), k->model().axisTitle(q));
+        // Every point lies within the scales; magnitudes get no negative scale.
+        const auto *axisX = static_cast<QValueAxis *>(k->chart(q)->axes(Qt::Horizontal).value(0));
+        for (const auto &[marker, series] : byMarker)
+            for (const QLineSeries *s : series)
+                for (const QPointF &p : s->points()) {
+                    EXPECT_GE(p.y(), axisY->min());
+                    EXPECT_LE(p.y(), axisY->max());
+                    EXPECT_GE(p.x(), axisX->min());
+                    EXPECT_LE(p.x(), axisX->max());
+                }
+        if (q == Quantity::Speed || q == Quantity::Acceleration) {
+            EXPECT_GE(axisY->min(), 0.0) << int(q);
+        }
     }
     EXPECT_EQ(static_cast<QValueAxis *>(k->chart(Quantity::X)->axes(Qt::Horizontal).value(0))
                   ->titleText(),
