@@ -6,7 +6,8 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config git
-    qt6-base-dev libgl-dev libqt6sql6-sqlite qt6-translations-l10n
+    qt6-base-dev libgl-dev libqt6sql6-sqlite qt6-translations-l10n qt6-charts-dev qt6-svg-dev
+    libqt6opengl6-dev # Qt Charts' CMake package needs it; qt6-charts-dev does not pull it in
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libavdevice-dev ffmpeg
     libopencv-core-dev libopencv-imgproc-dev
     libgtest-dev libgmock-dev libbenchmark-dev

@@ -73,9 +73,14 @@ kinematics::Calibration kinematicsCalibration(MarkerController &markers) {
 }
 
 kinematics::MarkerKinematics markerKinematics(MarkerController &markers, platform::LONG marker) {
+    return markerKinematics(markers, marker, kinematics::Options{});
+}
+
+kinematics::MarkerKinematics markerKinematics(MarkerController &markers, platform::LONG marker,
+                                              const kinematics::Options &options) {
     const std::vector<kinematics::Sample> samples = markerSamples(markers, marker);
     return kinematics::analyse(samples, markers.state.VideoFrameRate,
-                               kinematicsCalibration(markers));
+                               kinematicsCalibration(markers), options);
 }
 
 } // namespace markers

@@ -1,7 +1,7 @@
 // Kinematics of one marker of the marker table: its stored points (fractions of the video
 // width and height) turned into image pixels, the video's frame rate, and the calibration in
-// force, handed to the kinematics library with the cutoff chosen automatically
-// (docs/kinematics.md).
+// force, handed to the kinematics library with the cutoff chosen automatically or as the caller
+// says (docs/kinematics.md).
 #pragma once
 
 #include "components/kinematics/kinematics.h"
@@ -27,7 +27,11 @@ QString kinematicsUnit(MarkerController &markers);
 kinematics::Calibration kinematicsCalibration(MarkerController &markers);
 
 // The marker's kinematics at the video's frame rate. Without a frame rate the result says
-// InvalidFrameRate and holds no frames.
+// InvalidFrameRate and holds no frames. The first form chooses every cutoff automatically;
+// the second smooths as `options` say (a fixed cutoff outside (0, frame rate / 2) gives
+// InvalidCutoff and no frames).
 kinematics::MarkerKinematics markerKinematics(MarkerController &markers, platform::LONG marker);
+kinematics::MarkerKinematics markerKinematics(MarkerController &markers, platform::LONG marker,
+                                              const kinematics::Options &options);
 
 } // namespace markers

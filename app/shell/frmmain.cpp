@@ -8,6 +8,7 @@
 #include "app/markers/markercontroller.h"
 #include "app/shell/frmabout.h"
 #include "app/shell/frmcalibdist.h"
+#include "app/shell/frmkinematics.h"
 #include "app/shell/frmoptions.h"
 #include "app/shell/frmrecord.h"
 #include "app/shell/helpwindow.h"
@@ -198,10 +199,14 @@ frmMain::frmMain(std::function<LONG()> versionQuery, QWidget *parent) : QMainWin
         loader.setVersionQuery(std::move(versionQuery));
     loader.load(m_objects);
     mnuPopupSRealtime->setChecked(appState().settings.PlayAtRecordingSpeed);
+    mnuFileExportKinematics->setChecked(readExportKinematicsSetting(appState().IniFile));
+    mnuAnalysisClick();
 }
 
 frmMain::~frmMain() {
     qApp->removeEventFilter(m_keyFilter);
+    // The window reads the marker part, which goes before the children do.
+    delete m_kinematics;
 }
 
 QIcon frmMain::imlIcons(int index) {
@@ -234,6 +239,8 @@ void frmMain::buildMenus() {
     mnuFile->addMenu(mnuFileExport);
     mnuFileExportXLS = entry(mnuFileExport, "mnuFileExportXLS", 1514);
     mnuFileExportTXT = entry(mnuFileExport, "mnuFileExportTXT", 1515);
+    separator(mnuFileExport, "mnuFileExportSep1");
+    mnuFileExportKinematics = entry(mnuFileExport, "mnuFileExportKinematics", 1550, true);
     mnuFileImport = submenu(mnuFile, "mnuFileImport", 1511);
     mnuFile->addMenu(mnuFileImport);
     mnuFileImportCIH = entry(mnuFileImport, "mnuFileImportCIH", 1536);
@@ -246,12 +253,16 @@ void frmMain::buildMenus() {
     separator(mnuEdit, "mnuEditSep1");
     mnuEditOptions = entry(mnuEdit, "mnuEditOptions", 1504);
 
+    mnuAnalysis = submenu(this, "mnuAnalysis", 1548);
+    mnuAnalysisKinematics = entry(mnuAnalysis, "mnuAnalysisKinematics", 1549);
+
     mnuHelp = submenu(this, "mnuHelp", 1506);
     mnuHelpContents = entry(mnuHelp, "mnuHelpContents", 1528);
     mnuHelpAbout = entry(mnuHelp, "mnuHelpAbout", 1507);
 
     menuBar()->addMenu(mnuFile);
     menuBar()->addMenu(mnuEdit);
+    menuBar()->addMenu(mnuAnalysis);
     menuBar()->addMenu(mnuHelp);
 
     // The two popup menus are never part of the menu bar.
@@ -300,6 +311,10 @@ void frmMain::buildMenus() {
     connect(mnuFileExportXLS, &QAction::triggered, this, &frmMain::mnuFileExportXLSClick);
     connect(mnuFileExportTXT, &QAction::triggered, this, &frmMain::mnuFileExportTXTClick);
     connect(mnuFileImportCIH, &QAction::triggered, this, &frmMain::mnuFileImportCIHClick);
+    connect(mnuFileExportKinematics, &QAction::triggered, this,
+            &frmMain::mnuFileExportKinematicsClick);
+    connect(mnuAnalysis, &QMenu::aboutToShow, this, &frmMain::mnuAnalysisClick);
+    connect(mnuAnalysisKinematics, &QAction::triggered, this, &frmMain::mnuAnalysisKinematicsClick);
     connect(mnuFileQuit, &QAction::triggered, this, &QWidget::close);
     connect(mnuEditCopy, &QAction::triggered, this, &frmMain::mnuEditCopyClick);
     connect(mnuEditTrackingSettings, &QAction::triggered, this,
@@ -625,6 +640,8 @@ void frmMain::closeEvent(QCloseEvent *event) {
     }
     // A clean end: nothing is left to recover.
     m_project->endSession();
+    if (m_kinematics)
+        m_kinematics->close();
     event->accept();
 }
 
@@ -673,6 +690,33 @@ void frmMain::tbToolbarButtonClick(const QString &key) {
 
 void frmMain::mnuFileClick() {
     mnuFileExport->setEnabled(lvwPoints->topLevelItemCount() > 0);
+    // The settings file may have been edited since: the mark shows what the exports will do.
+    mnuFileExportKinematics->setChecked(readExportKinematicsSetting(appState().IniFile));
+}
+
+void frmMain::mnuFileExportKinematicsClick() {
+    // Qt has turned the mark over; a setting that cannot be written turns it back, so the
+    // mark never claims columns the exports will not write.
+    const bool on = mnuFileExportKinematics->isChecked();
+    if (!writeExportKinematicsSetting(appState().IniFile, on)) {
+        mnuFileExportKinematics->setChecked(!on);
+        ui::dialogs().messageBox(this, res(1056) + u'\n' + appState().IniFile, productTitle(),
+                                 ui::Critical);
+    }
+}
+
+void frmMain::mnuAnalysisClick() {
+    mnuAnalysisKinematics->setEnabled(lvwPoints->topLevelItemCount() > 0);
+}
+
+void frmMain::mnuAnalysisKinematicsClick() {
+    if (!m_kinematics)
+        m_kinematics = new frmKinematics(*m_markers, hscScroll, this);
+    if (m_kinematics->isVisible())
+        m_kinematics->refresh();
+    m_kinematics->show();
+    m_kinematics->raise();
+    m_kinematics->activateWindow();
 }
 
 void frmMain::mnuFileExportTXTClick() {

@@ -45,6 +45,7 @@ class MarkerController;
 namespace shell {
 
 class VideoKeyFilter;
+class frmKinematics;
 
 class frmMain : public QMainWindow,
                 public MainWindowHost,
@@ -83,6 +84,11 @@ public:
     void mnuFileExportXLSClick();
     void mnuFileExportTXTClick();
     void mnuFileImportCIHClick();
+    // File > Export > With velocities and accelerations: the `ExportKinematics` setting.
+    void mnuFileExportKinematicsClick();
+    void mnuAnalysisClick(); // before the Analysis menu opens
+    // Opens the Kinematics window (one, made on first use) or brings it to the front.
+    void mnuAnalysisKinematicsClick();
     // Records from a camera into a file the user names, then opens the recording.
     void mnuFileRecordClick();
     void mnuEditCopyClick();
@@ -133,6 +139,7 @@ public:
     QMenu *mnuFileExport = nullptr;
     QAction *mnuFileExportXLS = nullptr;
     QAction *mnuFileExportTXT = nullptr;
+    QAction *mnuFileExportKinematics = nullptr;
     QMenu *mnuFileImport = nullptr;
     QAction *mnuFileImportCIH = nullptr;
     QAction *mnuFileQuit = nullptr;
@@ -140,6 +147,8 @@ public:
     QAction *mnuEditCopy = nullptr;
     QAction *mnuEditTrackingSettings = nullptr;
     QAction *mnuEditOptions = nullptr;
+    QMenu *mnuAnalysis = nullptr;
+    QAction *mnuAnalysisKinematics = nullptr;
     QMenu *mnuHelp = nullptr;
     QAction *mnuHelpContents = nullptr;
     QAction *mnuHelpAbout = nullptr;
@@ -185,6 +194,8 @@ public:
     QWidget *clientArea() const { return m_client; }
 
     markers::MarkerObjects &objects() { return m_objects; }
+    // The Kinematics window; null until Analysis > Kinematics... first opened it.
+    frmKinematics *kinematicsWindow() const { return m_kinematics; }
 
     // MainWindowHost
     QWidget *form() override { return this; }
@@ -292,6 +303,7 @@ private:
     VideoKeyFilter *m_keyFilter = nullptr;
     int m_wheelRemainder = 0; // eighths of a degree of the mouse wheel not yet a whole notch
     QProgressDialog *m_progress = nullptr; // while a long open indexes
+    frmKinematics *m_kinematics = nullptr; // a child; deleted before the marker part
     bool m_closing = false;
 };
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 
 class Resources : public ::testing::Test {
@@ -65,6 +67,27 @@ TEST_F(Resources, EveryNumberTheProgramUsesHasBothLanguages) {
     }
 }
 
+TEST_F(Resources, AnalysisTextsHaveAllThreeLanguages) {
+    std::vector<int> numbers = {1548, 1549, 1550};
+    for (int n = 1900; n <= 1929; ++n)
+        numbers.push_back(n);
+    for (int n : numbers) {
+        for (int base : {common::kGermanBase, common::kEnglishBase, common::kThirdBase}) {
+            const auto text = common::resourceString(n + base);
+            ASSERT_TRUE(text && !text->isEmpty()) << n + base;
+        }
+    }
+    EXPECT_EQ(common::resourceString(1548), QStringLiteral("&Analyse"));
+    EXPECT_EQ(common::resourceString(5548), QStringLiteral("&Analysis"));
+    EXPECT_EQ(common::resourceString(9548), QStringLiteral("&Análise"));
+    EXPECT_EQ(common::resourceString(5549), QStringLiteral("&Kinematics..."));
+    EXPECT_EQ(common::resourceString(9550), QStringLiteral("Com &velocidades e acelerações"));
+    // The axis titles take the unit; the third slot has its own words.
+    for (int n : {1909, 1910, 1911, 1912, 5911, 9912})
+        EXPECT_TRUE(common::resourceString(n)->contains(QStringLiteral("(%1"))) << n;
+    EXPECT_EQ(common::resourceString(9911), QStringLiteral("Velocidade (%1/s)"));
+}
+
 TEST_F(Resources, QuotedTextsAreKeptToTheCharacter) {
     // Doubled blank, missing letter and leading blanks belong to these texts.
     EXPECT_EQ(common::resourceString(5024), QStringLiteral("Decreases zoom level by  10%"));
@@ -77,7 +100,8 @@ TEST_F(Resources, QuotedTextsAreKeptToTheCharacter) {
 }
 
 TEST_F(Resources, FileFiltersComeInDescriptionPatternPairs) {
-    for (int n : {1002, 1031, 1032, 1033, 1047, 5002, 5031, 5032, 5033, 5047}) {
+    for (int n : {1002, 1031, 1032, 1033, 1047, 1915, 1916, 5002, 5031, 5032, 5033, 5047, 5915,
+                  5916, 9915, 9916}) {
         const QStringList parts = common::resourceString(n)->split(u'|');
         EXPECT_EQ(parts.size() % 2, 0) << n;
         for (qsizetype i = 1; i < parts.size(); i += 2)

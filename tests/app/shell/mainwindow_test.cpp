@@ -112,12 +112,12 @@ protected:
     RecordingHelp m_help;
 };
 
-TEST_F(MainWindowTest, MenuBarHoldsFileEditHelpWithTheirEntriesInOrder) {
+TEST_F(MainWindowTest, MenuBarHoldsFileEditAnalysisHelpWithTheirEntriesInOrder) {
     auto w = makeWindow();
     QStringList top;
     for (QAction *a : w->menuBar()->actions())
         top << a->text();
-    EXPECT_EQ(top, QStringList({"&File", "&Edit", "&Help"}));
+    EXPECT_EQ(top, QStringList({"&File", "&Edit", "&Analysis", "&Help"}));
 
     EXPECT_EQ(names(w->mnuFile),
               QStringList({"mnuFileNew", "mnuFileOpen", "mnuFileSaveAs", "mnuFileOpenvideo",
@@ -126,10 +126,13 @@ TEST_F(MainWindowTest, MenuBarHoldsFileEditHelpWithTheirEntriesInOrder) {
     EXPECT_EQ(texts(w->mnuFile),
               QStringList({"&New", "&Open...", "&Save as...", "&Load video...",
                            "&Record from camera...", "-", "Export", "Import", "-", "&Quit"}));
-    EXPECT_EQ(texts(w->mnuFileExport), QStringList({"as &Excel table...", "as &text file..."}));
+    EXPECT_EQ(texts(w->mnuFileExport), QStringList({"as &Excel table...", "as &text file...", "-",
+                                                    "With &velocities and accelerations"}));
+    EXPECT_TRUE(w->mnuFileExportKinematics->isCheckable());
     EXPECT_EQ(texts(w->mnuFileImport), QStringList({"&CIH file"}));
     EXPECT_EQ(texts(w->mnuEdit),
               QStringList({"&Copy", "&Pattern matching settings...", "-", "&Options..."}));
+    EXPECT_EQ(texts(w->mnuAnalysis), QStringList({"&Kinematics..."}));
     EXPECT_EQ(texts(w->mnuHelp), QStringList({"&Contents", "I&nformation about..."}));
 }
 
@@ -208,16 +211,21 @@ TEST_F(MainWindowTest, CommandsWithoutVideoOrLaterWorkStartDisabled) {
     EXPECT_TRUE(w->mnuFileOpenvideo->isEnabled());
 }
 
-TEST_F(MainWindowTest, ExportSubmenuFollowsTheMarkerTable) {
+TEST_F(MainWindowTest, ExportSubmenuAndKinematicsFollowTheMarkerTable) {
     auto w = makeWindow();
     w->mnuFileClick();
     EXPECT_FALSE(w->mnuFileExport->isEnabled());
+    EXPECT_FALSE(w->mnuAnalysisKinematics->isEnabled());
     auto *row = new QTreeWidgetItem(w->lvwPoints, QStringList({"Marker 1", "10", "20", "0"}));
     w->mnuFileClick();
     EXPECT_TRUE(w->mnuFileExport->isEnabled());
+    emit w->mnuAnalysis->aboutToShow();
+    EXPECT_TRUE(w->mnuAnalysisKinematics->isEnabled());
     delete row;
     emit w->mnuFile->aboutToShow();
     EXPECT_FALSE(w->mnuFileExport->isEnabled());
+    emit w->mnuAnalysis->aboutToShow();
+    EXPECT_FALSE(w->mnuAnalysisKinematics->isEnabled());
 }
 
 TEST_F(MainWindowTest, HelperButtonAndUnknownKeysDoNothing) {
