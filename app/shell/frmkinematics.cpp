@@ -63,11 +63,11 @@ template <class W> W *tagged(W *widget, int number, const QString &name) {
     return widget;
 }
 
-// A marker colour too light to read on a light ground (the default yellow): its name in the
-// list gets a dark ground instead, so the name keeps its colour.
-bool tooLight(const QColor &color) {
-    return color.toHsl().lightness() > 170;
-}
+// The plot area is dark, like the video the markers are set on: the marker colours are
+// chosen to stand out there (the default first one is yellow, unreadable on white).
+const QColor kPlotAreaColor(38, 38, 38);
+const QColor kGridColor(85, 85, 85);
+const QColor kCursorColor(230, 230, 230);
 
 QIcon swatch(const QColor &color) {
     QPixmap pixmap(12, 12);
@@ -236,6 +236,10 @@ void frmKinematics::buildPlots(QWidget *page) {
         auto *axisY = new QValueAxis(chart);
         chart->addAxis(axisX, Qt::AlignBottom);
         chart->addAxis(axisY, Qt::AlignLeft);
+        chart->setPlotAreaBackgroundBrush(kPlotAreaColor);
+        chart->setPlotAreaBackgroundVisible(true);
+        for (QValueAxis *axis : {axisX, axisY})
+            axis->setGridLineColor(kGridColor);
         auto *view = new PlotView(
             chart, [this](double t) { seekTime(t); }, page);
         view->setObjectName(QStringLiteral("chv") + key);
@@ -245,7 +249,7 @@ void frmKinematics::buildPlots(QWidget *page) {
         // The cursor is drawn over the plot area, a child of the chart so that it is part of
         // the scene an export renders.
         auto *cursor = new QGraphicsLineItem(chart);
-        QPen pen(QColor(60, 60, 60));
+        QPen pen(kCursorColor);
         pen.setWidthF(1.5);
         pen.setStyle(Qt::DashLine);
         cursor->setPen(pen);
@@ -343,9 +347,6 @@ void frmKinematics::fillMarkerList() {
     for (const analysis::MarkerEntry &e : m_model.markers()) {
         auto *item = new QListWidgetItem(swatch(e.color), e.name, lstMarkers);
         item->setData(Qt::UserRole, int(e.marker));
-        item->setForeground(e.color);
-        if (tooLight(e.color))
-            item->setBackground(QColor(70, 70, 70));
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
         item->setCheckState(m_unchecked.count(e.marker) ? Qt::Unchecked : Qt::Checked);
     }

@@ -149,6 +149,10 @@ void ProjectCommands::apply(const project::ProjectData &d, const QString &projec
         m_markers.pass.UpdateFrameMarkers();
     }
     m_markers.pass.setTrackingEnabled(true);
+    // Whatever shows the markers' data (the Kinematics window) sees new work, even when the
+    // project brings the same video and marker names back; the callers set the saved mark
+    // after this.
+    m_markers.touch();
 }
 
 bool ProjectCommands::open(const QString &path) {

@@ -123,7 +123,9 @@ TEST_F(KinematicsWindowTest, TheAnalysisMenuOpensOneWindowWithASeriesPerMarkerAn
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(k->lstMarkers->item(i)->text(), QStringLiteral("Point %1").arg(i + 1));
         EXPECT_EQ(k->lstMarkers->item(i)->checkState(), Qt::Checked);
-        EXPECT_EQ(k->lstMarkers->item(i)->foreground().color(), entries[std::size_t(i)].color);
+        // The swatch beside the name shows the marker's colour.
+        const QImage swatch = k->lstMarkers->item(i)->icon().pixmap(12, 12).toImage();
+        EXPECT_EQ(swatch.pixelColor(6, 6), entries[std::size_t(i)].color);
     }
 
     for (Quantity q : analysis::kQuantities) {
@@ -326,6 +328,23 @@ TEST_F(KinematicsWindowTest, ChangedMarkersAreRedrawnAndWithoutMarkersTheWindowS
     }
     w->mnuAnalysisClick();
     EXPECT_FALSE(w->mnuAnalysisKinematics->isEnabled());
+}
+
+TEST_F(KinematicsWindowTest, AnOpenedProjectIsRedrawnEvenWithTheSameVideoAndNames) {
+    const QString project = m_dir.filePath("full.oxp");
+    ASSERT_TRUE(w->projects().save(project));
+    frmKinematics *k = openKinematics();
+    ASSERT_TRUE(k);
+    track(
+        1, [](int f) { return 40.0 + 1.5 * f; }, [](int) { return 30.0; },
+        [](int f) { return f < 30; });
+    k->refreshIfChanged();
+    ASSERT_EQ(points(seriesByMarker(*k, Quantity::X)[1]), std::size_t(30));
+
+    // The saved project brings back the same video and marker names with the whole track.
+    ASSERT_TRUE(w->projects().open(project));
+    k->refreshIfChanged();
+    EXPECT_EQ(points(seriesByMarker(*k, Quantity::X)[1]), std::size_t(kFrames));
 }
 
 TEST_F(KinematicsWindowTest, TheExportSwitchWritesTheSettingTheExportsRead) {
