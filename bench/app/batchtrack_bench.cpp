@@ -10,6 +10,7 @@
 #include "app/shell/frmmain.h"
 #include "bench/common/reference.h"
 #include "tests/support/clips.h"
+#include "tests/support/discs.h"
 
 #include <QApplication>
 #include <QFile>
@@ -44,16 +45,9 @@ bool writeClip(const QString &file) {
     testsupport::RawClip clip(file.toStdString(), "gray", kWidth, kHeight, 25,
                               "-c:v libx264 -pix_fmt yuv420p -crf 18");
     for (int f = 0; f < kFrames; ++f) {
-        QImage image(kWidth, kHeight, QImage::Format_RGB32);
-        image.fill(QColor(40, 40, 40));
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing, true);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(230, 230, 230));
-        for (int d = 0; d < 3; ++d)
-            painter.drawEllipse(disc(d, f) + QPointF(0.5, 0.5), 10.0, 10.0);
-        painter.end();
-        const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
+        const QImage grey = testsupport::discPicture(QSize(kWidth, kHeight),
+                                                     {disc(0, f), disc(1, f), disc(2, f)}, 10.0)
+                                .convertToFormat(QImage::Format_Grayscale8);
         for (int y = 0; y < kHeight; ++y)
             if (!clip.write(grey.constScanLine(y), kWidth))
                 return false;

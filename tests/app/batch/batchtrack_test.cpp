@@ -8,6 +8,7 @@
 #include "app/markers/markercontroller.h"
 #include "app/project/projectfile.h"
 #include "tests/support/clips.h"
+#include "tests/support/discs.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -45,17 +46,12 @@ QPointF discB(int f) {
 bool writeClip(const QString &file, const std::vector<DiscPath> &discs) {
     testsupport::RawClip clip(file.toStdString(), "gray", kWidth, kHeight, 25, "-c:v ffv1");
     for (int f = 0; f < kFrames; ++f) {
-        QImage image(kWidth, kHeight, QImage::Format_RGB32);
-        image.fill(QColor(40, 40, 40));
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing, true);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(230, 230, 230));
+        std::vector<QPointF> centres;
         for (const DiscPath &disc : discs)
             if (const auto c = disc(f))
-                painter.drawEllipse(QPointF(c->x() + 0.5, c->y() + 0.5), 8.0, 8.0);
-        painter.end();
-        const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
+                centres.push_back(*c);
+        const QImage grey = testsupport::discPicture(QSize(kWidth, kHeight), centres, 8.0)
+                                .convertToFormat(QImage::Format_Grayscale8);
         for (int y = 0; y < kHeight; ++y)
             if (!clip.write(grey.constScanLine(y), kWidth))
                 return false;

@@ -12,6 +12,7 @@
 #include "control/cvviewctrl.h"
 #include "platform/classes.h"
 #include "platform/ui/dialogs.h"
+#include "tests/support/discs.h"
 
 #include <QDialog>
 #include <QImage>
@@ -132,19 +133,12 @@ using DiscPath = std::function<std::optional<QPointF>(int frame)>;
 inline QString writeDiscSequence(const QString &folder, int frames, QSize size,
                                  const std::vector<DiscPath> &discs, double radius = 7.0) {
     for (int f = 0; f < frames; ++f) {
-        QImage image(size, QImage::Format_RGB32);
-        image.fill(QColor(40, 40, 40));
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing, true);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(230, 230, 230));
+        std::vector<QPointF> centres;
         for (const DiscPath &disc : discs)
             if (const auto c = disc(f))
-                // Pixel centres sit at integer coordinates: (0, 0) is the middle of the
-                // first pixel, which QPainter puts at (0.5, 0.5).
-                painter.drawEllipse(QPointF(c->x() + 0.5, c->y() + 0.5), radius, radius);
-        painter.end();
-        image.save(QStringLiteral("%1/pic%2.bmp").arg(folder).arg(f + 1));
+                centres.push_back(*c);
+        testsupport::discPicture(size, centres, radius)
+            .save(QStringLiteral("%1/pic%2.bmp").arg(folder).arg(f + 1));
     }
     return folder + QStringLiteral("/pic%d.bmp");
 }
