@@ -31,6 +31,8 @@ using Shared = EngineShared<PatternSettings>;
 
 struct Point {
     double x = 0, y = 0, angle = 0, score = 0;
+    // False when the search could not see the angle and kept the predicted one.
+    bool angleSeen = true;
 };
 
 // Everything the engine knows of one marker. Frame contexts are views of (marker, frame),
@@ -60,6 +62,9 @@ struct Marker {
 
     // Constant velocity (and angular velocity) from the two frames before, when the frame
     // before has a point; otherwise the latest point before the frame, or the taught one.
+    // The angle turns on only when both frames saw it: an angle kept from the prediction
+    // carries no speed, and extrapolating it would let the angle run away on a target that
+    // looks alike at every angle.
     Point predict(LONG frame) const {
         const auto usable = [&](LONG f) {
             return f >= motionStart ? history.find(f) : history.end();
@@ -77,7 +82,8 @@ struct Marker {
         if (two != history.end()) {
             p.x += one->second.x - two->second.x;
             p.y += one->second.y - two->second.y;
-            p.angle += one->second.angle - two->second.angle;
+            if (one->second.angleSeen && two->second.angleSeen)
+                p.angle += one->second.angle - two->second.angle;
         }
         return p;
     }
@@ -89,7 +95,7 @@ struct Marker {
         if (grey.empty())
             return E_NO_PICTURE;
         const int size = handedSize > 0 ? handedSize : settings().patternSize;
-        history[frame] = {handed.x, handed.y, handed.angle, 1.0};
+        history[frame] = {handed.x, handed.y, handed.angle, 1.0, true};
         motionStart = frame;
         if (!local)
             referenceFrame = frame;
@@ -143,7 +149,7 @@ public:
             m.history.erase(frame);
             return E_MARKER_LOST;
         }
-        m.history[frame] = {found->x, found->y, found->angle, found->score};
+        m.history[frame] = {found->x, found->y, found->angle, found->score, found->angleSeen};
         return S_OK;
     }
 
@@ -190,7 +196,7 @@ public:
         if (!std::isfinite(x) || !std::isfinite(y))
             return E_INVALIDARG;
         Marker &m = *m_marker;
-        m.handed = {x, y, 0.0, 0.0};
+        m.handed = {x, y, 0.0, 0.0, true};
         m.handedSize = std::clamp<LONG>(size, 0, 32767);
         return m.teach(m_frame);
     }
@@ -202,7 +208,7 @@ public:
             return E_INVALIDARG;
         Marker &m = *m_marker;
         m.picture = ComPtr<IPicture>::share(picture);
-        m.handed = {x, y, angle, 0.0};
+        m.handed = {x, y, angle, 0.0, true};
         m.handedSize = std::clamp<LONG>(size, 0, 32767);
         return S_OK;
     }

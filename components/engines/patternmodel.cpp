@@ -17,6 +17,19 @@ constexpr int kFineMargin = 3;
 // The largest angle step of the rotation search; finer steps buy little once the
 // correlation curve over the angle is interpolated.
 constexpr double kMaxAngleStep = 3.0;
+// The angle span over which teaching measures how much the pattern's look changes when it
+// turns: 1 - correlation of the pattern turned by minus and plus half of it.
+constexpr double kTurnSpan = 6.0;
+// Below this change over kTurnSpan the pattern looks alike at every angle (a disc in a
+// ring: what remains is the pixel grid and the resampling), and its angle cannot be seen.
+// A thin dark rod entering such a disc changes it by about 0.003, a texture by 0.01 to 0.2.
+constexpr double kMinTurnChange = 0.0015;
+// Correlation differences below this are ties: the rotation search keeps the nearer angle.
+constexpr double kAngleTie = 0.0005;
+// A curvature over three neighbouring angles (centre above their mean) no noise produces.
+constexpr double kClearPeak = 0.005;
+// Share of the pattern's own change the picture must show before a faint peak is believed.
+constexpr double kSeenShare = 0.5;
 // Below this standard deviation (grey levels) a square holds nothing to correlate.
 constexpr double kMinStructure = 2.0;
 // The pattern only learns from frames it matched this well, so an occluder or a wrong
@@ -33,17 +46,41 @@ double vertex(double l, double c, double r) {
     return std::clamp(0.5 * (l - r) / den, -0.5, 0.5);
 }
 
+// Height of a parabola's top above its centre sample, from three samples one unit apart;
+// 0 when c is no maximum.
+double rise(double l, double c, double r) {
+    const double den = l - 2.0 * c + r;
+    if (!(den < 0.0))
+        return 0.0;
+    return -(l - r) * (l - r) / (8.0 * den);
+}
+
 struct Peak {
     cv::Point at;
     double score = -2.0;
+    // The correlation between the grid points: the score raised to the parabolas' tops in x
+    // and y. Angles are compared by it, so a look that happens to fall on the pixel grid at
+    // one angle does not outweigh the others.
+    double level = -2.0;
 };
 
 Peak peakOf(const cv::Mat &result) {
     Peak p;
     double lo = 0.0;
     cv::minMaxLoc(result, &lo, &p.score, nullptr, &p.at);
-    if (!std::isfinite(p.score))
+    if (!std::isfinite(p.score)) {
         p.score = -2.0;
+        return p;
+    }
+    const auto at = [&](int y, int x) {
+        return double(result.at<float>(y, x));
+    };
+    p.level = p.score;
+    const int x = p.at.x, y = p.at.y;
+    if (x > 0 && x < result.cols - 1)
+        p.level += rise(at(y, x - 1), p.score, at(y, x + 1));
+    if (y > 0 && y < result.rows - 1)
+        p.level += rise(at(y - 1, x), p.score, at(y + 1, x));
     return p;
 }
 
@@ -97,6 +134,10 @@ bool PatternModel::teach(const cv::Mat &grey, double x, double y, double angle, 
     m_reference = reference;
     m_angle = angle;
     m_size = size;
+    cv::Mat change;
+    cv::matchTemplate(patternAt(-kTurnSpan / 2.0), patternAt(kTurnSpan / 2.0), change,
+                      cv::TM_CCOEFF_NORMED);
+    m_turnChange = std::isfinite(change.at<float>(0, 0)) ? 1.0 - change.at<float>(0, 0) : 0.0;
     return true;
 }
 
@@ -110,7 +151,7 @@ cv::Mat PatternModel::patternAt(double relative) const {
     const cv::Matx23d m(c, -s, cb - c * cs + s * cs, s, c, cb - s * cs - c * cs);
     cv::Mat out;
     cv::warpAffine(m_reference, out, m, cv::Size(m_size, m_size),
-                   cv::INTER_LINEAR | cv::WARP_INVERSE_MAP, cv::BORDER_REPLICATE);
+                   cv::INTER_CUBIC | cv::WARP_INVERSE_MAP, cv::BORDER_REPLICATE);
     return out;
 }
 
@@ -152,14 +193,21 @@ std::optional<PatternModel::Match> PatternModel::search(const cv::Mat &grey, cv:
     }
 
     // Rotation: from the predicted angle, step towards the better neighbour until the
-    // correlation peaks (at most the rotation range away), then interpolate the angle.
+    // correlation peaks (at most the rotation range away), then interpolate the angle. The
+    // angle found counts only when the curve shows a peak as strong as the pattern's own
+    // change with angle leads us to expect; otherwise the predicted angle stays, and the
+    // position is taken with the pattern at that angle. Following a flat curve's noise would
+    // hand the next prediction an angular velocity that feeds on itself.
     double relative = relative0;
+    bool angleSeen = false;
     Fine fine = fineWindow(grey, topLeft, s);
     if (fine.pixels.empty())
         return std::nullopt;
-    if (rotating) {
+    if (rotating && m_turnChange >= kMinTurnChange) {
         const double step = std::min(kMaxAngleStep, params.rotationRange);
         const int n = static_cast<int>(std::ceil(params.rotationRange / step));
+        // The drop of the correlation two steps away from its peak, for a parabolic peak.
+        const double expectedDrop = m_turnChange * std::pow(2.0 * step / kTurnSpan, 2.0);
         std::map<int, Peak> tried;
         auto at = [&](int k) -> const Peak & {
             auto it = tried.find(k);
@@ -170,9 +218,9 @@ std::optional<PatternModel::Match> PatternModel::search(const cv::Mat &grey, cv:
         };
         int best = 0;
         for (;;) {
-            const double here = at(best).score;
-            const double left = best > -n ? at(best - 1).score : -2.0;
-            const double right = best < n ? at(best + 1).score : -2.0;
+            const double here = at(best).level + kAngleTie;
+            const double left = best > -n ? at(best - 1).level : -2.0;
+            const double right = best < n ? at(best + 1).level : -2.0;
             if (left > here && left >= right)
                 --best;
             else if (right > here)
@@ -181,8 +229,41 @@ std::optional<PatternModel::Match> PatternModel::search(const cv::Mat &grey, cv:
                 break;
         }
         double offset = 0.0;
-        if (best > -n && best < n)
-            offset = vertex(at(best - 1).score, at(best).score, at(best + 1).score);
+        if (best > -n && best < n) {
+            const double l = at(best - 1).level, c = at(best).level, r = at(best + 1).level;
+            if (c - 0.5 * (l + r) > kClearPeak) {
+                angleSeen = true;
+                offset = vertex(l, c, r);
+            } else {
+                // A faint peak (a thin rod on a disc): a parabola fitted over two steps either
+                // way sees it where three neighbours drown in noise.
+                cv::Matx33d normal = cv::Matx33d::zeros();
+                cv::Vec3d moments(0, 0, 0);
+                int used = 0;
+                for (int k = std::max(best - 2, -n); k <= std::min(best + 2, n); ++k, ++used) {
+                    const double u = k - best;
+                    const cv::Vec3d basis(u * u, u, 1.0);
+                    normal += basis * basis.t();
+                    moments += basis * at(k).level;
+                }
+                cv::Vec3d fit;
+                if (used >= 4 && cv::solve(normal, moments, fit) && fit[0] < 0.0 &&
+                    -4.0 * fit[0] > std::max(kSeenShare * expectedDrop, kAngleTie)) {
+                    angleSeen = true;
+                    offset = std::clamp(-fit[1] / (2.0 * fit[0]), -1.0, 1.0);
+                }
+            }
+        } else {
+            // At the range's end: believed when the last two steps rose as a peak falls.
+            const int back = best > 0 ? std::max(best - 2, -n) : std::min(best + 2, n);
+            const double span = std::abs(best - back) / 2.0;
+            angleSeen = at(best).level - at(back).level >
+                        std::max(kSeenShare * expectedDrop * span * span, kAngleTie);
+        }
+        if (!angleSeen) {
+            best = 0;
+            offset = 0.0;
+        }
         relative = relative0 + (best + offset) * step;
         const cv::Point moved = fine.window.tl() + at(best).at;
         if (moved != topLeft) {
@@ -235,6 +316,7 @@ std::optional<PatternModel::Match> PatternModel::search(const cv::Mat &grey, cv:
     m.x = fine.window.x + px + dx + half;
     m.y = fine.window.y + py + dy + half;
     m.angle = m_angle + relative;
+    m.angleSeen = angleSeen;
     m.score = std::min(peak.score, 1.0);
     if (params.updateRate > 0.0 && m.score >= std::max(params.minScore, kMinUpdateScore))
         update(grey, m, std::min(params.updateRate, 1.0));
@@ -259,7 +341,7 @@ void PatternModel::update(const cv::Mat &grey, const Match &match, double rate) 
     // Reference pixel q -> picture: p + R(relative) (q - cb).
     const cv::Matx23d m(c, s, px - c * cb - s * cb, -s, c, py + s * cb - c * cb);
     cv::Mat look;
-    cv::warpAffine(roi, look, m, m_reference.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
+    cv::warpAffine(roi, look, m, m_reference.size(), cv::INTER_CUBIC | cv::WARP_INVERSE_MAP,
                    cv::BORDER_REPLICATE);
     cv::addWeighted(m_reference, 1.0 - rate, look, rate, 0.0, m_reference);
 }

@@ -20,6 +20,9 @@ public:
         double x = 0, y = 0; // pixels
         double angle = 0;    // degrees, counter-clockwise on screen, absolute
         double score = 0;    // correlation, 0..1
+        // False when the angle is the predicted one because the look gave none: rotation
+        // off, or a target that looks alike at every angle the search tried.
+        bool angleSeen = false;
     };
 
     // Takes the square of side `size` centred on (x, y) of an 8-bit grey picture as the
@@ -43,6 +46,9 @@ private:
     // on the point, 32-bit float.
     cv::Mat m_reference;
     double m_angle = 0; // the angle the reference was seen at
+    // How much the taught look changes when turned by a few degrees (1 - correlation); about
+    // 0 for a target that looks alike at every angle, whose angle the search leaves alone.
+    double m_turnChange = 0;
     int m_size = 0;
 };
 

@@ -409,3 +409,125 @@ TEST(PatternMatcher, PatternLeavingThePictureIsLostNotPinnedToTheEdge) {
     EXPECT_GE(lostAt, 8);
     EXPECT_LE(lostAt, 12);
 }
+
+namespace {
+
+// A round marker like a pendulum's bob: a light disc in a dark ring on a textured wall.
+constexpr double kRing = 26.0, kDisc = 10.0;
+
+struct Tracked {
+    std::vector<Truth> truth, found;
+    double worstPosition() const {
+        double w = 0;
+        for (std::size_t i = 0; i < found.size(); ++i)
+            w = std::max(w, std::hypot(found[i].x - truth[i].x, found[i].y - truth[i].y));
+        return w;
+    }
+    double worstAngle() const {
+        double w = 0;
+        for (std::size_t i = 0; i < found.size(); ++i)
+            w = std::max(w, std::abs(found[i].angle - truth[i].angle));
+        return w;
+    }
+};
+
+// Teaches marker 1 on frame 0 with size 32 at angle 0, as a new marker is set, and tracks
+// the following frames; `truth` gives the point and the angle against the taught look.
+template <class Render, class Where>
+Tracked trackTarget(IPatternMatcher *m, Render render, Where truth, int frames) {
+    Tracked t;
+    {
+        const Truth t0 = truth(0);
+        auto fc = frameOf(m, 1, 0);
+        const auto pic = scene::picture(render(0));
+        EXPECT_EQ(fc->Teach(pic.get(), t0.x, t0.y, 0.0, 32), platform::S_OK);
+        EXPECT_EQ(fc->Learn(kLearnPattern, 0), platform::S_OK);
+    }
+    for (int f = 1; f < frames; ++f) {
+        const auto pic = scene::picture(render(f));
+        EXPECT_EQ(m->Prepare(), platform::S_OK);
+        auto fc = frameOf(m, 1, f);
+        if (fc->Search(pic.get(), f, 0) != platform::S_OK) {
+            ADD_FAILURE() << "lost at frame " << f;
+            break;
+        }
+        Truth found{};
+        EXPECT_EQ(fc->Result(0, &found.x), platform::S_OK);
+        EXPECT_EQ(fc->Result(1, &found.y), platform::S_OK);
+        EXPECT_EQ(fc->Result(2, &found.angle), platform::S_OK);
+        t.found.push_back(found);
+        t.truth.push_back(truth(f));
+    }
+    return t;
+}
+
+} // namespace
+
+TEST(PatternMatcherRoundTarget, KeepsItsAngleWhileTheTargetLooksAlikeAtEveryAngle) {
+    // Every angle matches the disc equally well up to noise; an angle taken from that noise
+    // and extrapolated as angular velocity would run away. Taught off the disc's centre, as
+    // a click lands, a wrong angle would also swing the point around the centre.
+    const cv::Mat wall = scene::texture(kFrame, 5, 150, 30, 3.0);
+    const auto centre = [](int f) {
+        return cv::Point2d(60.0 + 1.6 * f, 120.0 + 40.0 * std::sin(f / 12.0));
+    };
+    const auto render = [&](int f) {
+        cv::Mat g = wall.clone();
+        scene::disc(g, centre(f).x, centre(f).y, kRing, 70.0);
+        scene::disc(g, centre(f).x, centre(f).y, kDisc, 235.0);
+        return g;
+    };
+    for (const cv::Point2d click : {cv::Point2d(0, 0), cv::Point2d(0.5, -0.4)}) {
+        SCOPED_TRACE(testing::Message() << "taught " << click << " off the centre");
+        auto m = newMatcher();
+        const auto truth = [&](int f) {
+            return Truth{centre(f).x + click.x, centre(f).y + click.y, 0.0};
+        };
+        const Tracked t = trackTarget(m.get(), render, truth, 130);
+        ASSERT_EQ(t.found.size(), 129u);
+        EXPECT_LT(t.worstAngle(), 2.0);
+        EXPECT_LT(t.worstPosition(), 0.3);
+    }
+}
+
+TEST(PatternMatcherRoundTarget, FollowsThePendulumItHangsFromWithoutRunningAway) {
+    // The same disc with its rod, swinging 25 degrees either way from the lowest point,
+    // fastest there: the rod in the pattern makes the angle visible.
+    auto m = newMatcher();
+    const cv::Mat wall = scene::texture(kFrame, 5, 150, 30, 3.0);
+    cv::Mat bob(81, 81, CV_8U, cv::Scalar(150));
+    scene::disc(bob, 40.0, 40.0, kRing, 70.0);
+    cv::rectangle(bob, cv::Rect(37, 0, 7, 41), cv::Scalar(25), cv::FILLED);
+    scene::disc(bob, 40.0, 40.0, kDisc, 235.0);
+    const cv::Point2d pivot(160.0, -40.0);
+    const double length = 200.0;
+    const auto swing = [](int f) {
+        return 25.0 * std::sin(2.0 * CV_PI * f / 80.0);
+    };
+    const auto truth = [&](int f) {
+        const double a = swing(f) * CV_PI / 180.0;
+        return Truth{pivot.x + length * std::sin(a), pivot.y + length * std::cos(a), swing(f)};
+    };
+    const auto render = [&](int f) {
+        cv::Mat g = wall.clone();
+        const Truth t = truth(f);
+        // The rod outside the bob, sub-pixel (4 fraction bits), then the bob turned with it.
+        cv::line(g, cv::Point(cvRound(pivot.x * 16), cvRound(pivot.y * 16)),
+                 cv::Point(cvRound(t.x * 16), cvRound(t.y * 16)), cv::Scalar(25), 7, cv::LINE_AA,
+                 4);
+        scene::paste(g, bob, t.x, t.y, t.angle, kRing);
+        return g;
+    };
+    const Tracked t = trackTarget(m.get(), render, truth, 170);
+    ASSERT_EQ(t.found.size(), 169u);
+    EXPECT_LT(t.worstAngle(), 2.0);
+    EXPECT_LT(t.worstPosition(), 0.5);
+    // It swings both ways, as far as the pendulum does.
+    double lo = 0, hi = 0;
+    for (const Truth &f : t.found) {
+        lo = std::min(lo, f.angle);
+        hi = std::max(hi, f.angle);
+    }
+    EXPECT_NEAR(lo, -25.0, 2.0);
+    EXPECT_NEAR(hi, 25.0, 2.0);
+}
