@@ -47,6 +47,46 @@ BandLayout bandLayoutOf(int format) {
     return layout;
 }
 
+// The full-range ("J") formats FFmpeg keeps for old JPEG decoders, as their plain formats:
+// the converter warns about each one it is given ("deprecated pixel format used") and wants
+// the range said instead.
+AVPixelFormat plainFormatOf(AVPixelFormat format, bool *fullRange) {
+    switch (format) {
+    case AV_PIX_FMT_YUVJ420P:
+        *fullRange = true;
+        return AV_PIX_FMT_YUV420P;
+    case AV_PIX_FMT_YUVJ422P:
+        *fullRange = true;
+        return AV_PIX_FMT_YUV422P;
+    case AV_PIX_FMT_YUVJ444P:
+        *fullRange = true;
+        return AV_PIX_FMT_YUV444P;
+    case AV_PIX_FMT_YUVJ440P:
+        *fullRange = true;
+        return AV_PIX_FMT_YUV440P;
+    case AV_PIX_FMT_YUVJ411P:
+        *fullRange = true;
+        return AV_PIX_FMT_YUV411P;
+    default:
+        return format;
+    }
+}
+
+// Tells the converter whether the source's luma and chroma span the full 0..255 (JPEG) or
+// the video range; it is only told when that changes, since telling rebuilds its tables.
+// RGB and grey sources take no range.
+void setSourceRange(::SwsContext *sws, bool fullRange) {
+    int *srcTable = nullptr, *dstTable = nullptr;
+    int srcRange = 0, dstRange = 0, brightness = 0, contrast = 0, saturation = 0;
+    if (sws_getColorspaceDetails(sws, &srcTable, &srcRange, &dstTable, &dstRange, &brightness,
+                                 &contrast, &saturation) < 0)
+        return;
+    if ((srcRange != 0) == fullRange)
+        return;
+    sws_setColorspaceDetails(sws, srcTable, fullRange ? 1 : 0, dstTable, dstRange, brightness,
+                             contrast, saturation);
+}
+
 } // namespace
 
 int bgraStride(int width) {
@@ -63,11 +103,16 @@ std::size_t bgraBytes(int width, int height) {
 bool convertToBgra(const AVFrame &frame, ::SwsContext *&sws, std::uint8_t *dst) {
     if (frame.width <= 0 || frame.height <= 0 || !dst)
         return false;
-    sws = sws_getCachedContext(sws, frame.width, frame.height,
-                               static_cast<AVPixelFormat>(frame.format), frame.width, frame.height,
+    bool fullRange = frame.color_range == AVCOL_RANGE_JPEG;
+    const AVPixelFormat format =
+        plainFormatOf(static_cast<AVPixelFormat>(frame.format), &fullRange);
+    sws = sws_getCachedContext(sws, frame.width, frame.height, format, frame.width, frame.height,
                                AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr, nullptr);
     if (!sws)
         return false;
+    const AVPixFmtDescriptor *d = av_pix_fmt_desc_get(format);
+    if (d && !(d->flags & AV_PIX_FMT_FLAG_RGB) && d->nb_components >= 3)
+        setSourceRange(sws, fullRange);
     std::uint8_t *planes[4] = {dst, nullptr, nullptr, nullptr};
     int strides[4] = {bgraStride(frame.width), 0, 0, 0};
     // Bands from the top down, as the converter takes slices; it answers with the rows it

@@ -17,11 +17,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 extern "C" {
+#include <libavutil/log.h>
 #include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
@@ -262,6 +266,56 @@ const int kLayouts[] = {0, 1, 2, 3, 4, 5};
 // Rotation and flip on top of each layout.
 const int kTurns[] = {0, TALVORAVIMODE_ROTATE_90 | TALVORAVIMODE_HORIZONTAL_FLIP,
                       TALVORAVIMODE_ROTATE_180, TALVORAVIMODE_ROTATE_270};
+
+// Full-range pictures (JPEG's, and video flagged full range): luma 16 is dark grey there, not
+// black as in the video range. Whether the range comes from a "J" format or from the frame's
+// flag, it must come out the same, without FFmpeg's warning about deprecated formats, and a
+// cached converter must follow when the range changes between frames.
+TEST(DisplayConvert, FullRangeComesFromTheFormatOrTheFrameFlagAndFollowsEachFrame) {
+    static std::vector<std::string> warnings;
+    warnings.clear();
+    av_log_set_callback([](void *, int level, const char *format, va_list args) {
+        if (level <= AV_LOG_WARNING) {
+            char line[512];
+            std::vsnprintf(line, sizeof line, format, args);
+            warnings.emplace_back(line);
+        }
+    });
+    constexpr int width = 16, height = 8;
+    // Luma 16 everywhere, neutral chroma: the planes are filled plane by plane.
+    const auto grey16 = [](AVPixelFormat format, AVColorRange range) {
+        FrameHolder frame = frameOf(format, width, height, [](std::size_t) { return 128; });
+        if (frame) {
+            frame->color_range = range;
+            for (int y = 0; y < height; ++y)
+                std::fill_n(frame->data[0] + y * frame->linesize[0], width, std::uint8_t(16));
+        }
+        return frame;
+    };
+    const auto firstGrey = [](const FrameHolder &frame, ::SwsContext *&sws) {
+        std::vector<std::uint8_t> dst(bgraBytes(width, height), 0);
+        EXPECT_TRUE(convertToBgra(*frame, sws, dst.data()));
+        return int(dst[1]); // green of the first pixel
+    };
+    const FrameHolder jpeg = grey16(AV_PIX_FMT_YUVJ420P, AVCOL_RANGE_UNSPECIFIED);
+    const FrameHolder flagged = grey16(AV_PIX_FMT_YUV420P, AVCOL_RANGE_JPEG);
+    const FrameHolder video = grey16(AV_PIX_FMT_YUV420P, AVCOL_RANGE_MPEG);
+    ASSERT_TRUE(jpeg && flagged && video);
+
+    ::SwsContext *sws = nullptr;
+    const int fromJpeg = firstGrey(jpeg, sws);
+    const int fromVideo = firstGrey(video, sws);
+    const int fromFlag = firstGrey(flagged, sws);
+    const int videoAgain = firstGrey(video, sws);
+    sws_freeContext(sws);
+    av_log_set_callback(av_log_default_callback);
+
+    EXPECT_NEAR(fromJpeg, 16, 1);
+    EXPECT_EQ(fromFlag, fromJpeg);
+    EXPECT_LE(fromVideo, 1) << "video-range luma 16 is black";
+    EXPECT_EQ(videoAgain, fromVideo);
+    EXPECT_TRUE(warnings.empty()) << warnings.front();
+}
 
 // Every layout with every turn on pictures of 1 x 1 up to 9 x 9, in a grey format and the
 // two chroma-subsampled ones whose conversion overran tiny rows, with each field order.
