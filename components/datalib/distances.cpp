@@ -128,9 +128,7 @@ HRESULT Distances::Draw(LONG frame, QPainter *painter, const QRect &target, LONG
         const double span = std::hypot(along.x(), along.y());
         QPointF across(0.0, -1.0);
         if (span > 0.0 && std::isfinite(span)) {
-            across = QPointF(along.y() / span, -along.x() / span);
-            if (across.y() > 0.0 || (across.y() == 0.0 && across.x() < 0.0))
-                across = -across;
+            across = upperNormal(along / span);
             draw.line(*a - across * kTick, *a + across * kTick);
             draw.line(*b - across * kTick, *b + across * kTick);
         }

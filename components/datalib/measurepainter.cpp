@@ -31,6 +31,11 @@ QPoint wholePixel(QPointF p) {
 
 } // namespace
 
+QPointF upperNormal(QPointF v) {
+    const QPointF across(v.y(), -v.x());
+    return across.y() > 0.0 || (across.y() == 0.0 && across.x() < 0.0) ? -across : across;
+}
+
 MeasurePainter::MeasurePainter(QPainter *painter, const QRect &target)
     : m_painter(painter), m_target(target),
       m_reach(QRectF(target).adjusted(-kMargin, -kMargin, kMargin, kMargin)),

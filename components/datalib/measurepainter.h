@@ -13,6 +13,10 @@ class QPainter;
 
 namespace datalib {
 
+// The vector across v (v turned a quarter), of the same length, on the side a label goes to:
+// the upper one on the screen, else (for a vertical v) the right one.
+QPointF upperNormal(QPointF v);
+
 class MeasurePainter {
 public:
     // Saves the painter's state and restores it on destruction.
