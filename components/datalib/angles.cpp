@@ -47,6 +47,15 @@ double screenDegrees(QPointF v) {
     return std::atan2(-v.y(), v.x()) * kDegrees;
 }
 
+// An angle difference in degrees (within -360 .. 360) brought to -180 (exclusive) .. 180.
+double halfTurnDegrees(double degrees) {
+    if (degrees > 180.0)
+        return degrees - 360.0;
+    if (degrees <= -180.0)
+        return degrees + 360.0;
+    return degrees;
+}
+
 } // namespace
 
 HRESULT Angles::SetDatas(TalvorDatas *datas) {
@@ -125,28 +134,28 @@ HRESULT Angles::Draw(LONG frame, QPainter *painter, const QRect &target, LONG wi
         const auto value = angleBetween(a, b);
         if (!value)
             continue;
+        // The label sits inside the angle on its bisector; a straight angle has none, and
+        // the label goes to the upper (else the right) side of the arms.
+        const QPointF ua = a / length(a), ub = b / length(b);
+        QPointF direction = ua + ub;
+        const bool straight = length(direction) < 1.0e-9;
+        if (straight)
+            direction = upperNormal(ua);
+        direction /= length(direction);
+
         const double shorterArm = std::min(length(a), length(b)) * mapping.zoomFactor();
         const double radius = std::min(kArcRadius, shorterArm / 2.0);
         const bool withArc = radius >= 2.0;
         if (withArc) {
             const double start = screenDegrees(a);
-            double span = screenDegrees(b) - start;
-            if (span > 180.0)
-                span -= 360.0;
-            else if (span <= -180.0)
-                span += 360.0;
+            // A straight angle's half turn goes round the label's side, whichever arm is
+            // first; any other arc is the shorter way from the first arm to the second.
+            const double span =
+                straight
+                    ? (halfTurnDegrees(screenDegrees(direction) - start) > 0.0 ? 180.0 : -180.0)
+                    : halfTurnDegrees(screenDegrees(b) - start);
             draw.arc(*vertex, radius, start, span);
         }
-        // The label sits inside the angle on its bisector; a straight angle has none, and
-        // the label goes to the upper (else the right) side of the arms.
-        const QPointF ua = a / length(a), ub = b / length(b);
-        QPointF direction = ua + ub;
-        if (length(direction) < 1.0e-9) {
-            direction = QPointF(ua.y(), -ua.x());
-            if (direction.y() > 0.0 || (direction.y() == 0.0 && direction.x() < 0.0))
-                direction = -direction;
-        }
-        direction /= length(direction);
         draw.label(*vertex, direction, (withArc ? radius : 0.0) + 3.0,
                    draw.number(*value, 1) + QChar(0x00B0));
     }

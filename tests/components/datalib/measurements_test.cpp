@@ -182,6 +182,25 @@ TEST_F(AnglesTest, ArmsArcAndLabelLandAtTheMappedPixelsAtZoom100) {
     EXPECT_EQ(redIn(image, QRect(QPoint(0, 0), QPoint(79, 149))), 0);
 }
 
+TEST_F(AnglesTest, AStraightAngleHasItsArcAndLabelAbove) {
+    // The second arm's end at (20, 150) in the video: 180 degrees, shown 20 and 40 pixels
+    // up-left, so the arms lie along row 110 with the vertex at (80, 110). Either order of the
+    // arms puts the arc and the label on the upper side; nothing lies below the arms.
+    points.set(3, 0, 20.0f / kVideoWidth, 0.5f);
+    EXPECT_NEAR(angleAt(0, kVideoWidth, kVideoHeight), 180.0, 1e-9);
+    for (const bool swapped : {false, true}) {
+        SCOPED_TRACE(swapped);
+        if (swapped) {
+            angles->Clear();
+            angles->Add(3, 2, 1, kRed, nullptr);
+        }
+        const QImage image = paint(angles, 0, 1.0f, 20.0f, 40.0f);
+        EXPECT_EQ(image.pixel(80, 94), kRedPixel); // the top of the arc of radius 16
+        EXPECT_GT(redIn(image, QRect(QPoint(50, 55), QPoint(110, 92))), 0); // the label
+        EXPECT_EQ(redIn(image, QRect(QPoint(0, 111), QPoint(199, 149))), 0);
+    }
+}
+
 TEST_F(AnglesTest, ArmsFollowZoom200AndItsCentreTerm) {
     // Window = 2 x image + trunc(200 x 0.005) - offset: vertex (2 x 100 + 1 - 150,
     // 2 x 150 + 1 - 200) = (51, 101); the arms run off the view to the right and the top.
@@ -322,6 +341,22 @@ TEST_F(DistancesTest, LineTicksAndLabelAtZoom100) {
     // The label above the middle (140, 110); nothing below the line but the tick.
     EXPECT_GT(redIn(image, QRect(QPoint(100, 80), QPoint(180, 106))), 0);
     EXPECT_EQ(redIn(image, QRect(QPoint(45, 111), QPoint(199, 149))), 0);
+}
+
+TEST_F(DistancesTest, AVerticalLineHasItsLabelOnTheRight) {
+    // Video pixels (100, 50) and (100, 250), shown 50 pixels up: column 100 from row 0 down
+    // and off the view, its middle at (100, 100). Whichever end comes first, the label goes
+    // right of the line; left of it there is only the half of the tick at the top end.
+    for (const bool upwards : {false, true}) {
+        SCOPED_TRACE(upwards);
+        points.set(upwards ? 2 : 1, 0, 0.25f, 50.0f / kVideoHeight);
+        points.set(upwards ? 1 : 2, 0, 0.25f, 250.0f / kVideoHeight);
+        const QImage image = paint(distances, 0, 1.0f, 0.0f, 50.0f);
+        EXPECT_EQ(image.pixel(100, 100), kRedPixel);
+        EXPECT_EQ(image.pixel(96, 0), kRedPixel); // the tick across the top end
+        EXPECT_GT(redIn(image, QRect(QPoint(104, 60), QPoint(199, 140))), 0);
+        EXPECT_EQ(redIn(image, QRect(QPoint(0, 5), QPoint(99, 149))), 0);
+    }
 }
 
 TEST_F(DistancesTest, LineAndTicksAtZoom200WithOffsets) {
