@@ -52,6 +52,13 @@ bool endsWithFrm(const std::string &name) {
     return tail == "FRM";
 }
 
+// A picture's pixels as a QImage without a copy; valid while the picture lives.
+QImage wrapImage(const platform::ImageView &v) {
+    return QImage(v.data, v.width, v.height, v.stride,
+                  v.format == platform::PixelFormat::Gray8 ? QImage::Format_Grayscale8
+                                                           : QImage::Format_RGB32);
+}
+
 } // namespace
 
 CVViewCtrl::CVViewCtrl(QWidget *parent) : QWidget(parent) {
@@ -540,9 +547,7 @@ void CVViewCtrl::paintOverlayOnlyLayer(QPainter &painter) {
     const auto v = m_overlayPicture->image();
     if (v.empty())
         return;
-    const QImage img(v.data, v.width, v.height, v.stride,
-                     v.format == platform::PixelFormat::Gray8 ? QImage::Format_Grayscale8
-                                                              : QImage::Format_RGB32);
+    const QImage img = wrapImage(v);
     const auto g = frameLayerGeometry(m_zoom, v.width, v.height, m_hOffset, m_vOffset);
     if (m_zoom == 100)
         painter.drawImage(QPoint(g.originX, g.originY), img);
@@ -560,10 +565,7 @@ void CVViewCtrl::paintOverlayPicture(QPainter &painter) {
         const auto v = m_overlayPicture->image();
         if (v.empty())
             return;
-        const QImage img(v.data, v.width, v.height, v.stride,
-                         v.format == platform::PixelFormat::Gray8 ? QImage::Format_Grayscale8
-                                                                  : QImage::Format_RGB32);
-        m_overlayKeyed = keyTransparent(img, QColor::fromRgb(key));
+        m_overlayKeyed = keyTransparent(wrapImage(v), QColor::fromRgb(key));
         m_overlayKeyedColor = key;
     }
     // Placed at its own position less the scroll offsets, in 64 bits: both come unchecked.
