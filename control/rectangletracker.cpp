@@ -28,6 +28,12 @@ TrackerEdges normalizedEdges(long long left, long long top, long long right, lon
             clampToCoordinate(bottom)};
 }
 
+// A rectangle in image pixels as normalized zoomed edges.
+TrackerEdges zoomedEdges(float left, float top, float right, float bottom, float scale) {
+    return normalizedEdges(toZoomed(left, scale), toZoomed(top, scale), toZoomed(right, scale),
+                           toZoomed(bottom, scale));
+}
+
 // One axis of the limit rule; `lo` and `hi` are the rectangle's edges on it.
 void limitAxis(LONG &lo, LONG &hi, LONG limit, bool move) {
     const long long size = static_cast<long long>(hi) - lo;
@@ -57,8 +63,7 @@ bool RectangleTracker::activate(LONG style, float left, float top, float right, 
     m_scale = zoom * 0.01f;
     m_imageWidth = std::max<LONG>(imageWidth, 0);
     m_imageHeight = std::max<LONG>(imageHeight, 0);
-    m_rect = normalizedEdges(toZoomed(left, m_scale), toZoomed(top, m_scale),
-                             toZoomed(right, m_scale), toZoomed(bottom, m_scale));
+    m_rect = zoomedEdges(left, top, right, bottom, m_scale);
     return true;
 }
 
@@ -73,8 +78,7 @@ void RectangleTracker::rescale(LONG zoom) {
     cancelDrag();
     const auto image = imageRect();
     m_scale = zoom * 0.01f;
-    m_rect = normalizedEdges(toZoomed(image[0], m_scale), toZoomed(image[1], m_scale),
-                             toZoomed(image[2], m_scale), toZoomed(image[3], m_scale));
+    m_rect = zoomedEdges(image[0], image[1], image[2], image[3], m_scale);
 }
 
 std::array<float, 4> RectangleTracker::imageRect() const {
