@@ -302,6 +302,16 @@ QImage pictureImage(platform::IPicture &picture) {
     return QImage(v.data, v.width, v.height, v.stride, QImage::Format_RGB32).copy();
 }
 
+// A canvas of the size with the keyed picture drawn over it.
+QImage overlaid(const KeyedPicture &keyed, int width, int height, LONG zoom, bool stretch,
+                LONG videoWidth, LONG videoHeight, QPoint at) {
+    QImage image = canvas(width, height);
+    QPainter painter(&image);
+    drawOverlayPicture(painter, keyed, zoom, stretch, videoWidth, videoHeight, at);
+    painter.end();
+    return image;
+}
+
 TEST(OverlayLayers, OverlayPictureMasksItsTransparentColourAndFollowsTheZoom) {
     const auto picture = smallPicture();
     const auto keyed = keyTransparent(pictureImage(*picture), QColor(255, 0, 255));
@@ -314,32 +324,20 @@ TEST(OverlayLayers, OverlayPictureMasksItsTransparentColourAndFollowsTheZoom) {
     const auto sparse = keyTransparent(wide, QColor(255, 0, 255));
     ASSERT_EQ(sparse.tiles.size(), 1u);
     EXPECT_TRUE(sparse.tiles.front().contains(70, 40));
-    QImage sparseView = canvas(100, 70);
-    {
-        QPainter painter(&sparseView);
-        drawOverlayPicture(painter, sparse, 100, false, 100, 70, QPoint(0, 0));
-    }
+    QImage sparseView = overlaid(sparse, 100, 70, 100, false, 100, 70, QPoint(0, 0));
     EXPECT_EQ(sparseView.pixel(70, 40), qRgb(1, 2, 3));
     sparseView.setPixel(70, 40, 0xFF000000u);
     EXPECT_EQ(sparseView, canvas(100, 70));
 
     // Zoom 100: unscaled, clipped to the video's size (3 x 3 here).
-    QImage at100 = canvas(20, 10);
-    {
-        QPainter painter(&at100);
-        drawOverlayPicture(painter, keyed, 100, true, 3, 3, QPoint(5, 2));
-    }
+    QImage at100 = overlaid(keyed, 20, 10, 100, true, 3, 3, QPoint(5, 2));
     EXPECT_EQ(at100.pixel(5, 2), 0xFFFFFFFFu);
     EXPECT_EQ(at100.pixel(6, 2), 0xFF000000u) << "the transparent colour shows the view";
     EXPECT_EQ(at100.pixel(7, 4), 0xFFFFFFFFu);
     EXPECT_EQ(at100.pixel(8, 4), 0xFF000000u) << "clipped to the video's width";
 
     // Zoom 200 stretched: every picture pixel becomes 2 x 2, still keyed, within 6 x 6.
-    QImage stretched = canvas(20, 10);
-    {
-        QPainter painter(&stretched);
-        drawOverlayPicture(painter, keyed, 200, true, 3, 3, QPoint(0, 0));
-    }
+    QImage stretched = overlaid(keyed, 20, 10, 200, true, 3, 3, QPoint(0, 0));
     EXPECT_EQ(stretched.pixel(1, 1), 0xFFFFFFFFu);
     EXPECT_EQ(stretched.pixel(2, 5), 0xFF000000u);
     EXPECT_EQ(stretched.pixel(3, 0), 0xFF000000u);
@@ -347,23 +345,15 @@ TEST(OverlayLayers, OverlayPictureMasksItsTransparentColourAndFollowsTheZoom) {
     EXPECT_EQ(stretched.pixel(6, 4), 0xFF000000u) << "the blue pixel lies beyond 6 x 6";
 
     // Zoom 200 without the stretch bit: drawn unscaled, within the zoomed video size.
-    QImage unscaled = canvas(20, 10);
-    {
-        QPainter painter(&unscaled);
-        drawOverlayPicture(painter, keyed, 200, false, 3, 3, QPoint(0, 0));
-    }
+    QImage unscaled = overlaid(keyed, 20, 10, 200, false, 3, 3, QPoint(0, 0));
     EXPECT_EQ(unscaled.pixel(1, 0), 0xFF000000u);
     EXPECT_EQ(unscaled.pixel(2, 0), 0xFFFFFFFFu);
     EXPECT_EQ(unscaled.pixel(3, 2), 0xFF0000FFu);
     EXPECT_EQ(unscaled.pixel(4, 0), 0xFF000000u);
 
     // Far-off positions and sizes from a host are held, never overflowing.
-    QImage far = canvas(20, 10);
-    {
-        QPainter painter(&far);
-        drawOverlayPicture(painter, keyed, 1999, true, 2000000000, 2000000000,
-                           QPoint(2000000000, -2000000000));
-    }
+    QImage far = overlaid(keyed, 20, 10, 1999, true, 2000000000, 2000000000,
+                          QPoint(2000000000, -2000000000));
     EXPECT_EQ(far, canvas(20, 10));
 }
 
