@@ -26,17 +26,8 @@ ComPtr<TalvorDatas> twoPoints() {
     EXPECT_EQ(factory->CreateDatas(-1, &raw), S_OK);
     auto datas = ComPtr<TalvorDatas>::attach(raw);
     datas->SetComponentCount(2);
-    for (LONG marker : {1, 2, 3}) {
-        TalvorChannel *channels[2] = {};
-        for (TalvorChannel *&c : channels) {
-            factory->CreateChannel(0, 0, &c);
-            c->SetMarkerNumber(marker);
-            c->SetLength(1);
-        }
-        datas->Add(channels, 2);
-        for (TalvorChannel *c : channels)
-            c->Release();
-    }
+    for (LONG marker : {1, 2, 3})
+        EXPECT_EQ(addMarkerChannels(*factory, *datas, marker, 0, 1), S_OK);
     LONG status = 0;
     datas->WriteFrame(1, 0, 0.25f, 0.5f, -1.0f, &status);
     datas->WriteFrame(2, 0, 0.75f, 0.5f, -1.0f, &status);

@@ -35,16 +35,7 @@ public:
     }
     void set(LONG marker, SHORT frame, float x, float y) {
         if (!known(marker)) {
-            TalvorChannel *channels[2] = {};
-            for (TalvorChannel *&c : channels) {
-                EXPECT_EQ(m_factory->CreateChannel(0, 0, &c), S_OK);
-                c->SetMarkerNumber(marker);
-                c->SetFirstFrame(0);
-                c->SetLength(10);
-            }
-            EXPECT_EQ(datas->Add(channels, 2), S_OK);
-            for (TalvorChannel *c : channels)
-                c->Release();
+            EXPECT_EQ(addMarkerChannels(*m_factory, *datas, marker, 0, 10), S_OK);
         }
         LONG status = -1;
         datas->WriteFrame(marker, frame, x, y, -1.0f, &status);
