@@ -590,7 +590,9 @@ CVViewCtrl::DataTime CVViewCtrl::dataTime() const {
 void CVViewCtrl::paint3DData(QPainter &painter, const DataTime &at, bool live) {
     if (!m_overlaySwitch[3] || !m_datas3D || !m_cal3D || !m_specification)
         return;
-    if (!m_projection && platform::failed(ensureProjection()) && !m_projection)
+    if (!m_projection)
+        ensureProjection(); // a helper left uncalibrated still serves: it projects nothing
+    if (!m_projection)
         return;
     auto layout = m_specification.query<datalib::TalvorSpec>();
     auto data = m_datas3D.query<datalib::TalvorDatas>();
