@@ -21,6 +21,17 @@ std::vector<double> sine(int n, double fs, double hz, double amplitude) {
     return v;
 }
 
+// A sine with Gaussian noise of standard deviation `sigma` added, drawn from `seed`.
+std::vector<double> noisySine(int n, double fs, double hz, double amplitude, double sigma,
+                              unsigned seed) {
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> noise(0, sigma);
+    auto v = sine(n, fs, hz, amplitude);
+    for (double &x : v)
+        x += noise(rng);
+    return v;
+}
+
 double rmsOver(const std::vector<double> &v, int from, int to) {
     double s = 0;
     for (int i = from; i < to; ++i)
@@ -132,11 +143,7 @@ TEST(ResidualCutoff, CleanSinePasses) {
 // A sine under noise: the cutoff lands between the signal and the noise, and the noise level
 // found is that of the noise added.
 TEST(ResidualCutoff, NoisySineSeparatesSignalFromNoise) {
-    std::mt19937 rng(3);
-    std::normal_distribution<double> noise(0, 0.3);
-    auto v = sine(4000, 100, 1.5, 40);
-    for (double &x : v)
-        x += noise(rng);
+    const auto v = noisySine(4000, 100, 1.5, 40, 0.3, 3);
     const CutoffChoice c = automaticCutoff(v, 100);
     EXPECT_FALSE(c.noiseOnly);
     EXPECT_GT(c.hz, 1.5);
@@ -146,11 +153,7 @@ TEST(ResidualCutoff, NoisySineSeparatesSignalFromNoise) {
 
 // Measuring the residual on spread windows estimates the residual of the whole track.
 TEST(ResidualCutoff, WindowedResidualEstimatesTheWhole) {
-    std::mt19937 rng(5);
-    std::normal_distribution<double> noise(0, 0.2);
-    auto v = sine(60000, 100, 0.7, 30);
-    for (double &x : v)
-        x += noise(rng);
+    const auto v = noisySine(60000, 100, 0.7, 30, 0.2, 5);
     std::vector<unsigned char> weight(v.size(), 1);
     const std::vector<SegmentView> s{{v.data(), weight.data(), 60000}};
     for (double fc : {1.0, 6.0, 20.0}) {
@@ -162,11 +165,7 @@ TEST(ResidualCutoff, WindowedResidualEstimatesTheWhole) {
 // The residual sweep filters exactly as the segment filter does: its RMS equals the one
 // computed from filterSegment's output, for cutoffs across the grid.
 TEST(ResidualCutoff, SweepMatchesTheSegmentFilter) {
-    std::mt19937 rng(9);
-    std::normal_distribution<double> noise(0, 0.4);
-    auto v = sine(1500, 100, 0.8, 25);
-    for (double &x : v)
-        x += noise(rng);
+    const auto v = noisySine(1500, 100, 0.8, 25, 0.4, 9);
     std::vector<unsigned char> weight(v.size(), 1);
     weight[700] = 0; // a bridged sample does not count
     const std::vector<SegmentView> s{{v.data(), weight.data(), 1500}};
