@@ -4,8 +4,7 @@
 #include "app/common/settings.h"
 #include "app/markers/spreadsheetexport.h"
 #include "app/project/projectfile.h"
-#include "components/datalib/datalib.h"
-#include "platform/classes.h"
+#include "app/shell/startup.h"
 
 #include <QFileInfo>
 
@@ -53,20 +52,6 @@ bool lostAt(const markers::MarkerChannels &ch, int f) {
     const float mode = ch.get(Channel::TrackMode, f);
     return mode == float(common::kTrackingPatternMatching) ||
            mode == float(common::kTrackingMarkerTracking);
-}
-
-// The 2-D calibration object the start procedure makes; a project's calibration is put
-// into it.
-platform::ComPtr<datalib::TalvorCal2D> makeCalibration() {
-    datalib::registerClasses();
-    auto factory = platform::createInstance<datalib::TalvorCalFactory>(datalib::CLSID_CalFactory);
-    datalib::TalvorCal2D *raw = nullptr;
-    if (!factory || platform::failed(factory->CreateCal2D(&raw)) || !raw)
-        return nullptr;
-    auto calibration = platform::ComPtr<datalib::TalvorCal2D>::attach(raw);
-    calibration->SetParameter(1, 0);
-    calibration->SetPointX(0, datalib::kMissing);
-    return calibration;
 }
 
 QString joined(const std::vector<QString> &messages) {
@@ -249,7 +234,8 @@ Outcome run(const Options &o, const Reporter &reporter) {
     state.UiLcid = 1033;
     state.IniFile = o.settingsFile;
     state.MarkerColors = common::defaultMarkerColors();
-    state.Calibration = makeCalibration();
+    // The start procedure's calibration object; a project's calibration is put into it.
+    state.Calibration = shell::newCalibration();
     HeadlessWindow window(state);
     markers::MarkerController &work = window.markerWork();
 

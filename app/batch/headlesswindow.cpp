@@ -92,11 +92,8 @@ HeadlessWindow::~HeadlessWindow() = default;
 void HeadlessWindow::setScrollRange(int minimum, int maximum) {
     m_minimum = minimum;
     m_maximum = std::max(minimum, maximum);
-    const int value = std::clamp(m_value, m_minimum, m_maximum);
-    if (value != m_value) {
-        m_value = value;
-        m_video->playback.OnFrameChanged();
-    }
+    // A value outside the new range moves into it, as a frame change.
+    setScrollValue(m_value);
 }
 
 void HeadlessWindow::setScrollValue(int value) {

@@ -72,10 +72,6 @@ kinematics::Calibration kinematicsCalibration(MarkerController &markers) {
     return c;
 }
 
-kinematics::MarkerKinematics markerKinematics(MarkerController &markers, platform::LONG marker) {
-    return markerKinematics(markers, marker, kinematics::Options{});
-}
-
 kinematics::MarkerKinematics markerKinematics(MarkerController &markers, platform::LONG marker,
                                               const kinematics::Options &options) {
     const std::vector<kinematics::Sample> samples = markerSamples(markers, marker);

@@ -26,11 +26,9 @@ QString kinematicsUnit(MarkerController &markers);
 // calibration's transform; else pixels unchanged.
 kinematics::Calibration kinematicsCalibration(MarkerController &markers);
 
-// The marker's kinematics at the video's frame rate. Without a frame rate the result says
-// InvalidFrameRate and holds no frames. The first form chooses every cutoff automatically;
-// the second smooths as `options` say (a fixed cutoff outside (0, frame rate / 2) gives
-// InvalidCutoff and no frames).
-kinematics::MarkerKinematics markerKinematics(MarkerController &markers, platform::LONG marker);
+// The marker's kinematics at the video's frame rate, smoothed as `options` say. Without a
+// frame rate the result says InvalidFrameRate and holds no frames; a fixed cutoff outside
+// (0, frame rate / 2) gives InvalidCutoff and no frames.
 kinematics::MarkerKinematics markerKinematics(MarkerController &markers, platform::LONG marker,
                                               const kinematics::Options &options);
 

@@ -52,6 +52,10 @@ ExportTable TextExport::table(bool withKinematics) const {
     MarkersHost &host = m_markers.host;
     const common::AppState &s = m_markers.state;
     std::vector<ExportColumn> columns;
+    // Every position cutoff is chosen automatically; angles are not exported, so their
+    // residual analysis would only cost time.
+    kinematics::Options options;
+    options.angle.mode = kinematics::SmoothingMode::Off;
     const int rows = host.rowCount();
     for (int row = 0; row < rows; ++row) {
         const platform::LONG marker = m_markers.table.markerNumberOfRow(row);
@@ -60,7 +64,7 @@ ExportTable TextExport::table(bool withKinematics) const {
                                                          Channel::Angle, Channel::PointStatus}),
                            {}});
         if (withKinematics)
-            columns.back().kinematics = markerKinematics(m_markers, marker);
+            columns.back().kinematics = markerKinematics(m_markers, marker, options);
     }
 
     ExportTable t;

@@ -3,10 +3,12 @@
 #include "app/common/appstate.h"
 #include "app/common/resources.h"
 #include "app/markers/markercontroller.h"
+#include "app/markers/textexport.h"
 #include "app/shell/translateform.h"
 #include "platform/ui/dialogs.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QChart>
 #include <QChartView>
 #include <QDoubleSpinBox>
@@ -27,7 +29,6 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QStackedWidget>
 #include <QSvgGenerator>
@@ -38,6 +39,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace shell {
 
@@ -98,25 +100,15 @@ private:
     std::function<void(double)> m_clicked;
 };
 
-// Writes the whole file or nothing: a temporary file beside the target replaces it only when
-// complete. `error` gets the reason of a failure.
-bool writeAtomically(const QString &path, const std::function<bool(QIODevice &)> &write,
-                     QString &error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = file.errorString();
-        return false;
-    }
-    if (!write(file)) {
-        error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        error = file.errorString();
-        return false;
-    }
-    return true;
+// The bytes `encode` writes, or nothing when it fails. A plot's picture is small, so it is
+// encoded whole and then written all or nothing, as the exports write their files.
+std::optional<QByteArray> encoded(const std::function<bool(QIODevice &)> &encode) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly) || !encode(buffer))
+        return std::nullopt;
+    buffer.close();
+    return bytes;
 }
 
 } // namespace
@@ -522,31 +514,28 @@ bool frmKinematics::exportPlot(Quantity q, ImageFormat format) {
         path += png ? QStringLiteral(".png") : QStringLiteral(".svg");
 
     QChartView *view = m_views[index(q)];
-    QString error;
-    bool written = false;
+    std::optional<QByteArray> bytes;
     if (png) {
         const QImage image = view->grab().toImage();
-        written = writeAtomically(
-            path, [&](QIODevice &device) { return image.save(&device, "PNG"); }, error);
+        bytes = encoded([&](QIODevice &device) { return image.save(&device, "PNG"); });
     } else {
-        written = writeAtomically(
-            path,
-            [&](QIODevice &device) {
-                QSvgGenerator generator;
-                generator.setOutputDevice(&device);
-                generator.setSize(view->size());
-                generator.setViewBox(QRect(QPoint(0, 0), view->size()));
-                generator.setTitle(m_model.axisTitle(q));
-                QPainter painter;
-                if (!painter.begin(&generator))
-                    return false;
-                // The scene as the view shows it: the chart, its series and the cursor.
-                view->scene()->render(&painter, QRectF(QPointF(0, 0), view->size()),
-                                      view->mapToScene(view->viewport()->rect()).boundingRect());
-                return painter.end();
-            },
-            error);
+        bytes = encoded([&](QIODevice &device) {
+            QSvgGenerator generator;
+            generator.setOutputDevice(&device);
+            generator.setSize(view->size());
+            generator.setViewBox(QRect(QPoint(0, 0), view->size()));
+            generator.setTitle(m_model.axisTitle(q));
+            QPainter painter;
+            if (!painter.begin(&generator))
+                return false;
+            // The scene as the view shows it: the chart, its series and the cursor.
+            view->scene()->render(&painter, QRectF(QPointF(0, 0), view->size()),
+                                  view->mapToScene(view->viewport()->rect()).boundingRect());
+            return painter.end();
+        });
     }
+    QString error;
+    const bool written = bytes && markers::TextExport::writeAtomically(path, *bytes, &error);
     if (!written)
         platform::ui::dialogs().messageBox(
             this, res(s, 1056) + u'\n' + QFileInfo(path).absoluteFilePath() + u'\n' + error,

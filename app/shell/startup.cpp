@@ -142,17 +142,21 @@ void Startup::run(const StartupEnvironment &environment) {
     s.SequenceInfoFile =
         sequenceFileFromCommandLine(commandLineFromArguments(environment.arguments));
 
+    s.Calibration = newCalibration();
+}
+
+platform::ComPtr<datalib::TalvorCal2D> newCalibration() {
     // Errors are ignored: without a calibration object the program still runs, uncalibrated.
     datalib::registerClasses();
-    if (auto factory =
-            platform::createInstance<datalib::TalvorCalFactory>(datalib::CLSID_CalFactory)) {
-        datalib::TalvorCal2D *raw = nullptr;
-        if (platform::succeeded(factory->CreateCal2D(&raw)) && raw) {
-            s.Calibration = platform::ComPtr<datalib::TalvorCal2D>::attach(raw);
-            s.Calibration->SetParameter(1, 0);
-            s.Calibration->SetPointX(0, datalib::kMissing);
-        }
-    }
+    const auto factory =
+        platform::createInstance<datalib::TalvorCalFactory>(datalib::CLSID_CalFactory);
+    datalib::TalvorCal2D *raw = nullptr;
+    if (!factory || platform::failed(factory->CreateCal2D(&raw)) || !raw)
+        return nullptr;
+    auto calibration = platform::ComPtr<datalib::TalvorCal2D>::attach(raw);
+    calibration->SetParameter(1, 0);
+    calibration->SetPointX(0, datalib::kMissing);
+    return calibration;
 }
 
 std::optional<SequenceRequest> readSequenceInfo(const QString &file) {

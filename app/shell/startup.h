@@ -54,6 +54,10 @@ QString commandLineFromArguments(const QStringList &arguments);
 // words joined with single blanks; the last such option wins. Without one: `current`.
 QString sequenceFileFromCommandLine(const QString &commandLine, const QString &current = {});
 
+// The 2-D calibration object the start procedure puts into the state: uncalibrated (its
+// first point missing). Null when it cannot be made; the program then runs uncalibrated.
+platform::ComPtr<datalib::TalvorCal2D> newCalibration();
+
 struct StartupEnvironment {
     QString executablePath;
     QStringList arguments; // without the program name

@@ -36,7 +36,7 @@ namespace {
 void pass(double *w, std::ptrdiff_t m, const Biquad &c) {
     const double a0 = c.a0, b1 = c.b1, b2 = c.b2;
     const double slope = m > 1 ? w[1] - w[0] : 0;
-    const double delay = 1 + (b1 + 2 * b2) / (1 - b1 - b2);
+    const double delay = rampDelay(c);
     double x1 = w[0] - slope, x2 = w[0] - 2 * slope;
     double y1 = x1 - slope * delay, y2 = x2 - slope * delay;
     for (std::ptrdiff_t i = 0; i < m; ++i) {
@@ -60,17 +60,8 @@ void filterRange(const double *seg, int n, int from, int to, const Biquad &c, in
     const std::size_t m = static_cast<std::size_t>(hi - lo);
     work.resize(m);
     double *w = work.data();
-    for (int i = lo; i < hi; ++i) {
-        double v;
-        if (i < 0)
-            v = 2 * seg[0] - seg[std::min(-i, n - 1)];
-        else if (i >= n)
-            v = 2 * seg[n - 1] - seg[std::max(2 * (n - 1) - i, 0)];
-        else
-            v = seg[i];
-        *w++ = v;
-    }
-    w = work.data();
+    for (int i = lo; i < hi; ++i)
+        w[i - lo] = reflected(seg, n, i);
     pass(w, static_cast<std::ptrdiff_t>(m), c);
     std::reverse(w, w + m);
     pass(w, static_cast<std::ptrdiff_t>(m), c);

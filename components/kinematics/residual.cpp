@@ -51,6 +51,28 @@ struct Lanes {
     std::array<double, kLanes> a0, b1, b2, delay;
 };
 
+// The lanes' filter states, side by side; each lane runs as the segment filter's pass does.
+struct LaneStates {
+    std::array<double, kLanes> x1, x2, y1, y2;
+
+    // Lane l in the steady state of the ramp through `first` with `slope` per sample.
+    void startRamp(const Lanes &c, int l, double first, double slope) {
+        x1[l] = first - slope;
+        x2[l] = first - 2 * slope;
+        y1[l] = x1[l] - slope * c.delay[l];
+        y2[l] = x2[l] - slope * c.delay[l];
+    }
+    // Lane l's output for input x0.
+    double step(const Lanes &c, int l, double x0) {
+        const double y0 = c.a0[l] * (x0 + 2 * x1[l] + x2[l]) + c.b1[l] * y1[l] + c.b2[l] * y2[l];
+        x2[l] = x1[l];
+        x1[l] = x0;
+        y2[l] = y1[l];
+        y1[l] = y0;
+        return y0;
+    }
+};
+
 // The residual RMS of each cutoff (unused lanes repeat the last one).
 std::vector<double> sweep(const std::vector<Window> &ws, const std::vector<double> &cutoffs,
                           double frameRate, std::vector<double> &ext, std::vector<double> &fw) {
@@ -62,71 +84,42 @@ std::vector<double> sweep(const std::vector<Window> &ws, const std::vector<doubl
         c.a0[l] = q.a0;
         c.b1[l] = q.b1;
         c.b2[l] = q.b2;
-        c.delay[l] = 1 + (q.b1 + 2 * q.b2) / (1 - q.b1 - q.b2);
+        c.delay[l] = rampDelay(q);
         pad = std::max(pad, settlingSamples(hz, frameRate));
     }
     std::array<double, kLanes> sum{};
     std::size_t count = 0;
     for (const Window &w : ws) {
         const SegmentView &s = *w.segment;
-        const int n = s.n, lo = w.from - pad, hi = w.to + pad;
+        const int lo = w.from - pad, hi = w.to + pad;
         const std::size_t m = static_cast<std::size_t>(hi - lo);
         ext.resize(m);
-        for (int i = lo; i < hi; ++i) {
-            double v;
-            if (i < 0)
-                v = 2 * s.values[0] - s.values[std::min(-i, n - 1)];
-            else if (i >= n)
-                v = 2 * s.values[n - 1] - s.values[std::max(2 * (n - 1) - i, 0)];
-            else
-                v = s.values[i];
-            ext[static_cast<std::size_t>(i - lo)] = v;
-        }
+        for (int i = lo; i < hi; ++i)
+            ext[static_cast<std::size_t>(i - lo)] = reflected(s.values, s.n, i);
         fw.resize(m * kLanes);
         // Forward, every lane from the ramp through the first two inputs.
-        std::array<double, kLanes> x1, x2, y1, y2;
+        LaneStates st;
         const double slope = m > 1 ? ext[1] - ext[0] : 0;
-        for (int l = 0; l < kLanes; ++l) {
-            x1[l] = ext[0] - slope;
-            x2[l] = ext[0] - 2 * slope;
-            y1[l] = x1[l] - slope * c.delay[l];
-            y2[l] = x2[l] - slope * c.delay[l];
-        }
+        for (int l = 0; l < kLanes; ++l)
+            st.startRamp(c, l, ext[0], slope);
         for (std::size_t i = 0; i < m; ++i) {
             const double x0 = ext[i];
             double *out = fw.data() + i * kLanes;
-            for (int l = 0; l < kLanes; ++l) {
-                const double y0 =
-                    c.a0[l] * (x0 + 2 * x1[l] + x2[l]) + c.b1[l] * y1[l] + c.b2[l] * y2[l];
-                x2[l] = x1[l];
-                x1[l] = x0;
-                y2[l] = y1[l];
-                y1[l] = y0;
-                out[l] = y0;
-            }
+            for (int l = 0; l < kLanes; ++l)
+                out[l] = st.step(c, l, x0);
         }
-        // Backward over each lane's forward output, summing the residual inside the window.
+        // Backward over each lane's forward output, from the ramp through its last two
+        // outputs, summing the residual inside the window.
         const double *last = fw.data() + (m - 1) * kLanes;
-        for (int l = 0; l < kLanes; ++l) {
-            const double sl = m > 1 ? last[l - kLanes] - last[l] : 0;
-            x1[l] = last[l] - sl;
-            x2[l] = last[l] - 2 * sl;
-            y1[l] = x1[l] - sl * c.delay[l];
-            y2[l] = x2[l] - sl * c.delay[l];
-        }
+        for (int l = 0; l < kLanes; ++l)
+            st.startRamp(c, l, last[l], m > 1 ? last[l - kLanes] - last[l] : 0);
         for (std::size_t k = m; k-- > 0;) {
             const int i = lo + static_cast<int>(k);
             const double *in = fw.data() + k * kLanes;
             const bool counted = i >= w.from && i < w.to && s.weight[i];
             const double raw = counted ? s.values[i] : 0;
             for (int l = 0; l < kLanes; ++l) {
-                const double x0 = in[l];
-                const double y0 =
-                    c.a0[l] * (x0 + 2 * x1[l] + x2[l]) + c.b1[l] * y1[l] + c.b2[l] * y2[l];
-                x2[l] = x1[l];
-                x1[l] = x0;
-                y2[l] = y1[l];
-                y1[l] = y0;
+                const double y0 = st.step(c, l, in[l]);
                 const double d = counted ? raw - y0 : 0;
                 sum[l] += d * d;
             }

@@ -30,18 +30,6 @@ protected:
         openBlank(kFrames);
         state.VideoFrameRate = float(kRate);
     }
-    // Marker `marker` at (x(f), y(f)) pixels in every frame `has(f)` allows.
-    void track(
-        platform::LONG marker, const std::function<double(int)> &x,
-        const std::function<double(int)> &y,
-        const std::function<bool(int)> &has = [](int) { return true; }) {
-        const auto ch = channels(marker);
-        for (int f = 0; f < kFrames; ++f) {
-            ch.put(Channel::PointStatus, f, has(f) ? 1.0f : 0.0f);
-            ch.put(Channel::PosX, f, float(x(f) / state.VideoWidth));
-            ch.put(Channel::PosY, f, float(y(f) / state.VideoHeight));
-        }
-    }
     // A throw: steady to the right, a parabola downwards (image y grows downwards).
     void parabola(
         platform::LONG marker, const std::function<bool(int)> &has = [](int) { return true; }) {

@@ -24,16 +24,6 @@ protected:
         state.IniFile = m_dir.filePath("Orvane.INI");
     }
     void switchOn() { ASSERT_TRUE(common::writeExportKinematicsSetting(state.IniFile, true)); }
-    // Marker `marker` at (x(f), y(f)) pixels in every frame.
-    void track(platform::LONG marker, const std::function<double(int)> &x,
-               const std::function<double(int)> &y) {
-        const auto ch = channels(marker);
-        for (int f = 0; f < kFrames; ++f) {
-            ch.put(Channel::PointStatus, f, 1.0f);
-            ch.put(Channel::PosX, f, float(x(f) / state.VideoWidth));
-            ch.put(Channel::PosY, f, float(y(f) / state.VideoHeight));
-        }
-    }
     static int columnOf(const ExportTable &t, const QString &name) {
         const int c = static_cast<int>(t.header.indexOf(name));
         EXPECT_GE(c, 0) << name.toStdString();

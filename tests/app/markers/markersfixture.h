@@ -207,6 +207,19 @@ protected:
     markers::MarkerChannels channels(platform::LONG marker) {
         return controller->store.bind(marker);
     }
+    // Marker `marker` at (x(f), y(f)) pixels in every frame of the video that `has(f)` allows,
+    // and without a point in the others.
+    void track(
+        platform::LONG marker, const std::function<double(int)> &x,
+        const std::function<double(int)> &y,
+        const std::function<bool(int)> &has = [](int) { return true; }) {
+        const markers::MarkerChannels ch = channels(marker);
+        for (int f = 0; f < state.FrameCount; ++f) {
+            ch.put(markers::Channel::PointStatus, f, has(f) ? 1.0f : 0.0f);
+            ch.put(markers::Channel::PosX, f, float(x(f) / state.VideoWidth));
+            ch.put(markers::Channel::PosY, f, float(y(f) / state.VideoHeight));
+        }
+    }
     // Every item of the collection in order, with its number.
     void forEachItem(
         const std::function<void(platform::LONG,

@@ -21,6 +21,17 @@ std::vector<double> sine(int n, double fs, double hz, double amplitude) {
     return v;
 }
 
+// A sine with Gaussian noise of standard deviation `sigma` added, drawn from `seed`.
+std::vector<double> noisySine(int n, double fs, double hz, double amplitude, double sigma,
+                              unsigned seed) {
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> noise(0, sigma);
+    auto v = sine(n, fs, hz, amplitude);
+    for (double &x : v)
+        x += noise(rng);
+    return v;
+}
+
 double rmsOver(const std::vector<double> &v, int from, int to) {
     double s = 0;
     for (int i = from; i < to; ++i)
@@ -132,11 +143,7 @@ TEST(ResidualCutoff, CleanSinePasses) {
 // A sine under noise: the cutoff lands between the signal and the noise, and the noise level
 // found is that of the noise added.
 TEST(ResidualCutoff, NoisySineSeparatesSignalFromNoise) {
-    std::mt19937 rng(3);
-    std::normal_distribution<double> noise(0, 0.3);
-    auto v = sine(4000, 100, 1.5, 40);
-    for (double &x : v)
-        x += noise(rng);
+    const auto v = noisySine(4000, 100, 1.5, 40, 0.3, 3);
     const CutoffChoice c = automaticCutoff(v, 100);
     EXPECT_FALSE(c.noiseOnly);
     EXPECT_GT(c.hz, 1.5);
@@ -146,11 +153,7 @@ TEST(ResidualCutoff, NoisySineSeparatesSignalFromNoise) {
 
 // Measuring the residual on spread windows estimates the residual of the whole track.
 TEST(ResidualCutoff, WindowedResidualEstimatesTheWhole) {
-    std::mt19937 rng(5);
-    std::normal_distribution<double> noise(0, 0.2);
-    auto v = sine(60000, 100, 0.7, 30);
-    for (double &x : v)
-        x += noise(rng);
+    const auto v = noisySine(60000, 100, 0.7, 30, 0.2, 5);
     std::vector<unsigned char> weight(v.size(), 1);
     const std::vector<SegmentView> s{{v.data(), weight.data(), 60000}};
     for (double fc : {1.0, 6.0, 20.0}) {
@@ -159,24 +162,49 @@ TEST(ResidualCutoff, WindowedResidualEstimatesTheWhole) {
     }
 }
 
+namespace {
+
+// The RMS residual of filterSegment's output against `v` over the samples `weight` counts.
+double segmentFilterResidual(const std::vector<double> &v, const std::vector<unsigned char> &weight,
+                             double fc) {
+    const auto f = filtered(v, fc, 100);
+    double sum = 0;
+    int counted = 0;
+    for (std::size_t i = 0; i < v.size(); ++i)
+        if (weight[i]) {
+            sum += (v[i] - f[i]) * (v[i] - f[i]);
+            ++counted;
+        }
+    return std::sqrt(sum / counted);
+}
+
+} // namespace
+
 // The residual sweep filters exactly as the segment filter does: its RMS equals the one
 // computed from filterSegment's output, for cutoffs across the grid.
 TEST(ResidualCutoff, SweepMatchesTheSegmentFilter) {
-    std::mt19937 rng(9);
-    std::normal_distribution<double> noise(0, 0.4);
-    auto v = sine(1500, 100, 0.8, 25);
-    for (double &x : v)
-        x += noise(rng);
+    const auto v = noisySine(1500, 100, 0.8, 25, 0.4, 9);
     std::vector<unsigned char> weight(v.size(), 1);
     weight[700] = 0; // a bridged sample does not count
     const std::vector<SegmentView> s{{v.data(), weight.data(), 1500}};
     for (int k : {1, 7, 25, 49}) {
         const double fc = residualCutoff(k, 100);
-        const auto f = filtered(v, fc, 100);
-        double sum = 0;
-        for (std::size_t i = 0; i < v.size(); ++i)
-            if (weight[i])
-                sum += (v[i] - f[i]) * (v[i] - f[i]);
-        EXPECT_NEAR(residualRms(s, fc, 100, 0), std::sqrt(sum / 1499), 1e-9) << k;
+        EXPECT_NEAR(residualRms(s, fc, 100, 0), segmentFilterResidual(v, weight, fc), 1e-9) << k;
+    }
+}
+
+// The same on segments far shorter than the filter's lead-in, where the reflection past
+// both ends runs out of samples and repeats the far end: the sweep still matches.
+TEST(ResidualCutoff, SweepMatchesTheSegmentFilterOnShortSegments) {
+    for (int n : {kMinFilterSamples, 23}) {
+        const auto v = noisySine(n, 100, 2.0, 10, 0.5, 13);
+        const std::vector<unsigned char> weight(v.size(), 1);
+        const std::vector<SegmentView> s{{v.data(), weight.data(), n}};
+        for (int k : {1, 6, 12}) {
+            const double fc = residualCutoff(k, 100);
+            ASSERT_GT(settlingSamples(fc, 100), n) << k;
+            EXPECT_NEAR(residualRms(s, fc, 100, 0), segmentFilterResidual(v, weight, fc), 1e-9)
+                << n << " " << k;
+        }
     }
 }
