@@ -9,6 +9,7 @@
 #include "tests/support/tempdir.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QThread>
 #include <QWidget>
 
@@ -474,4 +475,75 @@ TEST_F(Capture, TheCameraFormatGoesToAndComesFromASettingsFile) {
     EXPECT_EQ(height, 240);
     EXPECT_EQ(captureFrameRate(device), 10);
     EXPECT_EQ(cameraPropertiesAvailable(device), 0);
+}
+
+namespace {
+
+QImage filled(QRgb colour) {
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+// Counts the queued calls an object receives.
+struct QueuedCalls : QObject {
+    int count = 0;
+    bool eventFilter(QObject *, QEvent *event) override {
+        if (event->type() == QEvent::MetaCall)
+            ++count;
+        return false;
+    }
+};
+
+} // namespace
+
+TEST(PreviewRelay, AnInterfaceThatLagsGetsTheNewestFrameNotAQueue) {
+    QWidget host;
+    host.resize(64, 48);
+    PreviewRelay relay(&host);
+    QueuedCalls handOvers;
+    relay.installEventFilter(&handOvers);
+    relay.offer(filled(qRgb(255, 0, 0)), {});
+    // Posted after the first hand-over and before the later offers: it runs right after
+    // whatever the first hand-over delivered.
+    QImage afterFirstHandOver;
+    QMetaObject::invokeMethod(
+        &host, [&] { afterFirstHandOver = relay.widget()->frame(); }, Qt::QueuedConnection);
+    relay.offer(filled(qRgb(0, 255, 0)), {});
+    relay.offer(filled(qRgb(0, 0, 255)), {});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(handOvers.count, 1) << "one hand-over for three frames offered in a row";
+    ASSERT_FALSE(afterFirstHandOver.isNull());
+    EXPECT_EQ(afterFirstHandOver.pixel(0, 0), qRgb(0, 0, 255))
+        << "the one queued hand-over carries the newest frame";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(relay.widget()->frame().pixel(0, 0), qRgb(0, 0, 255)) << "no older frame follows";
+
+    // A widget gone with its parent takes no more frames, and the relay survives it.
+    delete relay.widget();
+    relay.offer(filled(qRgb(255, 255, 255)), {});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(relay.widget(), nullptr);
+}
+
+TEST(PreviewLatency, CountsEveryFrameOnceAtItsFirstPaint) {
+    resetPreviewLatency();
+    PreviewWidget view(nullptr);
+    view.resize(32, 24);
+    view.setFrame(filled(qRgb(10, 20, 30)), std::chrono::steady_clock::now());
+    view.grab();
+    EXPECT_EQ(previewLatency().count, 1);
+    view.grab();
+    EXPECT_EQ(previewLatency().count, 1) << "a repaint of the same frame is not a new frame";
+    view.setFrame(filled(qRgb(40, 50, 60)));
+    view.grab();
+    EXPECT_EQ(previewLatency().count, 1) << "a frame without its capture time is not counted";
+    view.setFrame(filled(qRgb(70, 80, 90)), std::chrono::steady_clock::now());
+    view.grab();
+    const PreviewLatency latency = previewLatency();
+    EXPECT_EQ(latency.count, 2);
+    EXPECT_GE(latency.meanMs, 0.0);
+    EXPECT_GE(latency.maxMs, latency.meanMs);
+    resetPreviewLatency();
+    EXPECT_EQ(previewLatency().count, 0);
 }
