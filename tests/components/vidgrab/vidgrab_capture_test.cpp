@@ -1,6 +1,7 @@
 // Capture from the synthetic camera: the preview in the host's window, the per-frame
 // callback, AVI recordings read back by the ffmpeg and ffprobe programs, the camera running
 // out of frames, and many starts and stops. Waits are bounded generously; nothing is timed.
+#include "components/vidgrab/avirecorder.h"
 #include "components/vidgrab/capfilter.h"
 #include "components/vidgrab/cornercode.h"
 #include "components/vidgrab/previewwidget.h"
@@ -546,4 +547,87 @@ TEST(PreviewLatency, CountsEveryFrameOnceAtItsFirstPaint) {
     EXPECT_GE(latency.maxMs, latency.meanMs);
     resetPreviewLatency();
     EXPECT_EQ(previewLatency().count, 0);
+}
+
+TEST(AviRecorder, RefusesWhatCannotBeAFile) {
+    testsupport::TempDir dir;
+    const std::string file = dir.path("r.avi");
+    EXPECT_EQ(AviRecorder::create("", kWidth, kHeight, 25, 1), nullptr);
+    EXPECT_EQ(AviRecorder::create(file, 0, kHeight, 25, 1), nullptr);
+    EXPECT_EQ(AviRecorder::create(file, kWidth, -4, 25, 1), nullptr);
+    EXPECT_EQ(AviRecorder::create(file, kWidth, kHeight, 0, 1), nullptr);
+    EXPECT_EQ(AviRecorder::create(file, kWidth, kHeight, 25, 0), nullptr);
+    EXPECT_EQ(AviRecorder::create(dir.path("no/such/folder/r.avi"), kWidth, kHeight, 25, 1),
+              nullptr);
+}
+
+TEST(AviRecorder, WritesEveryQueuedFrameInOrderAndNothingAfterTheFinish) {
+    testsupport::TempDir dir;
+    const std::string file = dir.path("frames.avi");
+    auto recorder = AviRecorder::create(file, kWidth, kHeight, 25, 1);
+    ASSERT_NE(recorder, nullptr);
+    EXPECT_EQ(recorder->push(std::vector<std::uint8_t>(16)), AviRecorder::Push::Dropped)
+        << "a frame of another size";
+    // Pushed as fast as possible: the queue may fill, and what it refuses is not written.
+    std::vector<std::uint8_t> frame(static_cast<std::size_t>(kWidth) * kHeight * 4, 128);
+    std::vector<std::uint32_t> queued;
+    for (std::uint32_t n = 0; n < 3 * AviRecorder::kQueueCapacity; ++n) {
+        stampFrameNumber(frame.data(), kWidth * 4, kWidth, kHeight, n);
+        const AviRecorder::Push result = recorder->push(frame);
+        ASSERT_NE(result, AviRecorder::Push::Closed);
+        if (result == AviRecorder::Push::Queued)
+            queued.push_back(n);
+        const float fill = recorder->fillState();
+        EXPECT_GE(fill, 0.0f);
+        EXPECT_LE(fill, 1.0f);
+    }
+    ASSERT_GE(queued.size(), AviRecorder::kQueueCapacity) << "an empty queue takes a whole queue";
+    recorder->finish();
+    recorder->finish(); // harmless
+    EXPECT_EQ(recorder->push(frame), AviRecorder::Push::Closed);
+    EXPECT_EQ(recorder->written(), static_cast<std::int64_t>(queued.size()));
+    EXPECT_EQ(recorder->failed(), 0);
+    EXPECT_EQ(recorder->fillState(), 0.0f);
+    EXPECT_EQ(frameNumbers(decodeFrames(file)), queued);
+}
+
+namespace {
+
+// What the calls that would stop the capture thread answer from that thread's callback.
+struct StopFromCallback {
+    LONG device = -1;
+    std::atomic<bool> done{false};
+    LONG detached = 0, released = 0, previewOff = 0, stopped = 0;
+};
+
+void tryToStop(void *context, void *, const BitmapInfoHeader *, FrameBuffer *) {
+    auto *log = static_cast<StopFromCallback *>(context);
+    if (log->done.load())
+        return;
+    log->detached = attachDevice(nullptr, log->device);
+    log->released = releaseDevice(log->device);
+    log->previewOff = preview(log->device, 0);
+    log->stopped = captureStop(log->device);
+    log->done = true;
+}
+
+} // namespace
+
+TEST_F(Capture, TheCallbackCannotStopItsOwnThread) {
+    start();
+    StopFromCallback log;
+    log.device = device;
+    ASSERT_EQ(setFrameCallback(device, 0, &tryToStop, 1, &log), 0);
+    ASSERT_EQ(enableFrameGrabber(device, 0, 1), 0);
+    ASSERT_TRUE(waitFor([&] { return log.done.load(); }));
+    EXPECT_EQ(log.detached, kNotReady);
+    EXPECT_EQ(log.released, kNotReady);
+    EXPECT_EQ(log.previewOff, kNotReady);
+    EXPECT_EQ(log.stopped, kNotReady);
+    // The device is still attached and delivering.
+    const LONG captured = counts(device).captured;
+    ASSERT_TRUE(waitFor([&] { return counts(device).captured > captured; }));
+    EXPECT_EQ(captureReady(device), 0);
+    EXPECT_EQ(releaseDevice(device), 0); // from the host's thread it stops
+    EXPECT_NE(captureReady(device), 0);
 }
