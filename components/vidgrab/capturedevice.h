@@ -108,8 +108,8 @@ private:
     bool m_recorderOpen = false; // created and not yet finished
     bool m_recording = false;    // frames go to the recorder
     std::optional<std::chrono::steady_clock::time_point> m_recordStart, m_recordEnd;
-    LONG m_recordDropped =
-        0; // refused by the full queue, or skipped by the device, while recording
+    // Refused by the full queue, or skipped by the device, while recording.
+    LONG m_recordDropped = 0;
     LONG m_captured = 0;
     LONG m_sourceGaps = 0;
     std::optional<std::int64_t> m_lastIndex, m_lastStreamTime;
