@@ -45,10 +45,6 @@ CaptureDevice::~CaptureDevice() {
         m_relay->deleteLater();
 }
 
-QWidget *CaptureDevice::previewWidget() const {
-    return m_relay->widget();
-}
-
 LONG CaptureDevice::setPreview(bool on) {
     if (on) {
         if (!m_delivering.load()) {
@@ -215,12 +211,11 @@ std::string captureFilePath(const std::string &name) {
     return (std::filesystem::path(folder.toStdString()) / last).string();
 }
 
-LONG CaptureDevice::setCaptureFile(const std::string &path, LONG sizeMegabytes) {
+LONG CaptureDevice::setCaptureFile(const std::string &path) {
     if (path.empty())
         return kBadArgument;
     std::lock_guard lock(m_mutex);
     m_capturePath = captureFilePath(path);
-    m_captureSizeMb = sizeMegabytes; // kept only: the file grows as long as the recording runs
     return 0;
 }
 

@@ -56,7 +56,8 @@ public:
     bool delivering() const { return m_delivering.load(); }
     bool onCaptureThread() const { return std::this_thread::get_id() == m_threadId.load(); }
 
-    LONG setCaptureFile(const std::string &path, LONG sizeMegabytes);
+    // The file grows as long as the recording runs: no size is asked for.
+    LONG setCaptureFile(const std::string &path);
     LONG captureInit();
     LONG captureStart();
     LONG captureStop();
@@ -71,8 +72,6 @@ public:
     LONG setMode(LONG selector, LONG value);
     void installCallback(FrameCallback callback, bool enable, void *context);
     void enableCallback(bool enable);
-
-    QWidget *previewWidget() const;
 
     // The format (Width, Height, FrameRate) to and from [section] of an INI file; a loaded
     // format applies from the next time the device opens.
@@ -105,13 +104,12 @@ private:
     bool m_callbackInstalled = false;
     bool m_callbackEnabled = false;
     std::string m_capturePath;
-    LONG m_captureSizeMb = 0;
     std::shared_ptr<AviRecorder> m_recorder;
     bool m_recorderOpen = false; // created and not yet finished
     bool m_recording = false;    // frames go to the recorder
     std::optional<std::chrono::steady_clock::time_point> m_recordStart, m_recordEnd;
-    LONG m_recordDropped =
-        0; // refused by the full queue, or skipped by the device, while recording
+    // Refused by the full queue, or skipped by the device, while recording.
+    LONG m_recordDropped = 0;
     LONG m_captured = 0;
     LONG m_sourceGaps = 0;
     std::optional<std::int64_t> m_lastIndex, m_lastStreamTime;

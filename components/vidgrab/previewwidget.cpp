@@ -73,12 +73,12 @@ PreviewRelay::~PreviewRelay() {
 
 void PreviewRelay::offer(const QImage &frame, std::chrono::steady_clock::time_point capturedAt) {
     {
-        std::lock_guard lock(m_slot->mutex);
-        m_slot->frame = frame;
-        m_slot->capturedAt = capturedAt;
-        if (m_slot->queued)
+        std::lock_guard lock(m_slot.mutex);
+        m_slot.frame = frame;
+        m_slot.capturedAt = capturedAt;
+        if (m_slot.queued)
             return;
-        m_slot->queued = true;
+        m_slot.queued = true;
     }
     QMetaObject::invokeMethod(
         this, [this] { deliver(); }, Qt::QueuedConnection);
@@ -88,11 +88,11 @@ void PreviewRelay::deliver() {
     QImage frame;
     std::chrono::steady_clock::time_point capturedAt;
     {
-        std::lock_guard lock(m_slot->mutex);
-        frame = std::move(m_slot->frame);
-        capturedAt = m_slot->capturedAt;
-        m_slot->frame = QImage();
-        m_slot->queued = false;
+        std::lock_guard lock(m_slot.mutex);
+        frame = std::move(m_slot.frame);
+        capturedAt = m_slot.capturedAt;
+        m_slot.frame = QImage();
+        m_slot.queued = false;
     }
     if (m_widget && !frame.isNull())
         m_widget->setFrame(std::move(frame), capturedAt);

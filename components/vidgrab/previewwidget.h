@@ -9,7 +9,6 @@
 #include <QWidget>
 
 #include <chrono>
-#include <memory>
 #include <mutex>
 #include <optional>
 
@@ -49,7 +48,6 @@ public:
     ~PreviewRelay() override; // deletes the widget when it is still there
 
     PreviewWidget *widget() const { return m_widget.data(); }
-    std::shared_ptr<FrameSlot> slot() const { return m_slot; }
 
     // From the capture thread: makes `frame` the newest and, unless a hand-over is already
     // queued, queues one to the GUI thread.
@@ -61,7 +59,7 @@ public:
 private:
     void deliver();
     QPointer<PreviewWidget> m_widget;
-    std::shared_ptr<FrameSlot> m_slot = std::make_shared<FrameSlot>();
+    FrameSlot m_slot;
 };
 
 template <class F> void PreviewRelay::runOnGui(F &&f) {

@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace vidgrab {
 
@@ -48,10 +49,19 @@ std::shared_ptr<CaptureDevice> find(LONG device) {
     return it != r.devices.end() ? it->second : nullptr;
 }
 
+// The listed device numbered `device`, or nothing for a number no device has.
+std::optional<DeviceInfo> listed(LONG device) {
+    if (device < 0)
+        return std::nullopt;
+    std::vector<DeviceInfo> devices = listDevices();
+    if (static_cast<std::size_t>(device) >= devices.size())
+        return std::nullopt;
+    return std::move(devices[static_cast<std::size_t>(device)]);
+}
+
 // Why a call on an unattached number fails: the number exists but is not attached, or not.
 LONG unattached(LONG device) {
-    return device >= 0 && static_cast<std::size_t>(device) < listDevices().size() ? kNotReady
-                                                                                  : kNoDevice;
+    return listed(device) ? kNotReady : kNoDevice;
 }
 
 // Removes the device and stops it outside the registry's lock (its thread may be calling in).
@@ -97,8 +107,8 @@ CpuSample cpuSample() {
 LONG attachDevice(void *window, LONG device) {
     if (!window)
         return detach(device);
-    const std::vector<DeviceInfo> devices = listDevices();
-    if (device < 0 || static_cast<std::size_t>(device) >= devices.size())
+    std::optional<DeviceInfo> info = listed(device);
+    if (!info)
         return kNoDevice;
     auto *host = static_cast<QWidget *>(window);
     if (const auto existing = find(device)) {
@@ -107,7 +117,7 @@ LONG attachDevice(void *window, LONG device) {
         if (const LONG r = detach(device); r != 0)
             return r;
     }
-    auto d = std::make_shared<CaptureDevice>(devices[static_cast<std::size_t>(device)], host);
+    auto d = std::make_shared<CaptureDevice>(std::move(*info), host);
     Registry &r = registry();
     std::lock_guard lock(r.mutex);
     r.devices[device] = std::move(d);
@@ -163,10 +173,8 @@ LONG captureSize(LONG device, LONG *width, LONG *height) {
 LONG cameraType(LONG device) {
     if (const auto d = find(device))
         return static_cast<LONG>(d->info().kind);
-    const std::vector<DeviceInfo> devices = listDevices();
-    return device >= 0 && static_cast<std::size_t>(device) < devices.size()
-               ? static_cast<LONG>(devices[static_cast<std::size_t>(device)].kind)
-               : 0;
+    const std::optional<DeviceInfo> info = listed(device);
+    return info ? static_cast<LONG>(info->kind) : 0;
 }
 
 LONG bcamDataRate(LONG) {
@@ -196,11 +204,12 @@ LONG captureFormat(LONG device, LONG *a, LONG *b, LONG *width, LONG *height) {
     return captureSize(device, width, height);
 }
 
-LONG setCaptureFile(LONG device, const char *fileName, LONG sizeMegabytes) {
+LONG setCaptureFile(LONG device, const char *fileName, LONG) {
+    // The size is ignored: the file grows as long as the recording runs.
     const auto d = find(device);
     if (!d)
         return unattached(device);
-    return fileName ? d->setCaptureFile(fileName, sizeMegabytes) : kBadArgument;
+    return fileName ? d->setCaptureFile(fileName) : kBadArgument;
 }
 
 LONG saveCaptureAs(LONG device, const char *fileName, LONG, LONG) {

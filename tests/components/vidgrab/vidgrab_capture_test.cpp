@@ -1,6 +1,7 @@
 // Capture from the synthetic camera: the preview in the host's window, the per-frame
 // callback, AVI recordings read back by the ffmpeg and ffprobe programs, the camera running
 // out of frames, and many starts and stops. Waits are bounded generously; nothing is timed.
+#include "components/vidgrab/avirecorder.h"
 #include "components/vidgrab/capfilter.h"
 #include "components/vidgrab/cornercode.h"
 #include "components/vidgrab/previewwidget.h"
@@ -9,6 +10,7 @@
 #include "tests/support/tempdir.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QThread>
 #include <QWidget>
 
@@ -474,4 +476,158 @@ TEST_F(Capture, TheCameraFormatGoesToAndComesFromASettingsFile) {
     EXPECT_EQ(height, 240);
     EXPECT_EQ(captureFrameRate(device), 10);
     EXPECT_EQ(cameraPropertiesAvailable(device), 0);
+}
+
+namespace {
+
+QImage filled(QRgb colour) {
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+// Counts the queued calls an object receives.
+struct QueuedCalls : QObject {
+    int count = 0;
+    bool eventFilter(QObject *, QEvent *event) override {
+        if (event->type() == QEvent::MetaCall)
+            ++count;
+        return false;
+    }
+};
+
+} // namespace
+
+TEST(PreviewRelay, AnInterfaceThatLagsGetsTheNewestFrameNotAQueue) {
+    QWidget host;
+    host.resize(64, 48);
+    PreviewRelay relay(&host);
+    QueuedCalls handOvers;
+    relay.installEventFilter(&handOvers);
+    relay.offer(filled(qRgb(255, 0, 0)), {});
+    // Posted after the first hand-over and before the later offers: it runs right after
+    // whatever the first hand-over delivered.
+    QImage afterFirstHandOver;
+    QMetaObject::invokeMethod(
+        &host, [&] { afterFirstHandOver = relay.widget()->frame(); }, Qt::QueuedConnection);
+    relay.offer(filled(qRgb(0, 255, 0)), {});
+    relay.offer(filled(qRgb(0, 0, 255)), {});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(handOvers.count, 1) << "one hand-over for three frames offered in a row";
+    ASSERT_FALSE(afterFirstHandOver.isNull());
+    EXPECT_EQ(afterFirstHandOver.pixel(0, 0), qRgb(0, 0, 255))
+        << "the one queued hand-over carries the newest frame";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(relay.widget()->frame().pixel(0, 0), qRgb(0, 0, 255)) << "no older frame follows";
+
+    // A widget gone with its parent takes no more frames, and the relay survives it.
+    delete relay.widget();
+    relay.offer(filled(qRgb(255, 255, 255)), {});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(relay.widget(), nullptr);
+}
+
+TEST(PreviewLatency, CountsEveryFrameOnceAtItsFirstPaint) {
+    resetPreviewLatency();
+    PreviewWidget view(nullptr);
+    view.resize(32, 24);
+    view.setFrame(filled(qRgb(10, 20, 30)), std::chrono::steady_clock::now());
+    view.grab();
+    EXPECT_EQ(previewLatency().count, 1);
+    view.grab();
+    EXPECT_EQ(previewLatency().count, 1) << "a repaint of the same frame is not a new frame";
+    view.setFrame(filled(qRgb(40, 50, 60)));
+    view.grab();
+    EXPECT_EQ(previewLatency().count, 1) << "a frame without its capture time is not counted";
+    view.setFrame(filled(qRgb(70, 80, 90)), std::chrono::steady_clock::now());
+    view.grab();
+    const PreviewLatency latency = previewLatency();
+    EXPECT_EQ(latency.count, 2);
+    EXPECT_GE(latency.meanMs, 0.0);
+    EXPECT_GE(latency.maxMs, latency.meanMs);
+    resetPreviewLatency();
+    EXPECT_EQ(previewLatency().count, 0);
+}
+
+TEST(AviRecorder, RefusesWhatCannotBeAFile) {
+    testsupport::TempDir dir;
+    const std::string file = dir.path("r.avi");
+    EXPECT_EQ(AviRecorder::create("", kWidth, kHeight, 25, 1), nullptr);
+    EXPECT_EQ(AviRecorder::create(file, 0, kHeight, 25, 1), nullptr);
+    EXPECT_EQ(AviRecorder::create(file, kWidth, -4, 25, 1), nullptr);
+    EXPECT_EQ(AviRecorder::create(file, kWidth, kHeight, 0, 1), nullptr);
+    EXPECT_EQ(AviRecorder::create(file, kWidth, kHeight, 25, 0), nullptr);
+    EXPECT_EQ(AviRecorder::create(dir.path("no/such/folder/r.avi"), kWidth, kHeight, 25, 1),
+              nullptr);
+}
+
+TEST(AviRecorder, WritesEveryQueuedFrameInOrderAndNothingAfterTheFinish) {
+    testsupport::TempDir dir;
+    const std::string file = dir.path("frames.avi");
+    auto recorder = AviRecorder::create(file, kWidth, kHeight, 25, 1);
+    ASSERT_NE(recorder, nullptr);
+    EXPECT_EQ(recorder->push(std::vector<std::uint8_t>(16)), AviRecorder::Push::Dropped)
+        << "a frame of another size";
+    // Pushed as fast as possible: the queue may fill, and what it refuses is not written.
+    std::vector<std::uint8_t> frame(static_cast<std::size_t>(kWidth) * kHeight * 4, 128);
+    std::vector<std::uint32_t> queued;
+    for (std::uint32_t n = 0; n < 3 * AviRecorder::kQueueCapacity; ++n) {
+        stampFrameNumber(frame.data(), kWidth * 4, kWidth, kHeight, n);
+        const AviRecorder::Push result = recorder->push(frame);
+        ASSERT_NE(result, AviRecorder::Push::Closed);
+        if (result == AviRecorder::Push::Queued)
+            queued.push_back(n);
+        const float fill = recorder->fillState();
+        EXPECT_GE(fill, 0.0f);
+        EXPECT_LE(fill, 1.0f);
+    }
+    ASSERT_GE(queued.size(), AviRecorder::kQueueCapacity) << "an empty queue takes a whole queue";
+    recorder->finish();
+    recorder->finish(); // harmless
+    EXPECT_EQ(recorder->push(frame), AviRecorder::Push::Closed);
+    EXPECT_EQ(recorder->written(), static_cast<std::int64_t>(queued.size()));
+    EXPECT_EQ(recorder->failed(), 0);
+    EXPECT_EQ(recorder->fillState(), 0.0f);
+    EXPECT_EQ(frameNumbers(decodeFrames(file)), queued);
+}
+
+namespace {
+
+// What the calls that would stop the capture thread answer from that thread's callback.
+struct StopFromCallback {
+    LONG device = -1;
+    std::atomic<bool> done{false};
+    LONG detached = 0, released = 0, previewOff = 0, stopped = 0;
+};
+
+void tryToStop(void *context, void *, const BitmapInfoHeader *, FrameBuffer *) {
+    auto *log = static_cast<StopFromCallback *>(context);
+    if (log->done.load())
+        return;
+    log->detached = attachDevice(nullptr, log->device);
+    log->released = releaseDevice(log->device);
+    log->previewOff = preview(log->device, 0);
+    log->stopped = captureStop(log->device);
+    log->done = true;
+}
+
+} // namespace
+
+TEST_F(Capture, TheCallbackCannotStopItsOwnThread) {
+    start();
+    StopFromCallback log;
+    log.device = device;
+    ASSERT_EQ(setFrameCallback(device, 0, &tryToStop, 1, &log), 0);
+    ASSERT_EQ(enableFrameGrabber(device, 0, 1), 0);
+    ASSERT_TRUE(waitFor([&] { return log.done.load(); }));
+    EXPECT_EQ(log.detached, kNotReady);
+    EXPECT_EQ(log.released, kNotReady);
+    EXPECT_EQ(log.previewOff, kNotReady);
+    EXPECT_EQ(log.stopped, kNotReady);
+    // The device is still attached and delivering.
+    const LONG captured = counts(device).captured;
+    ASSERT_TRUE(waitFor([&] { return counts(device).captured > captured; }));
+    EXPECT_EQ(captureReady(device), 0);
+    EXPECT_EQ(releaseDevice(device), 0); // from the host's thread it stops
+    EXPECT_NE(captureReady(device), 0);
 }
