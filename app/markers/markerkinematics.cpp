@@ -6,13 +6,6 @@
 
 namespace markers {
 
-namespace {
-
-// The frames a channel can address: frame numbers are 16-bit.
-constexpr int kMaxFrames = 32768;
-
-} // namespace
-
 std::vector<kinematics::Sample> markerSamples(MarkerController &markers, platform::LONG marker) {
     const common::AppState &s = markers.state;
     const MarkerChannels ch = markers.store.bind(

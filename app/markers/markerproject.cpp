@@ -68,7 +68,7 @@ void MarkerProject::capture(project::ProjectData &d) const {
                 channel->GetFirstFrame(&first);
                 channel->GetLength(&length);
                 c.firstFrame = static_cast<int>(first);
-                const int n = static_cast<int>(std::clamp<LONG>(length, 0, 32768 - first));
+                const int n = static_cast<int>(std::clamp<LONG>(length, 0, kMaxFrames - first));
                 c.values.resize(static_cast<std::size_t>(std::max(n, 0)));
                 for (int f = 0; f < n; ++f)
                     channel->GetValue(static_cast<platform::SHORT>(first + f),

@@ -23,7 +23,7 @@ constexpr ChannelPlace kPlaces[kChannelCount] = {
 
 // Frames are 16-bit numbers on the data library's side; nothing beyond can be addressed.
 bool frameFits(int frame) {
-    return frame >= 0 && frame <= 32767;
+    return frame >= 0 && frame < kMaxFrames;
 }
 
 } // namespace
@@ -50,7 +50,7 @@ int MarkerChannels::length(Channel channel) const {
     LONG length = 0;
     if (datalib::TalvorChannel *c = slot(channel))
         c->GetLength(&length);
-    return static_cast<int>(std::clamp<LONG>(length, 0, 32768));
+    return static_cast<int>(std::clamp<LONG>(length, 0, kMaxFrames));
 }
 
 void MarkerChannels::emptyAfter(int frame, int last, bool trackAgain) const {

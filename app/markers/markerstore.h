@@ -24,6 +24,8 @@ enum class Channel {
     TrackMode,   // PMD2 0, 16 pattern matching, 32 marker tracking
 };
 inline constexpr int kChannelCount = 10;
+// The frames a channel can address: frame numbers are 16-bit, 0 to 32767.
+inline constexpr int kMaxFrames = 32768;
 
 // Where each point came from (PointSource).
 inline constexpr float kSourceTracked = 1.0f;

@@ -25,8 +25,6 @@ constexpr int kTimeDecimals = 6;
 // Velocities and accelerations: as many decimals as the positions they come from.
 constexpr int kKinematicsPixelDecimals = 4;
 constexpr int kKinematicsCalibratedDecimals = 6;
-// The frames a channel can address: frame numbers are 16-bit.
-constexpr int kMaxFrames = 32768;
 
 struct ExportColumn {
     QString name;
