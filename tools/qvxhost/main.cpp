@@ -247,7 +247,18 @@ platform::ComPtr<platform::IPicture> loadPicture(const QString &path) {
     return picture;
 }
 
-// Live video from a camera: shown, recorded for a while, or saved as a screenshot.
+// "WxH" with positive sizes; nothing for anything else.
+std::optional<QSize> parseSize(const QString &text) {
+    const QStringList parts = text.split('x');
+    bool okWidth = false, okHeight = false;
+    const QSize size(parts.value(0).toInt(&okWidth), parts.value(1).toInt(&okHeight));
+    if (parts.size() != 2 || !okWidth || !okHeight || size.width() <= 0 || size.height() <= 0)
+        return std::nullopt;
+    return size;
+}
+
+// Live video from a camera: shown, recorded for a while, or saved as a screenshot (with a
+// recording, the screenshot is taken at its end).
 int runLive(CVViewCtrl &ctrl, LONG device, const QString &record, double seconds,
             const QString &screenshot) {
     printEvents(ctrl);
@@ -268,19 +279,23 @@ int runLive(CVViewCtrl &ctrl, LONG device, const QString &record, double seconds
         return qApp->exec();
 
     int status = 0;
+    const auto saveScreenshot = [&] {
+        if (!screenshot.isEmpty() && !ctrl.grab().save(screenshot)) {
+            std::cerr << "qvxhost: cannot write " << screenshot.toStdString() << '\n';
+            status = 1;
+        }
+    };
     if (!record.isEmpty()) {
         ctrl.SetFireStatusEnabled(1);
         ctrl.CaptureStart();
         QTimer::singleShot(static_cast<int>(seconds * 1000), qApp, [&] {
+            saveScreenshot();
             ctrl.CaptureStop();
             qApp->quit();
         });
     } else {
         QTimer::singleShot(1000, qApp, [&] {
-            if (!ctrl.grab().save(screenshot)) {
-                std::cerr << "qvxhost: cannot write " << screenshot.toStdString() << '\n';
-                status = 1;
-            }
+            saveScreenshot();
             qApp->quit();
         });
     }
@@ -292,11 +307,15 @@ int runLive(CVViewCtrl &ctrl, LONG device, const QString &record, double seconds
 } // namespace
 
 int main(int argc, char **argv) {
-    // Batch runs need no display.
-    bool batch = false;
-    for (int i = 1; i < argc; ++i)
-        batch =
-            batch || std::string(argv[i]) == "--screenshot" || std::string(argv[i]) == "--record";
+    // Batch runs need no display: a screenshot, or a recording of the live picture.
+    bool screenshot = false, record = false, live = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        screenshot = screenshot || argument == "--screenshot";
+        record = record || argument == "--record";
+        live = live || argument == "--live";
+    }
+    const bool batch = screenshot || (live && record);
     if (batch && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
@@ -331,21 +350,24 @@ int main(int argc, char **argv) {
                        overlayAtOpt, stretchOpt, pointsOpt, connectionsOpt, rectOpt, mixOpt,
                        thresholdOpt, liveOpt, deviceOpt, recordOpt, secondsOpt});
     parser.process(app);
+    if (parser.isSet(recordOpt) && !parser.isSet(liveOpt)) {
+        std::cerr << "qvxhost: --record records the live picture and needs --live\n";
+        return 2;
+    }
     if (parser.isSet(liveOpt)) {
         PrintingDialogs printingLive;
         if (batch)
             platform::ui::setDialogs(&printingLive);
-        const QStringList liveSize = parser.value(sizeOpt).split('x');
+        const std::optional<QSize> liveSize = parseSize(parser.value(sizeOpt));
         bool okDevice = false, okSeconds = false;
         const LONG device = parser.value(deviceOpt).toInt(&okDevice);
         const double seconds = parser.value(secondsOpt).toDouble(&okSeconds);
-        if (liveSize.size() != 2 || liveSize[0].toInt() <= 0 || liveSize[1].toInt() <= 0 ||
-            !okDevice || !okSeconds || seconds <= 0) {
+        if (!liveSize || !okDevice || !okSeconds || seconds <= 0) {
             std::cerr << "qvxhost: --live takes --device N, --size WxH and --seconds S > 0\n";
             return 2;
         }
         CVViewCtrl live;
-        live.resize(liveSize[0].toInt(), liveSize[1].toInt());
+        live.resize(*liveSize);
         return runLive(live, device, parser.value(recordOpt), seconds, parser.value(shotOpt));
     }
     if (parser.positionalArguments().size() != 1) {
@@ -359,8 +381,8 @@ int main(int argc, char **argv) {
         platform::ui::setDialogs(&printing);
 
     const QStringList offsets = parser.value(offsetOpt).split(',');
-    const QStringList size = parser.value(sizeOpt).split('x');
-    if (offsets.size() != 2 || size.size() != 2 || size[0].toInt() <= 0 || size[1].toInt() <= 0) {
+    const std::optional<QSize> size = parseSize(parser.value(sizeOpt));
+    if (offsets.size() != 2 || !size) {
         std::cerr << "qvxhost: --offset takes H,V and --size WxH with positive sizes\n";
         return 2;
     }
@@ -376,7 +398,7 @@ int main(int argc, char **argv) {
     }
 
     CVViewCtrl ctrl;
-    ctrl.resize(size[0].toInt(), size[1].toInt());
+    ctrl.resize(*size);
     const LONG result = ctrl.AVIOpen(file, 0);
     std::printf("AVIOpen %d\n", result);
     std::fflush(stdout);

@@ -70,6 +70,24 @@ TEST_F(RecordWithTestCamera, StopKeepsARecordingOfEveryFrameWritten) {
     EXPECT_EQ(player.AVINumberOfFrames(), recorder.recordedFrames());
 }
 
+TEST_F(RecordWithTestCamera, CancelDuringARecordingStopsItAndKeepsAPlayableFile) {
+    const QString file = dir.filePath(QStringLiteral("cancelled.avi"));
+    shell::frmRecord recorder(file);
+    recorder.show();
+    ASSERT_TRUE(recorder.startLive());
+    recorder.btnRecord_Click();
+    // A bound against a hang, not a measurement.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.monitor().frames() >= 5; }, 60000));
+    recorder.btnCancel->click();
+    EXPECT_EQ(recorder.result(), QDialog::Rejected);
+    EXPECT_FALSE(recorder.qvxLive->LiveVideo());
+    EXPECT_FALSE(recorder.monitor().recording());
+    ASSERT_GE(recorder.recordedFrames(), 5);
+    quivex::CVViewCtrl player;
+    ASSERT_EQ(player.AVIOpen(file.toStdString(), 0), 0) << "a closed, playable file";
+    EXPECT_EQ(player.AVINumberOfFrames(), recorder.recordedFrames());
+}
+
 TEST_F(RecordWithTestCamera, ACameraThatStopsDeliveringEndsTheRecordingAndKeepsIt) {
     qputenv("ORVANE_TEST_CAMERA_FRAMES", "40"); // the camera is "unplugged" after 40 frames
     const QString file = dir.filePath(QStringLiteral("unplugged.avi"));
