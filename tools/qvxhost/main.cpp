@@ -6,7 +6,7 @@
 //   qvxhost --live [--device N] [--size WxH] [--record FILE --seconds S] [--screenshot OUT.png]
 // --live shows the camera's live picture (device N, or the first that works); with --record it
 // records S seconds to FILE and exits, printing the statistics events; with --screenshot it
-// saves the view after the first second of live picture and exits.
+// saves the view after the first second of live picture (at the end of a recording) and exits.
 // --points reads lines "frame,id,x,y" (x and y as fractions of the image size) and draws
 // them as raw 2-D data; --connections reads "a,b,colour" (b < 0: a circle of radius -b
 // around a; colour 0xBBGGRR or decimal). Lines starting with '#' and empty lines are skipped.
