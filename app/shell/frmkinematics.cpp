@@ -68,6 +68,8 @@ template <class W> W *tagged(W *widget, int number, const QString &name) {
 // The plot area is dark, like the video the markers are set on: the marker colours are
 // chosen to stand out there (the default first one is yellow, unreadable on white).
 const QColor kPlotAreaColor(38, 38, 38);
+// Ticks per axis before rounding to round numbers (Qt Charts' default).
+constexpr int kTicks = 5;
 const QColor kGridColor(85, 85, 85);
 const QColor kCursorColor(230, 230, 230);
 
@@ -455,7 +457,11 @@ void frmKinematics::replot() {
             low = std::max(low, 0.0);
         axisX->setRange(0, duration > 0 ? duration : 1);
         axisY->setRange(low, high);
-        // Round ticks; the ranges only grow, so every point stays inside.
+        // Round ticks; the ranges only grow, so every point stays inside. The rounding also
+        // changes the tick count, which the next rounding starts from: reset, the same data
+        // always get the same scale instead of one that widens from replot to replot.
+        axisX->setTickCount(kTicks);
+        axisY->setTickCount(kTicks);
         axisX->applyNiceNumbers();
         axisY->applyNiceNumbers();
         axisX->setTitleText(m_model.timeTitle());

@@ -307,6 +307,31 @@ TEST_F(KinematicsWindowTest, TheFilterSettingsChangeTheCutoffsShown) {
     EXPECT_EQ(k->cutoffText().split(u'\n'), automatic);
 }
 
+TEST_F(KinematicsWindowTest, ReplottingKeepsTheSameScales) {
+    frmKinematics *k = openKinematics();
+    ASSERT_TRUE(k);
+    const auto ranges = [&] {
+        std::vector<std::pair<double, double>> out;
+        for (Quantity q : analysis::kQuantities)
+            for (Qt::Orientation o : {Qt::Horizontal, Qt::Vertical}) {
+                const auto *axis = static_cast<QValueAxis *>(k->chart(q)->axes(o).value(0));
+                out.emplace_back(axis->min(), axis->max());
+            }
+        return out;
+    };
+    const auto first = ranges();
+    // The time axis covers the video and no more than one tick beyond it.
+    const auto *time = static_cast<QValueAxis *>(k->chart(Quantity::X)->axes(Qt::Horizontal)[0]);
+    const double duration = (kFrames - 1) / kRate;
+    EXPECT_GE(time->max(), duration);
+    EXPECT_LT(time->max(), duration + (time->max() - time->min()) / (time->tickCount() - 1));
+    for (int i = 0; i < 3; ++i) {
+        k->optOff->click();
+        k->optAutomatic->click();
+        EXPECT_EQ(ranges(), first) << "replot " << i;
+    }
+}
+
 TEST_F(KinematicsWindowTest, ChangedMarkersAreRedrawnAndWithoutMarkersTheWindowSaysSo) {
     frmKinematics *k = openKinematics();
     ASSERT_TRUE(k);
