@@ -75,7 +75,7 @@ std::optional<ExportFormat> exportFormatOf(const QString &path) {
 QString usageText() {
     return QStringLiteral(
         "Usage: orvane-track PROJECT.oxp [--engine pattern|marker] [--to N]\n"
-        "                    --export OUT.txt|OUT.xlsx [--kinematics]\n"
+        "                    --export OUT.txt|OUT.xlsx [--kinematics] [--settings FILE]\n"
         "\n"
         "Tracks the markers of an Orvane project without a window, with the application's\n"
         "engines and tracking pass, from the first frame holding a stored point of any marker\n"
@@ -93,6 +93,8 @@ QString usageText() {
         "                           .xlsx the spreadsheet export. Decimal separator: \".\".\n"
         "  --kinematics             the velocity and acceleration columns, whatever the\n"
         "                           ExportKinematics setting says.\n"
+        "  --settings FILE          the settings file to read instead of the application's\n"
+        "                           (Orvane.INI); a file that does not exist means defaults.\n"
         "  --help, --version        this text, the version.\n"
         "\n"
         "Progress, lost markers and a summary go to standard error.\n"
@@ -163,6 +165,9 @@ CommandLine parseCommandLine(const QStringList &arguments) {
             if (!takeValue(&o.exportPath) || o.exportPath.isEmpty())
                 return refuse(QStringLiteral("--export needs a file name"));
             haveExport = true;
+        } else if (arg == u"--settings") {
+            if (!takeValue(&o.settingsFile) || o.settingsFile.isEmpty())
+                return refuse(QStringLiteral("--settings needs a file name"));
         } else if (arg == u"--kinematics" && !inlineValue) {
             o.kinematics = true;
         } else if (arg.startsWith(u'-') && arg.size() > 1) {

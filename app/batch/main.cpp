@@ -53,12 +53,13 @@ int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
 
     batch::Options options = *line.options;
-    // The application's own settings file, found as the program finds it: this program is
-    // installed beside it.
-    options.settingsFile = shell::settingsFileFor(
-        shell::programDirFromExecutable(QCoreApplication::applicationFilePath()),
-        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-            QStringLiteral("/Orvane"));
+    // Unless the command line names one, the application's own settings file, found as the
+    // program finds it: this program is installed beside it.
+    if (options.settingsFile.isEmpty())
+        options.settingsFile = shell::settingsFileFor(
+            shell::programDirFromExecutable(QCoreApplication::applicationFilePath()),
+            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                QStringLiteral("/Orvane"));
 
     int shownPercent = -1;
     batch::Reporter reporter;

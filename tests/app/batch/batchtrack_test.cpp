@@ -147,9 +147,11 @@ struct ProcessResult {
     QByteArray out, err;
 };
 
-ProcessResult runProgram(const QStringList &arguments) {
+// The program with its own settings file (none yet: the defaults), so that what a developer
+// set in the build tree's Orvane.INI (say ExportKinematics) never reaches the tests.
+ProcessResult runProgram(const QStringList &arguments, const QString &settingsFile) {
     QProcess p;
-    p.start(QStringLiteral(ORVANE_TRACK), arguments);
+    p.start(QStringLiteral(ORVANE_TRACK), arguments + QStringList{"--settings", settingsFile});
     ProcessResult r;
     if (!p.waitForFinished(240000) || p.exitStatus() != QProcess::NormalExit)
         return r;
@@ -162,6 +164,9 @@ ProcessResult runProgram(const QStringList &arguments) {
 class BatchTrackTest : public ::testing::Test {
 protected:
     QString path(const QString &name) const { return m_dir.filePath(name); }
+    ProcessResult runProgram(const QStringList &arguments) const {
+        return ::runProgram(arguments, path("Orvane.INI"));
+    }
 
     // A project of `discs` with a pattern-matching marker on the first disc, placed at frame
     // 2, and a marker-tracking one on the second, placed at frame 4; saved at frame 4.
@@ -376,6 +381,12 @@ TEST_F(BatchTrackTest, BadCommandLinesAreRefused) {
     EXPECT_EQ(c.options->to, 12);
     EXPECT_EQ(c.options->format, batch::ExportFormat::Spreadsheet);
     EXPECT_TRUE(c.options->kinematics);
+    EXPECT_TRUE(c.options->settingsFile.isEmpty()) << "the application's, found by the program";
+    EXPECT_TRUE(refused({"p.oxp", "--export", "o.txt", "--settings"}));
+    const batch::CommandLine own =
+        parseCommandLine({"p.oxp", "--export", "o.txt", "--settings", "lab.ini"});
+    ASSERT_TRUE(own.options) << own.error.toStdString();
+    EXPECT_EQ(own.options->settingsFile, QStringLiteral("lab.ini"));
     EXPECT_TRUE(parseCommandLine({"--help"}).help);
 
     const ProcessResult r = runProgram({"p.oxp", "--export", "out.csv"});
